@@ -1,0 +1,22 @@
+// The per-user settings store: $XDG_CONFIG_HOME/Brasswick/zelk.conf (default
+// ~/.config/Brasswick/zelk.conf). Absent values give the caller's default; reading never
+// writes; a corrupt or unreadable file reads as defaults.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zelk {
+
+std::filesystem::path SettingsFilePath();
+
+int ReadSettingInt(std::string_view section, std::string_view name, int defaultValue);
+std::string ReadSettingString(std::string_view section, std::string_view name,
+                              std::string_view defaultValue);
+// False when the store could not be written (the old file stays as it was).
+bool WriteSettingInt(std::string_view section, std::string_view name, int value);
+bool WriteSettingString(std::string_view section, std::string_view name, std::string_view value);
+bool ClearSettingSection(std::string_view section);
+
+} // namespace zelk

@@ -1,0 +1,23 @@
+# Warnings, sanitizers and fuzzing flags shared by every zelk target.
+function(zelk_apply_options target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                             -Wno-sign-conversion)
+    if(ZELK_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()
+
+if(ZELK_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(ZELK_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "ZELK_FUZZ needs clang (configure with CXX=clang++)")
+    endif()
+    # Every object is instrumented for coverage; only the fuzz targets link libFuzzer's main.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,41 @@
+// What target commands show the user. The GUI answers with message boxes and a progress
+// dialog, the CLI with stderr and a progress bar, tests with a recorder.
+#pragma once
+
+#include "memory/target_images.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace zelk {
+
+class TargetUi {
+public:
+    virtual ~TargetUi() = default;
+
+    // A message box captioned "zelk". A reason may follow the message on a second line.
+    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+    // The device bar's name field ("ATmega328P", "Error").
+    virtual void SetDeviceText(const std::string& text) = 0;
+
+    // The "Progress" window: opened before the target is touched, bar 0 to 100.
+    // ProgressSet and ProgressClose are also called from the flash write worker thread.
+    virtual void ProgressOpen() = 0;
+    virtual void ProgressSet(int percent) = 0;
+    // While attached, the window's Cancel button stores 1 into the flag.
+    virtual void ProgressAttachCancel(std::atomic<int>* cancelFlag) = 0;
+    virtual void ProgressClose() = 0;
+
+    // The first `shownLength` bytes of an image were replaced: bind the view to that length
+    // and redraw it.
+    virtual void ImageChanged(MemoryKind memory, std::uint32_t shownLength) = 0;
+
+    // Called on the flash write worker thread as its last act; the implementation must hand
+    // the completion (WM_FLASH_WRITE_DONE, wParam 0x100) to the main thread, never wait there.
+    virtual void PostFlashWriteDone() = 0;
+};
+
+} // namespace zelk

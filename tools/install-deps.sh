@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs what zelk needs to build, run and test on Debian 12 (as root or through sudo).
+set -eu
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends \
+    build-essential cmake ninja-build clang libclang-rt-14-dev clang-format \
+    qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth \
+    libgtest-dev libgmock-dev libcli11-dev \
+    srecord binutils-avr

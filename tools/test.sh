@@ -1,0 +1,29 @@
+#!/bin/sh
+# Builds zelk and runs every test: the full suite, the core suite under the address and
+# undefined-behaviour sanitizers, and each fuzz target for a bounded time.
+set -eu
+cd "$(dirname "$0")/.."
+JOBS=$(nproc)
+
+cmake -S . -B build -G Ninja -DZELK_WERROR=ON
+cmake --build build -j "$JOBS"
+ctest --test-dir build -j "$JOBS" --output-on-failure
+
+cmake -S . -B build-sanitize -G Ninja -DZELK_SANITIZE=ON -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
+cmake --build build-sanitize -j "$JOBS"
+ctest --test-dir build-sanitize -j "$JOBS" --output-on-failure
+
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DZELK_FUZZ=ON -DZELK_BUILD_GUI=OFF
+cmake --build build-fuzz -j "$JOBS"
+for fuzzer in build-fuzz/bin/*_fuzz; do
+    [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    # libFuzzer adds what it finds to its corpus folder: work on a copy of the seeds.
+    work=$(mktemp -d)
+    if [ -d "tests/fuzz/corpus/$name" ]; then
+        cp -r "tests/fuzz/corpus/$name/." "$work/"
+    fi
+    echo "== $name"
+    "$fuzzer" -max_total_time=20 -max_len=4096 "$work"
+    rm -rf "$work"
+done
