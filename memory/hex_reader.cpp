@@ -84,20 +84,23 @@ bool HexFileReader::ReadFile(const std::filesystem::path& path, HexFileError& er
         error = {0, std::string("cannot open file: ") + std::strerror(errno)};
         return false;
     }
-    std::string text;
+    // One read into a buffer of the file's size; a file that grows meanwhile, or one whose
+    // size is unknown (a pipe), is read on in steps.
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(path, sizeError);
-    if (!sizeError) {
-        text.reserve(size);
-    }
-    std::array<char, 65536> chunk;
-    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
-        text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    std::string text(sizeError ? 0 : size, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    std::size_t length = static_cast<std::size_t>(in.gcount());
+    while (in && in.peek() != std::ifstream::traits_type::eof()) {
+        text.resize(std::max<std::size_t>(2 * text.size(), 65536));
+        in.read(text.data() + length, static_cast<std::streamsize>(text.size() - length));
+        length += static_cast<std::size_t>(in.gcount());
     }
     if (in.bad()) {
         error = {0, "cannot read file"};
         return false;
     }
+    text.resize(length);
     return ReadText(text, error);
 }
 
