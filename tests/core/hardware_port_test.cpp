@@ -59,7 +59,7 @@ TEST(HardwarePort, NamesBothWaysItTriedWhenNoPortIsThere) {
     if (OpenHardwarePort(0, reason) != nullptr) {
         GTEST_SKIP() << "this machine has a parallel port at 0x378";
     }
-    EXPECT_NE(reason.find("0x378"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("parport"), std::string::npos) << reason;
     EXPECT_NE(reason.find("direct I/O: "), std::string::npos) << reason;
     EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
 }
