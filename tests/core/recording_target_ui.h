@@ -1,0 +1,68 @@
+// A TargetUi that records what a command showed, for tests to assert on.
+#pragma once
+
+#include "engine/target_ui.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zelk::test {
+
+class RecordingTargetUi : public TargetUi {
+public:
+    void ShowMessage(const std::string& text) override {
+        std::lock_guard lock(mutex);
+        messages.push_back(text);
+    }
+    void BeginWaitCursor() override { ++waitCursorDepth; }
+    void EndWaitCursor() override { --waitCursorDepth; }
+    void SetDeviceText(const std::string& text) override { deviceText = text; }
+
+    void ProgressOpen() override {
+        ++progressOpened;
+        progressIsOpen = true;
+    }
+    void ProgressSet(int percent) override {
+        std::lock_guard lock(mutex);
+        progress.push_back(percent);
+    }
+    void ProgressAttachCancel(std::atomic<int>* flag) override { cancelFlag = flag; }
+    void ProgressClose() override {
+        ++progressClosed;
+        progressIsOpen = false;
+    }
+
+    void ImageChanged(MemoryKind memory, std::uint32_t length) override {
+        std::lock_guard lock(mutex);
+        imageChanges.push_back({memory, length});
+    }
+    void PostFlashWriteDone() override { ++flashWriteDonePosts; }
+
+    // Presses the progress window's Cancel button.
+    void PressCancel() {
+        if (cancelFlag != nullptr) {
+            cancelFlag->store(1);
+        }
+    }
+
+    struct ImageChange {
+        MemoryKind memory;
+        std::uint32_t length;
+    };
+
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    std::vector<int> progress;
+    std::vector<ImageChange> imageChanges;
+    std::string deviceText = "Unknown Device";
+    std::atomic<int> waitCursorDepth{0};
+    std::atomic<int> progressOpened{0};
+    std::atomic<int> progressClosed{0};
+    std::atomic<bool> progressIsOpen{false};
+    std::atomic<int> flashWriteDonePosts{0};
+    std::atomic<int>* cancelFlag = nullptr;
+};
+
+} // namespace zelk::test
