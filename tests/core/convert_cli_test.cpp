@@ -1,4 +1,4 @@
-#include "temp_folder.h"
+#include "scratch_folder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -17,12 +17,12 @@ struct CliRun {
     std::string errors;
 };
 
-CliRun RunCli(const testing::TempFolder& folder, const std::string& arguments) {
+CliRun RunCli(const testing::ScratchFolder& folder, const std::string& arguments) {
     const auto errors = folder / "stderr.txt";
     const std::string command = Quote(std::filesystem::path(ZELK_BIN_DIR) / "zelk-cli") + " " +
                                 arguments + " >/dev/null 2>" + Quote(errors);
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::ReadFile(errors)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::ReadWholeFile(errors)};
 }
 
 bool RunShell(const std::string& command) {
@@ -45,23 +45,23 @@ TEST(ConvertCli, BadInputExitsOneNamingTheLineAndKeepsOutput) {
     };
     for (const char* output : {"out.bin", "out.hex", "out.srec"}) {
         for (const Case& c : cases) {
-            testing::TempFolder folder;
-            testing::WriteFile(folder / "in.hex", c.text);
-            testing::WriteFile(folder / output, "previous");
+            testing::ScratchFolder folder;
+            testing::WriteWholeFile(folder / "in.hex", c.text);
+            testing::WriteWholeFile(folder / output, "previous");
             const CliRun run = RunCli(folder, "convert " + Quote(folder / "in.hex") + " " +
                                                   Quote(folder / output) + " --size " + c.size);
             EXPECT_EQ(run.exitCode, 1) << c.text;
             const std::string prefix =
                 "zelk-cli: " + (folder / "in.hex").string() + ":" + std::to_string(c.line) + ": ";
             EXPECT_EQ(run.errors.rfind(prefix, 0), 0u) << run.errors;
-            EXPECT_EQ(testing::ReadFile(folder / output), "previous");
+            EXPECT_EQ(testing::ReadWholeFile(folder / output), "previous");
         }
     }
 }
 
 TEST(ConvertCli, FileProblemsExitOneWithoutLineNumber) {
-    testing::TempFolder folder;
-    testing::WriteFile(folder / "in.hex", GoodLine);
+    testing::ScratchFolder folder;
+    testing::WriteWholeFile(folder / "in.hex", GoodLine);
     const struct {
         std::filesystem::path input, output, named;
     } cases[] = {
@@ -78,8 +78,8 @@ TEST(ConvertCli, FileProblemsExitOneWithoutLineNumber) {
 }
 
 TEST(ConvertCli, UsageErrorsExitTwo) {
-    testing::TempFolder folder;
-    testing::WriteFile(folder / "in.hex", GoodLine);
+    testing::ScratchFolder folder;
+    testing::WriteWholeFile(folder / "in.hex", GoodLine);
     const std::string files = Quote(folder / "in.hex") + " " + Quote(folder / "out.bin");
     for (const std::string& arguments :
          {std::string(), "convert " + Quote(folder / "in.hex"), "convert " + files + " --size 0",
@@ -105,18 +105,18 @@ TEST(ConvertCli, AgreesWithToolchainByteForByte) {
         const char* imageSize;
     };
     for (const Case& c : {Case{0x20000, 0, "0x20000"}, Case{0x2345, 0x1000, "16384"}}) {
-        testing::TempFolder folder;
+        testing::ScratchFolder folder;
         std::mt19937 random(static_cast<unsigned>(c.dataSize));
         std::string data(c.dataSize, '\0');
         for (std::size_t i = 0; i < data.size(); ++i) {
             data[i] = (i / 512) % 4 == 3 ? '\xFF' : static_cast<char>(random());
         }
-        testing::WriteFile(folder / "data.bin", data);
+        testing::WriteWholeFile(folder / "data.bin", data);
         const std::string fill = std::string(" -fill 0xFF 0 ") + c.imageSize + " -o ";
         ASSERT_TRUE(RunShell("srec_cat " + Quote(folder / "data.bin") + " -binary -offset " +
                              std::to_string(c.offset) + fill + Quote(folder / "expected.bin") +
                              " -binary"));
-        const std::string expected = testing::ReadFile(folder / "expected.bin");
+        const std::string expected = testing::ReadWholeFile(folder / "expected.bin");
         for (const auto& [objcopyFormat, srecFormat, extension] :
              {std::tuple{"ihex", "-intel", ".hex"}, std::tuple{"srec", "-motorola", ".srec"}}) {
             const auto made = folder / (std::string("made") + extension);
@@ -127,7 +127,7 @@ TEST(ConvertCli, AgreesWithToolchainByteForByte) {
                 RunCli(folder, "convert " + Quote(made) + " " + Quote(folder / "out.bin") +
                                    " --size " + c.imageSize);
             ASSERT_EQ(toBin.exitCode, 0) << toBin.errors;
-            EXPECT_TRUE(testing::ReadFile(folder / "out.bin") == expected) << objcopyFormat;
+            EXPECT_TRUE(testing::ReadWholeFile(folder / "out.bin") == expected) << objcopyFormat;
 
             const auto written = folder / (std::string("written") + extension);
             ASSERT_EQ(RunCli(folder, "convert " + Quote(made) + " " + Quote(written) + " --size " +
@@ -136,7 +136,7 @@ TEST(ConvertCli, AgreesWithToolchainByteForByte) {
                       0);
             ASSERT_TRUE(RunShell("srec_cat " + Quote(written) + " " + srecFormat + fill +
                                  Quote(folder / "check.bin") + " -binary"));
-            EXPECT_TRUE(testing::ReadFile(folder / "check.bin") == expected) << extension;
+            EXPECT_TRUE(testing::ReadWholeFile(folder / "check.bin") == expected) << extension;
         }
     }
 }

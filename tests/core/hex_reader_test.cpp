@@ -1,5 +1,5 @@
 #include "memory/hex_file.h"
-#include "temp_folder.h"
+#include "scratch_folder.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -142,11 +142,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testCase) { return testCase.param.name; });
 
 TEST(HexReader, FileErrorsConcernTheWholeFile) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     std::vector<std::uint8_t> image(0x100, 0xFF);
     HexFileReader reader;
     reader.SetBuffer(image);
-    for (const auto& path : {folder / "missing.hex", folder.path}) {
+    for (const auto& path : {folder / "missing.hex", folder.Path()}) {
         HexFileError error;
         EXPECT_FALSE(reader.ReadFile(path, error)) << path;
         EXPECT_EQ(error.line, 0);
@@ -155,8 +155,8 @@ TEST(HexReader, FileErrorsConcernTheWholeFile) {
 }
 
 TEST(LoadImageFile, ErasesTheShownPartAndKeepsTheRest) {
-    testing::TempFolder folder;
-    testing::WriteFile(folder / "a.hex", ThreeBytesAt30);
+    testing::ScratchFolder folder;
+    testing::WriteWholeFile(folder / "a.hex", ThreeBytesAt30);
     std::vector<std::uint8_t> image(0x100, 0x11);
     HexFileError error;
     ASSERT_TRUE(LoadImageFile(folder / "a.hex", image, 0x80, error)) << error.reason;
@@ -167,11 +167,11 @@ TEST(LoadImageFile, ErasesTheShownPartAndKeepsTheRest) {
 }
 
 TEST(LoadImageFile, FailingFileLeavesImageUntouched) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     const std::string badTails[] = {":0300400002337A1F\n", "junk line\n", ":10000000AB\n",
                                     Intel(0xF0, 0, std::vector<std::uint8_t>(32, 0))};
     for (const std::string& tail : badTails) {
-        testing::WriteFile(folder / "bad.hex", std::string(ThreeBytesAt30) + tail);
+        testing::WriteWholeFile(folder / "bad.hex", std::string(ThreeBytesAt30) + tail);
         std::vector<std::uint8_t> image(0x100);
         for (std::size_t i = 0; i < image.size(); ++i) {
             image[i] = static_cast<std::uint8_t>(i);

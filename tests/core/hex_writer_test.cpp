@@ -1,5 +1,5 @@
 #include "memory/hex_file.h"
-#include "temp_folder.h"
+#include "scratch_folder.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST(HexWriter, WrittenFileReadsBackAsTheSameImage) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     for (const char* name : {"a.hex", "a.ihx", "a.srec", "a.s19", "UPPER.HEX"}) {
         for (std::size_t size : {std::size_t{0x20000}, std::size_t{0x8000}, std::size_t{0x1001}}) {
             const auto image = SampleImage(size);
@@ -46,24 +46,24 @@ TEST(HexWriter, WrittenFileReadsBackAsTheSameImage) {
 }
 
 TEST(HexWriter, BinaryHoldsTheWholeImage) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     const auto image = SampleImage(0x20000);
     std::string error;
     ASSERT_TRUE(WriteImageFile(folder / "a.Bin", image, error)) << error;
-    const std::string written = testing::ReadFile(folder / "a.Bin");
+    const std::string written = testing::ReadWholeFile(folder / "a.Bin");
     EXPECT_TRUE(
         std::equal(written.begin(), written.end(), image.begin(), image.end(),
                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
 }
 
 TEST(HexWriter, IntelHexLayout) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     std::vector<std::uint8_t> image(0x20000, 0xFF);
     image[0x0005] = 0x01;
     image[0x1FFFF] = 0x02;
     std::string error;
     ASSERT_TRUE(WriteImageFile(folder / "a.hex", image, error)) << error;
-    EXPECT_EQ(Lines(testing::ReadFile(folder / "a.hex")),
+    EXPECT_EQ(Lines(testing::ReadWholeFile(folder / "a.hex")),
               (std::vector<std::string>{
                   ":10000000FFFFFFFFFF01FFFFFFFFFFFFFFFFFFFFFE",
                   ":020000040001F9",
@@ -80,7 +80,7 @@ TEST(HexWriter, SRecordTypeFollowsHighestAddress) {
         std::string dataType;
         std::string end;
     };
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     for (const Case& c :
          {Case{0x8000, 0x7FFF, "S1", "S9030000FC"}, Case{0x20000, 0xFFFF, "S1", "S9030000FC"},
           Case{0x20000, 0x10000, "S2", "S804000000FB"},
@@ -89,7 +89,7 @@ TEST(HexWriter, SRecordTypeFollowsHighestAddress) {
         image[c.address] = 0x00;
         std::string error;
         ASSERT_TRUE(WriteImageFile(folder / "a.srec", image, error)) << error;
-        const auto lines = Lines(testing::ReadFile(folder / "a.srec"));
+        const auto lines = Lines(testing::ReadWholeFile(folder / "a.srec"));
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_EQ(lines[0].substr(0, 2), "S0");
         EXPECT_EQ(lines[1].substr(0, 2), c.dataType) << c.address;
@@ -98,7 +98,7 @@ TEST(HexWriter, SRecordTypeFollowsHighestAddress) {
 }
 
 TEST(HexWriter, UnknownExtensionWritesNothing) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     const std::vector<std::uint8_t> image(16, 0);
     for (const char* name : {"a.txt", "a", "a.hex.bak"}) {
         std::string error;
