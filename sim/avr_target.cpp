@@ -160,12 +160,17 @@ void AvrTarget::ByteReceived(std::uint8_t value) {
 }
 
 void AvrTarget::ProgrammingByte(std::uint8_t value) {
-    // The interface echoes each byte while the next one comes in; a read answers with its
-    // result during the fourth byte instead.
+    // The interface sends two things: 0x53 during the third byte of a frame that began with
+    // 0xAC 0x53, and the result of a read during the fourth byte; every other byte it sends
+    // is 0x00. An echo of every byte would be an 8-bit delay line that answers 0x53 whatever
+    // the framing; this one is heard only in step, which is how the host finds step again.
     frame[static_cast<std::size_t>(byteInFrame)] = value;
     ++byteInFrame;
-    nextOut = value;
-    if (byteInFrame == 3 && programmingEnabled) {
+    nextOut = 0x00;
+    if (byteInFrame == 2) {
+        const bool enable = frame[0] == ProgrammingEnable1 && value == ProgrammingEnable2;
+        nextOut = enable ? ProgrammingEnable2 : 0x00;
+    } else if (byteInFrame == 3 && programmingEnabled) {
         nextOut = ReadResult();
     } else if (byteInFrame == 4) {
         byteInFrame = 0;
@@ -225,7 +230,7 @@ std::uint8_t AvrTarget::ReadResult() {
         }
         return hasFuseLow ? chip->fuseLow : 0xFF;
     default:
-        return frame[2];
+        return 0x00;
     }
 }
 

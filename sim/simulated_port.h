@@ -54,7 +54,8 @@ public:
 
 private:
     struct Cable {
-        std::uint8_t miso = 0; // status bit carrying the target's MISO, 0 for none
+        std::uint8_t miso = 0;     // status bit carrying the target's MISO
+        bool misoInverter = false; // the cable inverts MISO on its way to the status bit
         std::uint8_t mosi = 0;
         std::uint8_t sck = 0;
         std::uint8_t reset = 0;
