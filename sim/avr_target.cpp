@@ -71,12 +71,11 @@ void AvrTarget::ResetFell(bool sck) {
     if (faults.noEchoAttempts >= FrameBits) {
         mode = Mode::Silent;
     } else if (noEchoPending) {
-        // Start the frame so many bits late that one SCK pulse per failed attempt brings
-        // it into step after noEchoAttempts attempts.
+        // Until the first successful entry, start the frame so many bits late that one SCK
+        // pulse per failed attempt brings it into step after noEchoAttempts attempts.
         const int offset = FrameBits - faults.noEchoAttempts;
         byteInFrame = offset / 8;
         bitInByte = offset % 8;
-        noEchoPending = false;
     }
 }
 
@@ -237,6 +236,7 @@ std::uint8_t AvrTarget::ReadResult() {
 void AvrTarget::Execute() {
     if (!programmingEnabled) {
         programmingEnabled = frame[0] == ProgrammingEnable1 && frame[1] == ProgrammingEnable2;
+        noEchoPending = noEchoPending && !programmingEnabled;
         return;
     }
     Settle();

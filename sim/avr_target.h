@@ -92,7 +92,7 @@ private:
     bool serialReady = false; // the power-up delay after RESET fell has passed
     bool removed = false;
     bool removeAtByteEnd = false;
-    bool noEchoPending; // the fault still shifts the first entry out of step
+    bool noEchoPending; // the no-echo fault still shifts each entry out of step
     std::int64_t resetFellAt = 0;
 
     // Shift registers of the byte in flight.

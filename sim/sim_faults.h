@@ -14,8 +14,9 @@ struct SimFaults {
     // 1 to 5: the cable on the port is this type, not the one configured; 0: as configured.
     int wrongCable = 0;
     // The target ignores the first N Programming Enable attempts. For N below 32 it comes out
-    // of its first reset N bits out of step, so a host that pulses SCK once after each failed
-    // attempt gets the echo on attempt N + 1. From 32 on its serial interface stays silent.
+    // of reset N bits out of step until it has once entered programming mode, so a host that
+    // pulses SCK once after each failed attempt gets the echo on attempt N + 1. From 32 on
+    // its serial interface stays silent.
     int noEchoAttempts = 0;
     // Writes never finish: a programmed flash byte reads 0x7F for ever, page, EEPROM, erase,
     // lock and fuse writes never take effect, and every later write is lost as busy.

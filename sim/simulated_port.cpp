@@ -57,6 +57,7 @@ SimulatedPort::SimulatedPort(const SimConfig& simConfig, std::shared_ptr<ChipSta
 }
 
 SimulatedPort::~SimulatedPort() {
+    target->Settle(); // a write whose time is up belongs to the chip the next port sees
     std::string ignored;
     SaveState(ignored);
 }
