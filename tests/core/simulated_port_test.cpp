@@ -1,4 +1,5 @@
 // The simulated cable's loop-back wires, the faults, and the chip's state file.
+#include "scratch_folder.h"
 #include "sim/simulated_port.h"
 #include "sim_bit_banger.h"
 
@@ -199,17 +200,6 @@ TEST(SimulatedPort, ParseSimFaultAcceptsEachFormAndRejectsTheRest) {
 
 class SimulatedPortStateFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir =
-            std::filesystem::temp_directory_path() /
-            ("zelk_sim_state_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        file = dir / "chip.sim";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     SimConfig Config(const DeviceEntry& device) const {
         SimConfig config;
         config.device = device;
@@ -217,8 +207,8 @@ protected:
         return config;
     }
 
-    std::filesystem::path dir;
-    std::filesystem::path file;
+    testing::ScratchFolder folder;
+    std::filesystem::path file = folder / "chip.sim";
 };
 
 TEST_F(SimulatedPortStateFile, KeepsTheChipBetweenRuns) {
@@ -301,6 +291,23 @@ TEST_F(SimulatedPortStateFile, OpenerKeepsOneChipAcrossReopening) {
     config.device = broken;
     EXPECT_EQ(MakeSimulatedPortOpener(config)(0, reason), nullptr);
     EXPECT_NE(reason.find("page size"), std::string::npos) << reason;
+}
+
+TEST(FindSimDevice, MatchesTheNameWithoutRegardToCase) {
+    testing::ScratchFolder folder;
+    const std::filesystem::path ini = folder / "devices.ini";
+    testing::WriteWholeFile(ini, "[Devices]\n1=AT90S2313\n2=ATmega8\n"
+                                 "[AT90S2313]\nSignature=0x9101\nProgramSize=2048\n"
+                                 "[ATmega8]\nSignature=0x9307\nProgramSize=8192\n");
+    DeviceEntry found;
+    std::string error;
+    ASSERT_TRUE(FindSimDevice(ini, "atMEGA8", found, error)) << error;
+    EXPECT_EQ(found.name, "ATmega8");
+    EXPECT_EQ(found.programSize, 8192U);
+    EXPECT_FALSE(FindSimDevice(ini, "ATmega88", found, error));
+    EXPECT_NE(error.find("ATmega88"), std::string::npos) << error;
+    EXPECT_FALSE(FindSimDevice(folder / "missing.ini", "ATmega8", found, error));
+    EXPECT_FALSE(error.empty());
 }
 
 } // namespace
