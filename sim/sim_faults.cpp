@@ -13,11 +13,11 @@ bool ParseCount(std::string_view text, std::uint64_t& value) {
 
 } // namespace
 
-bool ParseSimFault(std::string_view spec, SimFaults& faults, std::string& error) {
-    const std::size_t equals = spec.find('=');
-    const std::string_view name = spec.substr(0, equals);
+bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& error) {
+    const std::size_t equals = faultText.find('=');
+    const std::string_view name = faultText.substr(0, equals);
     const bool hasValue = equals != std::string_view::npos;
-    const std::string_view valueText = hasValue ? spec.substr(equals + 1) : std::string_view();
+    const std::string_view valueText = hasValue ? faultText.substr(equals + 1) : std::string_view();
 
     if (name == "none-connected" || name == "stuck-busy") {
         if (hasValue) {
@@ -29,7 +29,7 @@ bool ParseSimFault(std::string_view spec, SimFaults& faults, std::string& error)
     }
     if (name != "wrong-cable" && name != "no-echo" && name != "bit-error" &&
         name != "remove-after") {
-        error = "Unknown simulator fault \"" + std::string(spec) +
+        error = "Unknown simulator fault \"" + std::string(faultText) +
                 "\" (none-connected, wrong-cable=N, no-echo=N, stuck-busy, bit-error=N, "
                 "remove-after=N)";
         return false;
@@ -37,7 +37,7 @@ bool ParseSimFault(std::string_view spec, SimFaults& faults, std::string& error)
     std::uint64_t value = 0;
     if (!hasValue || !ParseCount(valueText, value)) {
         error = "Simulator fault \"" + std::string(name) + "\" needs a whole number: \"" +
-                std::string(spec) + "\"";
+                std::string(faultText) + "\"";
         return false;
     }
     if (name == "wrong-cable") {

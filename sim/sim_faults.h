@@ -30,6 +30,6 @@ struct SimFaults {
 // Adds one fault given as "none-connected", "wrong-cable=N", "no-echo=N", "stuck-busy",
 // "bit-error=N" or "remove-after=N" to `faults`. False, with the reason, for anything else;
 // `faults` is then unchanged.
-bool ParseSimFault(std::string_view spec, SimFaults& faults, std::string& error);
+bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& error);
 
 } // namespace zelk

@@ -173,9 +173,9 @@ TEST(SimulatedPort, RemovedTargetStopsAnsweringAfterItsLastByte) {
 TEST(SimulatedPort, ParseSimFaultAcceptsEachFormAndRejectsTheRest) {
     SimFaults faults;
     std::string error;
-    for (const char* spec : {"none-connected", "wrong-cable=2", "no-echo=3", "stuck-busy",
-                             "bit-error=1234", "remove-after=5000"}) {
-        EXPECT_TRUE(ParseSimFault(spec, faults, error)) << spec << ": " << error;
+    for (const char* faultText : {"none-connected", "wrong-cable=2", "no-echo=3", "stuck-busy",
+                                  "bit-error=1234", "remove-after=5000"}) {
+        EXPECT_TRUE(ParseSimFault(faultText, faults, error)) << faultText << ": " << error;
     }
     EXPECT_TRUE(faults.noneConnected);
     EXPECT_EQ(faults.wrongCable, 2);
@@ -184,17 +184,18 @@ TEST(SimulatedPort, ParseSimFaultAcceptsEachFormAndRejectsTheRest) {
     EXPECT_EQ(faults.bitErrorAtByte, 1234U);
     EXPECT_EQ(faults.removeAfterBytes, 5000U);
 
-    for (const char* spec : {"", "unplugged", "wrong-cable=0", "wrong-cable=6", "no-echo",
-                             "no-echo=", "no-echo=x", "no-echo=3x", "no-echo=-1", "bit-error=0",
-                             "stuck-busy=1", "remove-after=99999999999999999999"}) {
+    for (const char* faultText :
+         {"", "unplugged", "wrong-cable=0", "wrong-cable=6", "no-echo", "no-echo=", "no-echo=x",
+          "no-echo=3x", "no-echo=-1", "bit-error=0", "stuck-busy=1",
+          "remove-after=99999999999999999999"}) {
         SimFaults untouched;
         error.clear();
-        EXPECT_FALSE(ParseSimFault(spec, untouched, error)) << spec;
-        EXPECT_FALSE(error.empty()) << spec;
-        EXPECT_EQ(untouched.wrongCable, 0) << spec;
-        EXPECT_FALSE(untouched.bitErrorAtByte) << spec;
-        EXPECT_FALSE(untouched.removeAfterBytes) << spec;
-        EXPECT_FALSE(untouched.stuckBusy) << spec;
+        EXPECT_FALSE(ParseSimFault(faultText, untouched, error)) << faultText;
+        EXPECT_FALSE(error.empty()) << faultText;
+        EXPECT_EQ(untouched.wrongCable, 0) << faultText;
+        EXPECT_FALSE(untouched.bitErrorAtByte) << faultText;
+        EXPECT_FALSE(untouched.removeAfterBytes) << faultText;
+        EXPECT_FALSE(untouched.stuckBusy) << faultText;
     }
 }
 
