@@ -18,10 +18,12 @@ constexpr std::uint8_t StatusError = 0x08;
 constexpr std::uint8_t StatusAck = 0x40;
 constexpr std::uint8_t StatusPaperEnd = 0x20;
 
-// Type 2 drives its lines through buffers enabled by AUTOFEED alone; the other value leaves
-// every control bit but AUTOFEED set, bit 5 included, which turns the data lines into inputs.
+// Type 2 drives its lines through buffers enabled by AUTOFEED alone; turning them off sets
+// every other control bit except bit 5. Bit 5 would turn a bidirectional port's data lines
+// into inputs, and the next command's cable recognition, which runs before the drivers are
+// switched on again, would then see no loop-back and refuse the cable.
 constexpr std::uint8_t AlteraDriversOn = 0x02;
-constexpr std::uint8_t AlteraDriversOff = 0xFD;
+constexpr std::uint8_t AlteraDriversOff = 0xDD;
 // Type 3 enables its buffers with D2 and D3 low.
 constexpr std::uint8_t Stk200DriverBits = 0x0C;
 

@@ -85,7 +85,7 @@ TEST(PortLines, DriversSwitchWithoutAWaitByCableType) {
     constexpr auto Control = static_cast<std::uint8_t>(PortRegister::Control);
     const DriverCase cases[] = {
         {CableKestan, {}, {}},
-        {CableAltera, {Control, 0x02}, {Control, 0xFD}},
+        {CableAltera, {Control, 0x02}, {Control, 0xDD}},
         {CableStk200, {Data, 0x51}, {Data, 0x5D}},
         {CableSp12, {}, {}},
         {CableUsb, {}, {}},

@@ -63,6 +63,20 @@ TEST_F(SimulatedIdentification, FindsTheDeviceBehindEveryDetectableCable) {
     }
 }
 
+// Every command ends with the drivers off; the next one must still recognise the cable.
+TEST_F(SimulatedIdentification, RecognisesEachCableAgainAfterTheDriversWereTurnedOff) {
+    for (int cable : {CableKestan, CableAltera, CableStk200, CableSp12}) {
+        SCOPED_TRACE(cable);
+        ASSERT_TRUE(WriteSettingInt("Preferences", "Interface", cable));
+        Attach(cable);
+        ResetEngineState();
+        DetectDevice(app, ui);
+        DetectDevice(app, ui);
+        EXPECT_EQ(app.targetReady, 1);
+        EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    }
+}
+
 TEST_F(SimulatedIdentification, FindsStepAgainAfterTheNoEchoFault) {
     SimFaults faults;
     faults.noEchoAttempts = 5;
