@@ -54,10 +54,21 @@ void SyncFolder(const std::filesystem::path& path) {
     }
 }
 
+// A symbolic link is replaced through, so a linked settings file stays linked.
+std::filesystem::path ResolveLink(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) {
+        return path;
+    }
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : resolved;
+}
+
 } // namespace
 
-bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+bool ReplaceFileAtomically(const std::filesystem::path& requested, std::string_view bytes,
                            std::string& error) {
+    const std::filesystem::path path = ResolveLink(requested);
     if (path.filename().empty()) {
         error = "no file name: " + path.string();
         return false;

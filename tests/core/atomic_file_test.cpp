@@ -1,7 +1,9 @@
 #include "platform/atomic_file.h"
 #include "scratch_folder.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace zelk {
 namespace {
@@ -36,6 +38,32 @@ TEST(ReplaceFileAtomically, FailureLeavesFolderAsItWas) {
         ++entries;
     }
     EXPECT_EQ(entries, 1);
+}
+
+// A file size limit makes the write itself fail, even for root, after the temporary file
+// exists: the half-written copy must vanish and the old file stay whole.
+TEST(ReplaceFileAtomically, FailingMidwayLeavesTheOldFile) {
+    testing::ScratchFolder folder;
+    const auto file = folder / "zelk.conf";
+    testing::WriteWholeFile(file, "[S]\r\nA=old\r\n");
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    std::string error;
+    const bool written = ReplaceFileAtomically(file, std::string(100'000, 'x'), error);
+
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(testing::ReadWholeFile(file), "[S]\r\nA=old\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
 } // namespace
