@@ -1,0 +1,292 @@
+#include "memory/hex_grid.h"
+
+#include <cmath>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace zelk {
+
+namespace {
+
+// Courier New at 12 pixels where it is installed, else the system's fixed-pitch font.
+QFont GridFontChoice() {
+    QFont font(QStringLiteral("Courier New"));
+    if (!QFontDatabase::hasFamily(font.family()) || !QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    }
+    font.setPixelSize(12);
+    return font;
+}
+
+HexGridKey GridKey(int key) {
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return HexGridKey::Tab;
+    case Qt::Key_PageUp:
+        return HexGridKey::PageUp;
+    case Qt::Key_PageDown:
+        return HexGridKey::PageDown;
+    case Qt::Key_End:
+        return HexGridKey::End;
+    case Qt::Key_Home:
+        return HexGridKey::Home;
+    case Qt::Key_Left:
+        return HexGridKey::Left;
+    case Qt::Key_Up:
+        return HexGridKey::Up;
+    case Qt::Key_Right:
+        return HexGridKey::Right;
+    case Qt::Key_Down:
+        return HexGridKey::Down;
+    default:
+        return HexGridKey::Other;
+    }
+}
+
+// One notch of a common mouse wheel.
+constexpr int WheelNotch = 120;
+
+} // namespace
+
+CHexGrid::CHexGrid(QWidget* parent)
+    : QAbstractScrollArea(parent), font(GridFontChoice()), rawFont(QRawFont::fromFont(font)) {
+    const QFontMetricsF metrics(font);
+    const int charWidth =
+        std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QLatin1Char('0')))));
+    const QFontMetrics whole(font);
+    ascent = whole.ascent();
+    model.SetCellSize(charWidth, whole.height());
+
+    // Rows are drawn as glyph runs at whole-pixel cells: no text shaping at paint time, and
+    // the glyphs line up with the caret and the click cells even when the font's advance is
+    // fractional. Rows hold printable ASCII only.
+    for (char32_t c = 0x20; c < 0x7F; ++c) {
+        const QList<quint32> indexes = rawFont.glyphIndexesForString(QString(QChar(c)));
+        glyphOf[c] = indexes.isEmpty() ? 0 : indexes.constFirst();
+    }
+    for (int cell = 0; cell < MaxRowCells; ++cell) {
+        cellPositions.append(QPointF(cell * charWidth, 0));
+    }
+
+    setFocusPolicy(Qt::StrongFocus);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setCursor(Qt::IBeamCursor);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &CHexGrid::OnScrollAction);
+    SyncScrollBar();
+}
+
+void CHexGrid::SetData(std::uint8_t* bytes, std::uint32_t length) {
+    model.SetData(bytes, length);
+    bufferDirty = true;
+    SyncScrollBar();
+}
+
+void CHexGrid::SetBytesPerRow(int bytesPerRow) {
+    model.SetBytesPerRow(bytesPerRow);
+    bufferDirty = true;
+    SyncScrollBar();
+}
+
+void CHexGrid::Redraw() {
+    bufferDirty = true;
+    viewport()->update();
+}
+
+void CHexGrid::RedrawNow() {
+    bufferDirty = true;
+    viewport()->repaint();
+}
+
+QRect CHexGrid::CaretRect() const {
+    return {model.CaretX(), model.CaretY(), model.CharWidth(), model.LineHeight()};
+}
+
+void CHexGrid::SyncScrollBar() {
+    const HexGridScrollBar bar = model.ScrollBar();
+    QScrollBar* scrollBar = verticalScrollBar();
+    scrollBar->setRange(0, bar.maximum);
+    scrollBar->setPageStep(bar.page);
+    scrollBar->setSingleStep(1);
+    scrollBar->setValue(bar.value);
+    // Disabled rather than hidden when everything fits.
+    scrollBar->setEnabled(bar.enabled);
+}
+
+void CHexGrid::RenderRows() {
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = viewport()->size() * ratio;
+    if (buffer.size() != pixels) {
+        buffer = QPixmap(pixels);
+        buffer.setDevicePixelRatio(ratio);
+    }
+    buffer.fill(palette().color(QPalette::Base));
+    if (model.IsBound()) {
+        QPainter painter(&buffer);
+        painter.setFont(font);
+        painter.setPen(palette().color(QPalette::Text));
+        const int rows = model.VisibleRows();
+        const int lineHeight = model.LineHeight();
+        QGlyphRun run;
+        run.setRawFont(rawFont);
+        for (int row = 0; row < rows; ++row) {
+            model.FormatRow(row, rowText);
+            const auto cells = std::min<qsizetype>(std::ssize(rowText), MaxRowCells);
+            glyphIndexes.resize(cells);
+            for (qsizetype i = 0; i < cells; ++i) {
+                glyphIndexes[i] = glyphOf[static_cast<unsigned char>(rowText[i]) & 0x7F];
+            }
+            run.setGlyphIndexes(glyphIndexes);
+            run.setPositions(cellPositions.first(cells));
+            painter.drawGlyphRun(QPointF(0, row * lineHeight + ascent), run);
+        }
+    }
+    bufferDirty = false;
+}
+
+void CHexGrid::paintEvent(QPaintEvent* event) {
+    if (bufferDirty || buffer.size() != viewport()->size() * devicePixelRatioF()) {
+        RenderRows();
+    }
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    painter.drawPixmap(0, 0, buffer);
+    if (hasFocus() && model.CaretVisible()) {
+        // A solid block that inverts what lies beneath it.
+        painter.setCompositionMode(QPainter::CompositionMode_Difference);
+        painter.fillRect(CaretRect(), Qt::white);
+    }
+}
+
+void CHexGrid::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    model.SetClientSize(viewport()->width(), viewport()->height());
+    bufferDirty = true;
+    SyncScrollBar();
+}
+
+void CHexGrid::AfterInput(bool redraw, const QRect& caretBefore) {
+    SyncScrollBar();
+    if (redraw) {
+        bufferDirty = true;
+        viewport()->update();
+        return;
+    }
+    const QRect caretNow = CaretRect();
+    if (caretNow != caretBefore) {
+        viewport()->update(caretBefore);
+        viewport()->update(caretNow);
+    }
+}
+
+void CHexGrid::keyPressEvent(QKeyEvent* event) {
+    const QRect caretBefore = CaretRect();
+    bool redraw = model.Key(GridKey(event->key()));
+    for (char32_t character : event->text().toUcs4()) {
+        redraw = model.Type(character) || redraw;
+    }
+    AfterInput(redraw, caretBefore);
+    event->accept();
+}
+
+void CHexGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    const QRect caretBefore = CaretRect();
+    const QPoint at = event->position().toPoint();
+    model.Click(at.x(), at.y());
+    AfterInput(false, caretBefore);
+}
+
+void CHexGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click is not a click.
+    event->accept();
+}
+
+void CHexGrid::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    // One page per notch; fine-grained wheels and touchpads add up to a notch first.
+    if ((wheelDelta > 0) != (delta > 0)) {
+        wheelDelta = 0;
+    }
+    wheelDelta += delta;
+    if (std::abs(wheelDelta) >= WheelNotch) {
+        const QRect caretBefore = CaretRect();
+        const bool redraw = model.Wheel(wheelDelta);
+        wheelDelta = 0;
+        AfterInput(redraw, caretBefore);
+    }
+    event->accept();
+}
+
+void CHexGrid::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    const QRect caretBefore = CaretRect();
+    model.Focus();
+    viewport()->update(caretBefore);
+    viewport()->update(CaretRect());
+}
+
+void CHexGrid::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update(CaretRect());
+}
+
+bool CHexGrid::focusNextPrevChild(bool) {
+    return false;
+}
+
+void CHexGrid::scrollContentsBy(int, int) {}
+
+void CHexGrid::OnScrollAction(int action) {
+    HexGridScroll request = HexGridScroll::ThumbPosition;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        request = HexGridScroll::LineUp;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        request = HexGridScroll::LineDown;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        request = HexGridScroll::PageUp;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        request = HexGridScroll::PageDown;
+        break;
+    case QAbstractSlider::SliderMove:
+        request = HexGridScroll::ThumbTrack;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        request = HexGridScroll::Top;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        request = HexGridScroll::Bottom;
+        break;
+    default:
+        break;
+    }
+    QScrollBar* scrollBar = verticalScrollBar();
+    const QRect caretBefore = CaretRect();
+    const bool redraw = model.Scroll(request, scrollBar->sliderPosition());
+    // The slider takes the model's row once this action is done.
+    scrollBar->setSliderPosition(model.ScrollBar().value);
+    AfterInput(redraw, caretBefore);
+}
+
+} // namespace zelk

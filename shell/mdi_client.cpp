@@ -1,0 +1,63 @@
+#include "shell/mdi_client.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+#include <QSvgRenderer>
+
+// The resources are compiled into a static library: register them before first use.
+static void InitZelkResources() {
+    Q_INIT_RESOURCE(zelk);
+}
+
+namespace zelk {
+
+CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
+    InitZelkResources();
+    SetBackgroundColor(Qt::black);
+    SetTile(true);
+    LoadBackgroundBitmap(BackgroundPicture);
+}
+
+QColor CMdiClient::SetBackgroundColor(const QColor& color) {
+    const QColor previous = backgroundColor;
+    backgroundColor = color;
+    viewport()->update();
+    return previous;
+}
+
+void CMdiClient::SetTile(bool newTile) {
+    tile = newTile;
+    viewport()->update();
+}
+
+bool CMdiClient::LoadBackgroundBitmap(const QString& resource) {
+    bitmap = QPixmap();
+    if (resource.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        QSvgRenderer renderer(resource);
+        if (renderer.isValid()) {
+            // Drawn once here at the screen's scale; every paint only copies tiles.
+            const qreal ratio = devicePixelRatioF();
+            bitmap = QPixmap(renderer.defaultSize() * ratio);
+            bitmap.setDevicePixelRatio(ratio);
+            bitmap.fill(Qt::transparent);
+            QPainter painter(&bitmap);
+            renderer.render(&painter, QRectF(QPointF(0, 0), renderer.defaultSize()));
+        }
+    } else {
+        bitmap.load(resource);
+    }
+    viewport()->update();
+    return !bitmap.isNull();
+}
+
+void CMdiClient::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(),
+                     backgroundColor.isValid() ? QBrush(backgroundColor) : background());
+    if (tile && !bitmap.isNull()) {
+        // Tiles start at the top-left corner; the last column and row are cut by the edge.
+        painter.drawTiledPixmap(viewport()->rect(), bitmap);
+    }
+}
+
+} // namespace zelk
