@@ -356,7 +356,8 @@ void CMainFrame::UpdateRecentEntries() {
         const bool present = index < entries.size();
         action->setVisible(present);
         if (present) {
-            action->setText(QString::fromStdString(app.RecentProjects().MenuText(index, here)));
+            action->setText(QString::fromStdString(
+                RecentProjectList::MenuText(static_cast<int>(index), entries[index], here)));
         }
     }
     emptyRecentEntry->setVisible(entries.empty());
