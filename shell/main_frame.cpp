@@ -255,6 +255,8 @@ void CMainFrame::CreateDeviceBar() {
     deviceBar->addWidget(button);
     deviceBar->addSeparator();
     deviceBar->addWidget(deviceName);
+    // A row of its own: beside the toolbar a narrow window would fold the device name away.
+    addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, deviceBar);
 }
 
