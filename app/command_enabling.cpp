@@ -1,0 +1,86 @@
+#include "app/command_enabling.h"
+
+#include "app/command_ids.h"
+
+namespace zelk {
+namespace {
+
+// While the flash write worker runs, nothing else may drive the port, and nothing may
+// rewrite the flash image it is reading (a new or opened project fills it with 0xFF, which
+// the worker would skip) or end the process under it.
+bool BlockedByFlashWrite(int id) {
+    switch (id) {
+    case cmd::EraseChip:
+    case cmd::BlankCheck:
+    case cmd::ReadFlash:
+    case cmd::WriteFlash:
+    case cmd::VerifyFlash:
+    case cmd::ReadEeprom:
+    case cmd::WriteEeprom:
+    case cmd::VerifyEeprom:
+    case cmd::AutoProgram:
+    case cmd::LockBitsFuses:
+    case cmd::SerialNumbering:
+    case cmd::Preferences:
+    case cmd::DetectDevice:
+    case cmd::ResetDevice:
+    case cmd::TerminalParallel:
+    case cmd::NewProject:
+    case cmd::OpenProject:
+    case cmd::LoadFile:
+    case cmd::Exit:
+        return true;
+    default:
+        return IsRecentCommand(id);
+    }
+}
+
+} // namespace
+
+bool IsCommandEnabled(int id, const EnablingState& state) {
+    if (state.portClaimed && BlockedByFlashWrite(id)) {
+        return false;
+    }
+    if (IsRecentCommand(id)) {
+        return state.recentEntries;
+    }
+    switch (id) {
+    case cmd::NewProject:
+    case cmd::OpenProject:
+    case cmd::Exit:
+    case cmd::Preferences:
+    case cmd::DetectDevice:
+    case cmd::ResetDevice:
+    case cmd::TerminalSerial:
+    case cmd::LockBitsFuses:
+    case cmd::About:
+        return true;
+    case cmd::CloseProject:
+    case cmd::SaveProject:
+    case cmd::SaveProjectAs:
+    case cmd::LoadFile:
+    case cmd::SaveFile:
+    case cmd::AutoProgram:
+    case cmd::SerialNumbering:
+        return state.projectOpen;
+    case cmd::EraseChip:
+    case cmd::BlankCheck:
+    case cmd::TerminalParallel:
+        return state.targetReady;
+    case cmd::ReadFlash:
+    case cmd::WriteFlash:
+    case cmd::VerifyFlash:
+    case cmd::ReadEeprom:
+    case cmd::WriteEeprom:
+    case cmd::VerifyEeprom:
+        return state.targetReady && state.projectOpen;
+    case cmd::Cascade:
+    case cmd::Tile:
+    case cmd::ArrangeIcons:
+        return state.childActive;
+    default:
+        return false;
+    }
+}
+
+} // namespace zelk

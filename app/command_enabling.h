@@ -1,0 +1,19 @@
+// Which commands the user may choose in the present state: one table for the menus, the
+// toolbar and the device bar.
+#pragma once
+
+namespace zelk {
+
+struct EnablingState {
+    bool projectOpen = false;
+    bool targetReady = false;
+    bool childActive = false;
+    bool recentEntries = false;
+    // The flash write worker holds the port and reads the flash image in place.
+    bool portClaimed = false;
+};
+
+// Commands not in the table (and unknown ids) are disabled.
+bool IsCommandEnabled(int id, const EnablingState& state);
+
+} // namespace zelk

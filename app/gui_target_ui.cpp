@@ -1,0 +1,95 @@
+#include "app/gui_target_ui.h"
+
+#include "app/programmer_app.h"
+#include "engine/progress_dialog.h"
+#include "memory/memory_view.h"
+#include "shell/main_frame.h"
+
+#include <QApplication>
+#include <QThread>
+
+namespace zelk {
+
+GuiTargetUi::GuiTargetUi(CProgrammerApp& owner) : app(owner) {}
+
+template <typename Work> void GuiTargetUi::OnGuiThread(Work work) {
+    if (QThread::currentThread() == thread()) {
+        work();
+    } else {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    }
+}
+
+void GuiTargetUi::ShowMessage(const std::string& text) {
+    OnGuiThread([this, text] { app.Dialogs().ShowMessage(text); });
+}
+
+void GuiTargetUi::BeginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void GuiTargetUi::EndWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+void GuiTargetUi::SetDeviceText(const std::string& text) {
+    OnGuiThread([this, text] {
+        if (CMainFrame* frame = app.MainFrame(); frame != nullptr) {
+            frame->SetDeviceText(QString::fromStdString(text));
+        }
+    });
+}
+
+void GuiTargetUi::ProgressOpen() {
+    OnGuiThread([this] {
+        if (progress) {
+            progress->deleteLater();
+        }
+        progress = new CProgressDialog(app.MainFrame());
+        progress->setAttribute(Qt::WA_DeleteOnClose);
+    });
+}
+
+void GuiTargetUi::ProgressSet(int percent) {
+    OnGuiThread([this, percent] {
+        if (progress) {
+            progress->SetPosition(percent);
+        }
+    });
+}
+
+void GuiTargetUi::ProgressAttachCancel(std::atomic<int>* cancelFlag) {
+    OnGuiThread([this, cancelFlag] {
+        if (progress) {
+            progress->AttachCancel(cancelFlag);
+        }
+    });
+}
+
+void GuiTargetUi::ProgressClose() {
+    OnGuiThread([this] {
+        if (progress) {
+            progress->close();
+        }
+    });
+}
+
+void GuiTargetUi::ImageChanged(MemoryKind memory, std::uint32_t shownLength) {
+    OnGuiThread([this, memory, shownLength] {
+        AppState& state = app.State();
+        const bool flash = memory == MemoryKind::Flash;
+        std::uint8_t* image = flash ? state.flashImage.data() : state.eepromImage.data();
+        (flash ? state.flashShownLength : state.eepromShownLength) = shownLength;
+        if (CMemoryView* view = app.MemoryView(memory); view != nullptr) {
+            view->SetImage(image, shownLength);
+            view->Redraw();
+        }
+    });
+}
+
+void GuiTargetUi::PostFlashWriteDone() {
+    QMetaObject::invokeMethod(
+        this, [this] { app.OnFlashWriteDone(); }, Qt::QueuedConnection);
+}
+
+} // namespace zelk

@@ -1,0 +1,94 @@
+// zelk: the AVR in-system programmer's main window.
+#include "app/programmer_app.h"
+#include "engine/device_database.h"
+#include "engine/port_io.h"
+#include "engine/port_lines.h"
+#include "sim/simulated_port.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <QApplication>
+#include <QCommandLineParser>
+
+namespace {
+
+// $XDG_STATE_HOME/zelk, default ~/.local/state/zelk: where the simulated chip keeps its
+// memories between runs.
+std::filesystem::path StateFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state != '\0') {
+        return std::filesystem::path(state) / "zelk";
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "zelk";
+}
+
+// Puts a simulated "Kestan's Original" cable with the named chip on the port; AutoDetect finds
+// the cable as it would on hardware.
+bool SimulateDevice(const std::string& name, std::string& error) {
+    zelk::SimConfig config;
+    if (!zelk::FindSimDevice(zelk::FindDeviceDatabase(), name, config.device, error)) {
+        return false;
+    }
+    config.cableType = zelk::CableKestan;
+    config.virtualTime = false;
+    std::error_code ignored;
+    std::filesystem::create_directories(StateFolder(), ignored);
+    config.stateFile = StateFolder() / ("sim-" + config.device.name + ".bin");
+    zelk::SetPortOpener(zelk::MakeSimulatedPortOpener(config));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication::setApplicationName(QStringLiteral("zelk"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELK_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("In-system programmer for Atmel AVR microcontrollers"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Work with a simulated cable and <device> instead of the parallel port."),
+        QStringLiteral("device"));
+    parser.addOption(simulate);
+
+    // --help and --version are answered before the application exists: they need no display.
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+            std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                            QStringLiteral("zelk"))),
+                       stdout);
+            return EXIT_SUCCESS;
+        }
+        if (argument == QLatin1String("-v") || argument == QLatin1String("--version")) {
+            parser.showVersion();
+        }
+    }
+
+    // Qt's own options (-platform, -geometry ...) are taken out of argv here.
+    QApplication application(argc, argv);
+    parser.process(application);
+
+    zelk::StartupOptions options;
+    if (parser.isSet(simulate)) {
+        const std::string device = parser.value(simulate).toStdString();
+        std::string error;
+        if (!SimulateDevice(device, error)) {
+            std::fprintf(stderr, "zelk: cannot simulate %s: %s\n", device.c_str(), error.c_str());
+            return EXIT_FAILURE;
+        }
+        options.portNote = "Simulated " + device;
+    }
+
+    zelk::CProgrammerApp app;
+    if (!app.Startup(options)) {
+        return EXIT_FAILURE;
+    }
+    QApplication::exec();
+    return app.Shutdown();
+}

@@ -1,0 +1,371 @@
+#include "app/programmer_app.h"
+
+#include "app/command_ids.h"
+#include "app/project_file.h"
+#include "app/qt_user_dialogs.h"
+#include "app/settings_store.h"
+#include "engine/port_claim.h"
+#include "engine/port_lines.h"
+#include "engine/target_connection.h"
+#include "memory/memory_view.h"
+#include "shell/child_frame.h"
+#include "shell/main_frame.h"
+#include "shell/mdi_client.h"
+#include "shell/project_form.h"
+
+#include <algorithm>
+#include <QApplication>
+
+// The pictures are compiled into a static library, whose registration nothing else pulls in.
+static void InitResources() {
+    Q_INIT_RESOURCE(zelk);
+}
+
+namespace zelk {
+namespace {
+
+constexpr const char* DefaultPosition = "0,0,500,400";
+constexpr const char* NotYetAvailable = "This command is not yet available.";
+
+WindowRect RectOf(const QWidget& window) {
+    const QRect area = window.geometry();
+    return {area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+}
+
+void MoveAndSize(QWidget& window, const WindowRect& rect) {
+    window.move(rect.left, rect.top);
+    window.resize(rect.right - rect.left, rect.bottom - rect.top);
+}
+
+QString ToQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+CProgrammerApp::CProgrammerApp(std::unique_ptr<UserDialogs> userDialogs)
+    : dialogs(userDialogs ? std::move(userDialogs) : std::make_unique<QtUserDialogs>()),
+      targetUi(*this) {
+    InitResources();
+}
+
+CProgrammerApp::~CProgrammerApp() = default;
+
+bool CProgrammerApp::Startup(const StartupOptions& options) {
+    frame = std::make_unique<CMainFrame>(*this);
+    if (auto* qtDialogs = dynamic_cast<QtUserDialogs*>(dialogs.get()); qtDialogs != nullptr) {
+        qtDialogs->SetParent(frame.get());
+    }
+    if (!options.portNote.empty()) {
+        frame->AddPermanentNote(ToQString(options.portNote));
+    }
+    recent.LoadFromSettings();
+    RestoreWindowPosition();
+    frame->show();
+    SelectPort(ReadSettingInt("Preferences", "PortBase", 0));
+    SelectCable(ReadSettingInt("Preferences", "Interface", 0));
+    frame->UpdateCommandStates();
+    return true;
+}
+
+int CProgrammerApp::Shutdown() {
+    ReleaseReset();
+    recent.SaveToSettings();
+    return 0;
+}
+
+void CProgrammerApp::SaveWindowPosition() {
+    // The frame's position and its client size: restoring them gives the same window back.
+    const WindowRect rect{frame->x(), frame->y(), frame->x() + frame->width(),
+                          frame->y() + frame->height()};
+    WriteSettingString("MainWindow", "Position", FormatWindowRect(rect));
+}
+
+void CProgrammerApp::RestoreWindowPosition() {
+    std::optional<WindowRect> rect =
+        ParseWindowRect(ReadSettingString("MainWindow", "Position", DefaultPosition));
+    if (!rect) {
+        rect = ParseWindowRect(DefaultPosition);
+    }
+    MoveAndSize(*frame, *rect);
+}
+
+EnablingState CProgrammerApp::Enabling() const {
+    return {.projectOpen = state.projectOpen != 0,
+            .targetReady = state.targetReady != 0,
+            .childActive = frame && frame->MdiClient()->activeSubWindow() != nullptr,
+            .recentEntries = !recent.Entries().empty(),
+            .portClaimed = PortClaimed()};
+}
+
+CMemoryView* CProgrammerApp::MemoryView(MemoryKind kind) const {
+    const QPointer<CMyChildFrame>& memoryFrame =
+        kind == MemoryKind::Flash ? flashFrame : eepromFrame;
+    return memoryFrame ? memoryFrame->View() : nullptr;
+}
+
+void CProgrammerApp::SetCommandHandler(int id, std::function<void()> handler) {
+    commandHandlers[id] = std::move(handler);
+}
+
+void CProgrammerApp::SetFlashWriteDoneHandler(std::function<void()> handler) {
+    flashWriteDoneHandler = std::move(handler);
+}
+
+void CProgrammerApp::OnFlashWriteDone() {
+    if (flashWriteDoneHandler) {
+        flashWriteDoneHandler();
+    }
+    frame->UpdateCommandStates();
+}
+
+void CProgrammerApp::OnCommand(int id) {
+    // A key can reach a command whose button is disabled (the accelerators work anywhere).
+    if (!IsCommandEnabled(id, Enabling())) {
+        return;
+    }
+    if (const auto handler = commandHandlers.find(id); handler != commandHandlers.end()) {
+        handler->second();
+    } else if (IsRecentCommand(id)) {
+        const auto index = static_cast<std::size_t>(id - cmd::RecentFirst);
+        if (index < recent.Entries().size()) {
+            OpenRecentProject(recent.Entries()[index]);
+        }
+    } else {
+        switch (id) {
+        case cmd::NewProject:
+            OnNewProject();
+            break;
+        case cmd::OpenProject:
+            OnOpenProject();
+            break;
+        case cmd::CloseProject:
+            CloseProject();
+            break;
+        case cmd::SaveProject:
+            OnSaveProject();
+            break;
+        case cmd::SaveProjectAs:
+            OnSaveProjectAs();
+            break;
+        case cmd::Exit:
+            frame->close();
+            break;
+        case cmd::DetectDevice:
+            OnDetectDevice();
+            break;
+        case cmd::ResetDevice:
+            OnResetDevice();
+            break;
+        case cmd::Cascade:
+            frame->MdiClient()->cascadeSubWindows();
+            break;
+        case cmd::Tile:
+            frame->MdiClient()->tileSubWindows();
+            break;
+        case cmd::ArrangeIcons:
+            frame->ArrangeIcons();
+            break;
+        case cmd::LoadFile:
+        case cmd::SaveFile:
+            // The memory windows act on them; with the project window active they do nothing.
+            if (auto* active = qobject_cast<CMyChildFrame*>(frame->MdiClient()->activeSubWindow());
+                active != nullptr) {
+                id == cmd::LoadFile ? active->View()->OnLoadFile() : active->View()->OnSaveFile();
+            }
+            break;
+        default:
+            dialogs->ShowMessage(NotYetAvailable);
+            break;
+        }
+    }
+    if (frame) {
+        frame->UpdateCommandStates();
+    }
+}
+
+void CProgrammerApp::CreateProjectWindow() {
+    auto* project = new CChildFrame;
+    frame->MdiClient()->addSubWindow(project);
+    project->FitToForm();
+    connect(project, &CChildFrame::CloseProjectRequested, this, [this, project] {
+        if (project == projectFrame) {
+            OnCommand(cmd::CloseProject);
+        }
+    });
+    project->show();
+    projectFrame = project;
+}
+
+CMyChildFrame* CProgrammerApp::CreateMemoryWindow(MemoryKind kind) {
+    const bool flash = kind == MemoryKind::Flash;
+    auto* memory =
+        new CMyChildFrame(state, kind, flash ? QStringLiteral("Flash") : QStringLiteral("EEProm"));
+    frame->MdiClient()->addSubWindow(memory);
+    memory->setWindowTitle(ToQString(state.projectName) +
+                           (flash ? QStringLiteral(" - Flash") : QStringLiteral(" - EEProm")));
+    memory->show();
+    return memory;
+}
+
+void CProgrammerApp::OnNewProject() {
+    if (state.projectOpen != 0) {
+        CloseProject();
+    }
+    CreateProjectWindow();
+    state.projectName = "Untitled";
+    state.flashFile.clear();
+    state.eepromFile.clear();
+    projectFile.clear();
+    LoadProject(std::nullopt);
+}
+
+void CProgrammerApp::OnOpenProject() {
+    if (state.projectOpen != 0) {
+        CloseProject();
+    }
+    const std::optional<std::filesystem::path> path = dialogs->AskOpenProject();
+    if (!path) {
+        return;
+    }
+    CreateProjectWindow();
+    LoadProject(std::filesystem::absolute(*path));
+    frame->MdiClient()->setActiveSubWindow(flashFrame);
+}
+
+void CProgrammerApp::OpenRecentProject(const std::filesystem::path& path) {
+    if (state.projectOpen != 0) {
+        CloseProject();
+    }
+    CreateProjectWindow();
+    LoadProject(path);
+    frame->MdiClient()->setActiveSubWindow(flashFrame);
+}
+
+void CProgrammerApp::TransferProjectForm() {
+    CProjectForm* form = projectFrame->Form();
+    form->TransferFromControls();
+    state.projectName = form->GetTitle().toStdString();
+    state.comment = form->GetComment().toStdString();
+}
+
+void CProgrammerApp::OnSaveProject() {
+    TransferProjectForm();
+    // Beside the file the project came from, else in the current folder: the recent entry
+    // and the file written are the same file.
+    const std::filesystem::path folder =
+        projectFile.empty() ? std::filesystem::current_path() : projectFile.parent_path();
+    SaveProjectAndRemember(folder / (state.projectName + ".prj"));
+}
+
+void CProgrammerApp::OnSaveProjectAs() {
+    TransferProjectForm();
+    const std::optional<std::filesystem::path> path =
+        dialogs->AskSaveProject(state.projectName + ".prj");
+    if (path) {
+        SaveProjectAndRemember(std::filesystem::absolute(*path));
+    }
+}
+
+void CProgrammerApp::SaveProjectAndRemember(const std::filesystem::path& path) {
+    recent.Add(path.string());
+    if (SaveProject(path)) {
+        projectFile = path;
+    }
+}
+
+bool CProgrammerApp::SaveProject(const std::filesystem::path& path) {
+    ProjectFileData data;
+    data.projectName = state.projectName;
+    data.comment = state.comment;
+    data.flashFile = state.flashFile;
+    data.eepromFile = state.eepromFile;
+    data.flashWindow = RectOf(*flashFrame);
+    data.eepromWindow = RectOf(*eepromFrame);
+    data.projectWindow = RectOf(*projectFrame);
+    std::string error;
+    if (!SaveProjectFile(path, data, error)) {
+        // Staying silent here would lose the user's work without a word.
+        dialogs->ShowMessage("The project could not be saved to " + path.string() + ".\n" + error);
+        return false;
+    }
+    return true;
+}
+
+void CProgrammerApp::LoadProject(const std::optional<std::filesystem::path>& path) {
+    ProjectFileData data;
+    if (path) {
+        data = LoadProjectFile(*path);
+        state.projectName = data.projectName;
+        state.comment = data.comment;
+        state.flashFile = data.flashFile;
+        state.eepromFile = data.eepromFile;
+        projectFile = *path;
+    }
+    projectFrame->setWindowTitle(ToQString(state.projectName));
+    flashFrame = CreateMemoryWindow(MemoryKind::Flash);
+    eepromFrame = CreateMemoryWindow(MemoryKind::Eeprom);
+    frame->MdiClient()->setActiveSubWindow(flashFrame);
+    frame->MdiClient()->setActiveSubWindow(eepromFrame);
+
+    std::ranges::fill(state.flashImage, ErasedByte);
+    std::ranges::fill(state.eepromImage, ErasedByte);
+    state.flashShownLength = FlashImageSize;
+    state.eepromShownLength = EepromImageSize;
+    flashFrame->View()->SetImage(state.flashImage.data(), FlashImageSize);
+    flashFrame->View()->Redraw();
+    eepromFrame->View()->SetImage(state.eepromImage.data(), EepromImageSize);
+    eepromFrame->View()->Redraw();
+
+    // A window whose stored place does not parse stays where it was created.
+    if (data.projectWindow) {
+        projectFrame->move(data.projectWindow->left, data.projectWindow->top);
+    }
+    if (data.flashWindow) {
+        MoveAndSize(*flashFrame, *data.flashWindow);
+    }
+    if (data.eepromWindow) {
+        MoveAndSize(*eepromFrame, *data.eepromWindow);
+    }
+    projectFrame->Form()->SetTitle(ToQString(state.projectName));
+    projectFrame->Form()->SetComment(ToQString(state.comment));
+    frame->MdiClient()->setActiveSubWindow(projectFrame);
+    state.projectOpen = 1;
+}
+
+void CProgrammerApp::CloseProject() {
+    // The memory windows go with their project: nothing refers to them afterwards.
+    for (QPointer<CMyChildFrame>* memory : {&flashFrame, &eepromFrame}) {
+        if (*memory) {
+            (*memory)->Destroy();
+        }
+        *memory = nullptr;
+    }
+    if (projectFrame) {
+        projectFrame->Destroy();
+    }
+    projectFrame = nullptr;
+    state.projectOpen = 0;
+}
+
+bool CProgrammerApp::RefuseWhilePortClaimed() {
+    if (!PortClaimed()) {
+        return false;
+    }
+    dialogs->ShowMessage(PortBusyMessage);
+    return true;
+}
+
+void CProgrammerApp::OnDetectDevice() {
+    if (!RefuseWhilePortClaimed()) {
+        DetectDevice(state, targetUi);
+    }
+}
+
+void CProgrammerApp::OnResetDevice() {
+    if (!RefuseWhilePortClaimed()) {
+        ResetDevice(state, targetUi);
+    }
+}
+
+} // namespace zelk

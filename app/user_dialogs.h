@@ -1,0 +1,22 @@
+// The questions and messages the project commands put to the user. The GUI answers with
+// file dialogs and message boxes; tests answer with prepared paths and a record.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace zelk {
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+    // The project file to open; nullopt when the user cancels.
+    virtual std::optional<std::filesystem::path> AskOpenProject() = 0;
+    // The file to save the project to, offering `initialName`; nullopt when cancelled.
+    virtual std::optional<std::filesystem::path> AskSaveProject(const std::string& initialName) = 0;
+    // A message box captioned "zelk" with an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+} // namespace zelk

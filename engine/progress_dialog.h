@@ -1,0 +1,28 @@
+// The modeless "Progress" window of the target commands.
+#pragma once
+
+#include <atomic>
+#include <QDialog>
+
+class QProgressBar;
+
+namespace zelk {
+
+class CProgressDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Shown at once, centred over `centreOver` (the screen when null).
+    explicit CProgressDialog(QWidget* centreOver);
+
+    void SetPosition(int percent);
+    int Position() const;
+    // While a flag is attached, Cancel stores 1 into it; the window stays open.
+    void AttachCancel(std::atomic<int>* flag) { cancelFlag.store(flag); }
+    void PressCancel();
+
+private:
+    QProgressBar* bar;
+    std::atomic<std::atomic<int>*> cancelFlag{nullptr};
+};
+
+} // namespace zelk

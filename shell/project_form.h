@@ -1,0 +1,37 @@
+// The project window's form: the project title and a comment that may span several lines.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace zelk {
+
+class CProjectForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit CProjectForm(QWidget* parent = nullptr);
+
+    // Each sets its field, then shows both fields in the edits.
+    void SetTitle(const QString& text);
+    void SetComment(const QString& text);
+    // Reads both edits back into the fields.
+    void TransferFromControls();
+    QString GetTitle() const { return title; }
+    QString GetComment() const { return comment; }
+
+    QLineEdit* TitleEdit() const { return titleEdit; }
+    QPlainTextEdit* CommentEdit() const { return commentEdit; }
+
+private:
+    void TransferToControls();
+
+    QString comment;
+    QString title;
+    QLineEdit* titleEdit;
+    QPlainTextEdit* commentEdit;
+};
+
+} // namespace zelk
