@@ -6,6 +6,11 @@
 #include "engine/port_lines.h"
 #include "engine/target_connection.h"
 
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <string_view>
+
 namespace zelk {
 namespace {
 
@@ -38,6 +43,21 @@ std::string LabelOf(const BitLabels& names, char key) {
 
 int BoxId(LockFuseByte byte, int bit) {
     return (static_cast<int>(byte) + 1) * 1000 + (1 << bit);
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string Trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
 }
 
 std::optional<ProfileFile> LoadIni(const std::filesystem::path& ini) {
@@ -146,11 +166,30 @@ LockFusePatterns ReadLockFusePatterns(const std::filesystem::path& ini,
     return patterns;
 }
 
+// The label keys are matched exactly ("A" and "a" are two fuses), unlike profile value
+// names, so the section is read here line by line; the first of two equal keys counts.
 BitLabels ReadBitLabelSection(const std::filesystem::path& ini, const std::string& section) {
     BitLabels labels;
-    if (const std::optional<ProfileFile> file = LoadIni(ini)) {
-        for (const std::string& key : file->Names(section)) {
-            labels.emplace(key, file->Get(section, key).value_or(std::string()));
+    std::ifstream in(ini);
+    std::string line;
+    bool inSection = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == ';') {
+            continue;
+        }
+        if (line[first] == '[') {
+            const std::size_t close = line.find(']', first);
+            inSection = close != std::string::npos &&
+                        EqualIgnoringCase(line.substr(first + 1, close - first - 1), section);
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (inSection && equals != std::string::npos) {
+            labels.emplace(Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1)));
         }
     }
     return labels;
