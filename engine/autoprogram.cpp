@@ -46,7 +46,7 @@ bool AutoProgram(AppState& app, TargetUi& ui) {
     if (RefusedWhileFlashWrites(ui)) {
         return false;
     }
-    if (PrepareTarget(app, ui) == 0) {
+    if (!PrepareKnownTarget(app, ui)) {
         ui.ShowMessage("Detect failed");
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/port_claim.h"
 #include "engine/port_lines.h"
+#include "engine/target_connection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +14,20 @@ bool RefusedWhileFlashWrites(TargetUi& ui) {
         return false;
     }
     ui.ShowMessage(PortBusyMessage);
+    return true;
+}
+
+bool PrepareKnownTarget(AppState& app, TargetUi& ui) {
+    if (PrepareTarget(app, ui) == 0) {
+        return false;
+    }
+    if (app.device.name.empty()) {
+        char text[96];
+        std::snprintf(text, sizeof text, "The device with signature %04X is not in zelk.ini.",
+                      static_cast<unsigned>(Engine().deviceCode));
+        ui.ShowMessage(text);
+        return false;
+    }
     return true;
 }
 

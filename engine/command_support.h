@@ -13,6 +13,10 @@ namespace zelk {
 // True, after telling the user, when the flash write worker holds the port.
 bool RefusedWhileFlashWrites(TargetUi& ui);
 
+// PrepareTarget, and true only when the device was found in zelk.ini as well: its sizes and
+// algorithm drive every command, and an unknown chip must not get the last device's.
+bool PrepareKnownTarget(AppState& app, TargetUi& ui);
+
 // "Verify failed at %08X !" and its kin: the address as eight upper-case hex digits.
 std::string AddressMessage(const char* format, std::uint32_t address);
 

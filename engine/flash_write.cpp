@@ -101,7 +101,7 @@ void JoinWorker() {
 } // namespace
 
 bool WriteFlash(AppState& app, TargetUi& ui) {
-    if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
+    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
         return false;
     }
     if (!TryClaimPort()) {

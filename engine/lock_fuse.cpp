@@ -197,7 +197,7 @@ BitLabels ReadBitLabelSection(const std::filesystem::path& ini, const std::strin
 
 std::optional<std::uint8_t> ReadLockByte(AppState& app, TargetUi& ui,
                                          const LockFuseLayout& layout) {
-    if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
+    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
         return std::nullopt;
     }
     const std::uint8_t lock = layout.HasByte(LockFuseByte::Lock) ? ReadLockBits() : 0xFF;
@@ -206,7 +206,7 @@ std::optional<std::uint8_t> ReadLockByte(AppState& app, TargetUi& ui,
 }
 
 std::optional<FuseBytes> ReadFuseBytes(AppState& app, TargetUi& ui, const LockFuseLayout& layout) {
-    if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
+    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
         return std::nullopt;
     }
     FuseBytes fuses;
@@ -224,7 +224,7 @@ std::optional<FuseBytes> ReadFuseBytes(AppState& app, TargetUi& ui, const LockFu
 }
 
 bool WriteLockByte(AppState& app, TargetUi& ui, std::uint8_t value) {
-    if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
+    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
         return false;
     }
     if (app.device.algorithm == 3) {
@@ -238,7 +238,7 @@ bool WriteLockByte(AppState& app, TargetUi& ui, std::uint8_t value) {
 
 bool WriteFuseBytes(AppState& app, TargetUi& ui, const LockFuseLayout& layout,
                     const FuseBytes& values) {
-    if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
+    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
         return false;
     }
     constexpr std::int32_t FuseWriteWait = 5000;

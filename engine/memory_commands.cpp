@@ -22,7 +22,7 @@ bool WithProgress(AppState& app, TargetUi& ui, const std::function<bool(Progress
     }
     ui.ProgressOpen();
     bool done = false;
-    if (PrepareTarget(app, ui) != 0) {
+    if (PrepareKnownTarget(app, ui)) {
         ProgressBar bar(ui);
         done = body(bar);
     }
@@ -40,6 +40,7 @@ void ReleaseUnlessAutoProgram(const AppState& app) {
 } // namespace
 
 bool EraseChip(AppState& app, TargetUi& ui) {
+    // Erasing needs no sizes, so an unknown chip can be erased too.
     if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
         return false;
     }

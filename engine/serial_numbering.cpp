@@ -58,7 +58,7 @@ bool SerialNumbering(AppState& app, TargetUi& ui) {
         return false;
     }
     ui.ProgressOpen();
-    if (PrepareTarget(app, ui) == 0) {
+    if (!PrepareKnownTarget(app, ui)) {
         ui.ShowMessage("Detect failed");
         ui.ProgressClose();
         return false;
