@@ -29,9 +29,12 @@ public:
     std::vector<std::string> Sections() const;
     std::vector<std::string> Names(std::string_view section) const;
 
-    // Replaces an existing value in place; a new name goes at the end of its section, a new
-    // section at the end of the file.
-    void Set(std::string_view section, std::string_view name, std::string_view value);
+    // Replaces an existing value in place; a new name goes after the last value of its
+    // section, a new section at the end of the file. A value is one line: it is stored up to
+    // its first line break, so it can never add lines of its own. False, with nothing
+    // changed, for a section or value name that could not be read back (empty, a line
+    // break, or for a value name "=" or a leading "[" or ";").
+    bool Set(std::string_view section, std::string_view name, std::string_view value);
     void RemoveSection(std::string_view section);
 
     // The whole file, lines ended with CR LF.
@@ -46,7 +49,11 @@ private:
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view contents,
                          std::string& error);
 
-// Profile integer reading: decimal, or hexadecimal after "0x"; text that is no number gives 0.
+// Profile integer reading: decimal, or hexadecimal after "0x", each with an optional sign;
+// the leading digits count ("12abc" is 12); wider numbers wrap to 32 bits. Nullopt when the
+// text does not begin with a number.
+std::optional<int> TryParseProfileInt(std::string_view text);
+// The same, with 0 for text that is no number.
 int ParseProfileInt(std::string_view text);
 
 } // namespace zelk

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zelk {
 
@@ -18,5 +20,9 @@ std::string ReadSettingString(std::string_view section, std::string_view name,
 bool WriteSettingInt(std::string_view section, std::string_view name, int value);
 bool WriteSettingString(std::string_view section, std::string_view name, std::string_view value);
 bool ClearSettingSection(std::string_view section);
+// Clears a section and writes the given values into it, in order, in one update of the
+// store, so an interrupted write never leaves the section half written.
+bool ReplaceSettingSection(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& values);
 
 } // namespace zelk

@@ -1,0 +1,111 @@
+#include "app/project_file.h"
+
+#include "app/private_profile.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+namespace zelk {
+namespace {
+
+constexpr std::string_view ProjectNameKey = "ProjectName";
+constexpr std::string_view CommentKey = "Comment";
+constexpr std::string_view FlashFileKey = "FlashFile";
+constexpr std::string_view EepromFileKey = "EEPromFile";
+constexpr std::string_view FlashWindowKey = "FlashWindow";
+constexpr std::string_view EepromWindowKey = "EEPromWindow";
+constexpr std::string_view ProjectWindowKey = "ProjectWindow";
+
+std::string FormatOptionalRect(const std::optional<WindowRect>& rect) {
+    return rect ? FormatWindowRect(*rect) : std::string();
+}
+
+} // namespace
+
+std::optional<WindowRect> ParseWindowRect(std::string_view text) {
+    const auto skipBlanks = [&text] {
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+            text.remove_prefix(1);
+        }
+    };
+    std::array<int, 4> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        skipBlanks();
+        if (i > 0) {
+            if (text.empty() || text.front() != ',') {
+                return std::nullopt;
+            }
+            text.remove_prefix(1);
+            skipBlanks();
+        }
+        if (!text.empty() && text.front() == '+') {
+            text.remove_prefix(1);
+            if (!text.empty() && text.front() == '-') {
+                return std::nullopt;
+            }
+        }
+        // A number wider than int fails here rather than wrapping into a wrong position.
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), values[i]);
+        if (ec != std::errc()) {
+            return std::nullopt;
+        }
+        text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    }
+    skipBlanks();
+    if (!text.empty()) {
+        return std::nullopt;
+    }
+    return WindowRect{values[0], values[1], values[2], values[3]};
+}
+
+std::string FormatWindowRect(const WindowRect& rect) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%d,%d,%d,%d", rect.left, rect.top, rect.right,
+                  rect.bottom);
+    return buffer;
+}
+
+bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& data,
+                     std::string& error) {
+    std::optional<ProfileFile> file = ProfileFile::Load(path, error);
+    if (!file) {
+        return false;
+    }
+    file->Set(ProjectSection, ProjectNameKey, data.projectName);
+    file->Set(ProjectSection, CommentKey, data.comment);
+    file->Set(ProjectSection, FlashFileKey, data.flashFile);
+    file->Set(ProjectSection, EepromFileKey, data.eepromFile);
+    file->Set(ProjectSection, FlashWindowKey, FormatOptionalRect(data.flashWindow));
+    file->Set(ProjectSection, EepromWindowKey, FormatOptionalRect(data.eepromWindow));
+    file->Set(ProjectSection, ProjectWindowKey, FormatOptionalRect(data.projectWindow));
+    return WriteFileAtomically(path, file->Serialize(), error);
+}
+
+ProjectFileData LoadProjectFile(const std::filesystem::path& path) {
+    ProjectFileData data;
+    std::string error;
+    const std::optional<ProfileFile> file = ProfileFile::Load(path, error);
+    if (!file) {
+        return data;
+    }
+    const auto read = [&](std::string_view name, std::string& into) {
+        if (std::optional<std::string> value = file->Get(ProjectSection, name)) {
+            into = std::move(*value);
+        }
+    };
+    read(ProjectNameKey, data.projectName);
+    read(CommentKey, data.comment);
+    read(FlashFileKey, data.flashFile);
+    read(EepromFileKey, data.eepromFile);
+    const auto readRect = [&](std::string_view name) -> std::optional<WindowRect> {
+        const std::optional<std::string> value = file->Get(ProjectSection, name);
+        return value ? ParseWindowRect(*value) : std::nullopt;
+    };
+    data.flashWindow = readRect(FlashWindowKey);
+    data.eepromWindow = readRect(EepromWindowKey);
+    data.projectWindow = readRect(ProjectWindowKey);
+    return data;
+}
+
+} // namespace zelk

@@ -1,0 +1,51 @@
+// The project file (".prj"): one section "zelk Project" holding the title, the comment, the
+// two HEX file names and the rectangles of the project's three windows.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zelk {
+
+inline constexpr std::string_view ProjectSection = "zelk Project";
+
+// A window's outer rectangle in the coordinates of the area that holds the child windows.
+struct WindowRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    friend bool operator==(const WindowRect&, const WindowRect&) = default;
+};
+
+// Exactly four comma-separated signed decimal integers; nullopt for anything else, so the
+// caller leaves the window where it is.
+std::optional<WindowRect> ParseWindowRect(std::string_view text);
+// "left,top,right,bottom".
+std::string FormatWindowRect(const WindowRect& rect);
+
+struct ProjectFileData {
+    std::string projectName = "Default";
+    std::string comment = "None";
+    std::string flashFile;
+    std::string eepromFile;
+    std::optional<WindowRect> flashWindow;
+    std::optional<WindowRect> eepromWindow;
+    std::optional<WindowRect> projectWindow;
+};
+
+// Writes the seven values in one atomic update; every other line of an existing file is
+// kept. An absent window is written as an empty value. The comment is stored up to its first
+// line break, which is all a reader could take back. False, with the file unchanged and the
+// reason in `error`, when the file cannot be read or written.
+bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& data,
+                     std::string& error);
+
+// Reads a project; a missing or unreadable file, or an absent value, gives the defaults
+// ("Default", "None", empty file names, absent windows).
+ProjectFileData LoadProjectFile(const std::filesystem::path& path);
+
+} // namespace zelk

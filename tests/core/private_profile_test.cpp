@@ -1,0 +1,208 @@
+#include "app/private_profile.h"
+#include "scratch_folder.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace zelk {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::ScratchFolder;
+using testing::WriteWholeFile;
+
+struct ReadCase {
+    const char* what;
+    std::string_view text;
+    std::string_view section;
+    std::string_view name;
+    std::optional<std::string> expected;
+};
+
+TEST(PrivateProfile, ReadsValuesAsTheProfileReaderDoes) {
+    const ReadCase cases[] = {
+        {"CR LF", "[Devices]\r\nA=AT90S2313\r\n", "Devices", "A", "AT90S2313"},
+        {"LF only", "[Devices]\nA=AT90S2313\n", "Devices", "A", "AT90S2313"},
+        {"no final line end", "[Devices]\nA=x", "Devices", "A", "x"},
+        {"section and name ignore case", "[DEVICES]\nSignature=1\n", "devices", "SIGNATURE", "1"},
+        {"blanks around names and values", "  [ S ]  \n \t Name \t=  a b \t\r\n", "S", "Name",
+         "a b"},
+        {"empty value is present", "[S]\nName=\n", "S", "Name", ""},
+        {"value keeps further equals signs", "[S]\nA=b=c\n", "S", "A", "b=c"},
+        {"first of two equal names", "[S]\nA=1\na=2\n", "S", "A", "1"},
+        {"name in another section", "[T]\nA=1\n[S]\nB=2\n", "S", "A", std::nullopt},
+        {"second block of a section", "[S]\nA=1\n[T]\nB=2\n[s]\nB=3\n", "S", "B", "3"},
+        {"comment line is no value", "[S]\n;A=1\n", "S", "A", std::nullopt},
+        {"lines before any section", "A=1\n[S]\n", "S", "A", std::nullopt},
+        {"unclosed header is no section", "[S]\n[T\nA=1\n", "S", "A", "1"},
+        {"section name holding a bracket", "[a]b]\nA=1\n", "a]b", "A", "1"},
+    };
+    for (const ReadCase& c : cases) {
+        EXPECT_EQ(ProfileFile::Parse(c.text).Get(c.section, c.name), c.expected) << c.what;
+    }
+}
+
+TEST(PrivateProfile, CutsValuesTo255CharactersWithoutSplittingACharacter) {
+    const std::string ascii(300, 'x');
+    EXPECT_EQ(ProfileFile::Parse("[S]\nA=" + ascii).Get("S", "A"), std::string(255, 'x'));
+
+    // "é" takes bytes 254 and 255: keeping half of it would leave invalid text.
+    const std::string accented = std::string(254, 'a') + "\xC3\xA9" + "zz";
+    EXPECT_EQ(ProfileFile::Parse("[S]\nA=" + accented).Get("S", "A"), std::string(254, 'a'));
+}
+
+TEST(PrivateProfile, ListsEveryNameAndSectionWithoutLimit) {
+    std::string text = "[Devices]\r\n";
+    for (int i = 0; i < 300; ++i) {
+        text += "Device" + std::to_string(i) + "=AT" + std::to_string(i) + "\r\n";
+    }
+    text += "[Other]\r\n[devices]\r\ndevice0=again\r\nLast=1\r\n";
+    const ProfileFile file = ProfileFile::Parse(text);
+
+    const std::vector<std::string> names = file.Names("DEVICES");
+    ASSERT_EQ(names.size(), 301u);
+    EXPECT_EQ(names.front(), "Device0");
+    EXPECT_EQ(names[299], "Device299");
+    EXPECT_EQ(names.back(), "Last");
+    EXPECT_EQ(file.Sections(), (std::vector<std::string>{"Devices", "Other"}));
+}
+
+struct SetCase {
+    const char* what;
+    std::string_view before;
+    std::string_view section;
+    std::string_view name;
+    std::string_view value;
+    std::string_view after;
+};
+
+TEST(PrivateProfile, WritesInPlaceAndKeepsEveryOtherLine) {
+    const SetCase cases[] = {
+        {"missing file", "", "zelk Project", "ProjectName", "Blink",
+         "[zelk Project]\r\nProjectName=Blink\r\n"},
+        {"replace keeps spelling, order and strange lines",
+         "; made by hand\r\n[S]\r\n  junk \t line\r\nNAME = old\r\nB=2\r\n", "s", "name", "new",
+         "; made by hand\r\n[S]\r\n  junk \t line\r\nNAME =new\r\nB=2\r\n"},
+        {"new name after the last value, before trailing blanks",
+         "[S]\r\nA=1\r\n; note\r\n\r\n[T]\r\nX=1\r\n", "S", "B", "2",
+         "[S]\r\nA=1\r\nB=2\r\n; note\r\n\r\n[T]\r\nX=1\r\n"},
+        {"new name in a section without values", "[S]\r\n\r\n[T]\r\n", "S", "A", "1",
+         "[S]\r\nA=1\r\n\r\n[T]\r\n"},
+        {"new section at the end", "[S]\r\nA=1", "T", "B", "2", "[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n"},
+        {"LF lines come back with CR LF", "[S]\nA=1\n\nrest\n", "S", "A", "2",
+         "[S]\r\nA=2\r\n\r\nrest\r\n"},
+        {"a line break ends the value", "[S]\r\nC=old\r\n", "S", "C", "one\r\nFlashFile=/x",
+         "[S]\r\nC=one\r\n"},
+    };
+    for (const SetCase& c : cases) {
+        ProfileFile file = ProfileFile::Parse(c.before);
+        EXPECT_TRUE(file.Set(c.section, c.name, c.value)) << c.what;
+        EXPECT_EQ(file.Serialize(), c.after) << c.what;
+    }
+}
+
+TEST(PrivateProfile, RefusesNamesThatCouldNotBeReadBack) {
+    const std::string_view text = "[S]\r\nA=1\r\n";
+    const std::pair<std::string_view, std::string_view> refused[] = {
+        {"S", ""},   {"S", "  "},   {"S", "a=b"}, {"S", "[x"},
+        {"S", ";x"}, {"S", "a\nb"}, {"", "A"},    {"S\r\nT", "A"},
+    };
+    for (const auto& [section, name] : refused) {
+        ProfileFile file = ProfileFile::Parse(text);
+        EXPECT_FALSE(file.Set(section, name, "v")) << section << "/" << name;
+        EXPECT_EQ(file.Serialize(), text) << section << "/" << name;
+    }
+}
+
+TEST(PrivateProfile, RemovesEveryBlockOfASection) {
+    ProfileFile file =
+        ProfileFile::Parse("top\r\n[Recent File List]\r\nFile1=a\r\n; c\r\n[Keep]\r\nK=1\r\n"
+                           "[recent file list]\r\nFile2=b\r\n");
+    file.RemoveSection("RECENT FILE LIST");
+    EXPECT_EQ(file.Serialize(), "top\r\n[Keep]\r\nK=1\r\n");
+}
+
+TEST(PrivateProfile, ParsesIntegersLikeTheProfileIntegerReader) {
+    const std::pair<std::string_view, std::optional<int>> cases[] = {
+        {"37121", 37121},   {"0x9101", 0x9101},    {"0X19101", 0x19101}, {"-12", -12},
+        {"+7", 7},          {"12abc", 12},         {" 42 ", 42},         {"0xfFz", 255},
+        {"0x", 0},          {"abc", std::nullopt}, {"", std::nullopt},   {"-", std::nullopt},
+        {"0xFFFFFFFF", -1}, {"4294967297", 1},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(TryParseProfileInt(text), expected) << text;
+        EXPECT_EQ(ParseProfileInt(text), expected.value_or(0)) << text;
+    }
+}
+
+TEST(PrivateProfile, LoadTellsAMissingFileFromAnUnreadableOne) {
+    ScratchFolder folder;
+    std::string error;
+    const std::optional<ProfileFile> missing = ProfileFile::Load(folder / "none.ini", error);
+    ASSERT_TRUE(missing);
+    EXPECT_TRUE(missing->Sections().empty());
+
+    EXPECT_FALSE(ProfileFile::Load(folder.Path(), error));
+    EXPECT_NE(error.find(folder.Path().string()), std::string::npos) << error;
+
+    WriteWholeFile(folder / "a.ini", "[S]\nA=1\n");
+    const std::optional<ProfileFile> loaded = ProfileFile::Load(folder / "a.ini", error);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Get("S", "A"), "1");
+}
+
+TEST(PrivateProfile, AtomicWriteReplacesTheFileAndKeepsItsPermissions) {
+    ScratchFolder folder;
+    const auto file = folder / "a.prj";
+    WriteWholeFile(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(file, "new\r\n", error)) << error;
+    EXPECT_EQ(ReadWholeFile(file), "new\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+        << "a temporary file was left behind";
+}
+
+TEST(PrivateProfile, AtomicWriteFailureReportsWhyAndCreatesNothing) {
+    ScratchFolder folder;
+    WriteWholeFile(folder / "plain", "x");
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(folder / "plain" / "a.prj", "data", error));
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+    EXPECT_EQ(ReadWholeFile(folder / "plain"), "x");
+}
+
+// A file size limit makes the write itself fail, even for root, after the temporary file
+// exists: the half-written copy must vanish and the old file stay whole.
+TEST(PrivateProfile, AtomicWriteFailingMidwayLeavesTheOldFile) {
+    ScratchFolder folder;
+    const auto file = folder / "zelk.conf";
+    WriteWholeFile(file, "[S]\r\nA=old\r\n");
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    std::string error;
+    const bool written = WriteFileAtomically(file, std::string(100'000, 'x'), error);
+
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadWholeFile(file), "[S]\r\nA=old\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,147 @@
+#include "app/project_file.h"
+#include "scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace zelk {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::ScratchFolder;
+using testing::WriteWholeFile;
+
+ProjectFileData SampleProject() {
+    ProjectFileData data;
+    data.projectName = "Blinker & Co";
+    data.comment = "rev B, = signs and [brackets]";
+    data.flashFile = "/home/ann/boards/blink.hex";
+    data.eepromFile = "";
+    data.flashWindow = WindowRect{-4, 10, 496, 310};
+    data.eepromWindow = std::nullopt;
+    data.projectWindow = WindowRect{0, 0, 200, 120};
+    return data;
+}
+
+void ExpectSameProject(const ProjectFileData& actual, const ProjectFileData& expected) {
+    EXPECT_EQ(actual.projectName, expected.projectName);
+    EXPECT_EQ(actual.comment, expected.comment);
+    EXPECT_EQ(actual.flashFile, expected.flashFile);
+    EXPECT_EQ(actual.eepromFile, expected.eepromFile);
+    EXPECT_EQ(actual.flashWindow, expected.flashWindow);
+    EXPECT_EQ(actual.eepromWindow, expected.eepromWindow);
+    EXPECT_EQ(actual.projectWindow, expected.projectWindow);
+}
+
+TEST(ProjectFile, AFreshFileHoldsTheSevenValuesInOrderAndReadsBack) {
+    ScratchFolder folder;
+    const auto path = folder / "blink.prj";
+    std::string error;
+    ASSERT_TRUE(SaveProjectFile(path, SampleProject(), error)) << error;
+    EXPECT_EQ(ReadWholeFile(path), "[zelk Project]\r\n"
+                                   "ProjectName=Blinker & Co\r\n"
+                                   "Comment=rev B, = signs and [brackets]\r\n"
+                                   "FlashFile=/home/ann/boards/blink.hex\r\n"
+                                   "EEPromFile=\r\n"
+                                   "FlashWindow=-4,10,496,310\r\n"
+                                   "EEPromWindow=\r\n"
+                                   "ProjectWindow=0,0,200,120\r\n");
+    ExpectSameProject(LoadProjectFile(path), SampleProject());
+}
+
+TEST(ProjectFile, SavingIntoAnExistingFileKeepsForeignLinesAndOneLinePerValue) {
+    ScratchFolder folder;
+    const auto path = folder / "p.prj";
+    WriteWholeFile(path, "; notes of the line manager\n[Other]\nKeep=me\n"
+                         "[ZELK PROJECT]\nprojectname=Old\nstray text\n");
+    std::string error;
+    ASSERT_TRUE(SaveProjectFile(path, SampleProject(), error)) << error;
+    ASSERT_TRUE(SaveProjectFile(path, SampleProject(), error)) << error;
+
+    const std::string text = ReadWholeFile(path);
+    EXPECT_EQ(text.rfind("; notes of the line manager\r\n[Other]\r\nKeep=me\r\n[ZELK PROJECT]\r\n"
+                         "projectname=Blinker & Co\r\n",
+                         0),
+              0u)
+        << text;
+    EXPECT_NE(text.find("stray text\r\n"), std::string::npos);
+    for (const char* name : {"Comment=", "FlashFile=", "FlashWindow=", "ProjectWindow="}) {
+        EXPECT_EQ(text.find(name), text.rfind(name)) << name << " written twice";
+    }
+    ExpectSameProject(LoadProjectFile(path), SampleProject());
+}
+
+// A raw line break would leave the rest of the comment in the file as lines of their own,
+// growing with every save and able to pose as other values.
+TEST(ProjectFile, ACommentWithLineBreaksKeepsItsFirstLineOnly) {
+    ScratchFolder folder;
+    const auto path = folder / "p.prj";
+    ProjectFileData data = SampleProject();
+    data.comment = "first line\r\nFlashFile=/evil.hex\nthird";
+    std::string error;
+    ASSERT_TRUE(SaveProjectFile(path, data, error)) << error;
+    ASSERT_TRUE(SaveProjectFile(path, data, error)) << error;
+
+    const ProjectFileData loaded = LoadProjectFile(path);
+    EXPECT_EQ(loaded.comment, "first line");
+    EXPECT_EQ(loaded.flashFile, data.flashFile);
+    EXPECT_EQ(ReadWholeFile(path).find("third"), std::string::npos);
+}
+
+TEST(ProjectFile, MissingFilesSectionsAndValuesGiveTheDefaults) {
+    ScratchFolder folder;
+    WriteWholeFile(folder / "other.prj", "[Something else]\r\nProjectName=x\r\n");
+    WriteWholeFile(folder / "long.prj",
+                   "[zelk Project]\r\nProjectName=" + std::string(300, 'T') +
+                       "\r\nComment=\r\nFlashWindow=1,2,3\r\nProjectWindow=5,6,7,8\r\n");
+    const ProjectFileData defaults;
+    ExpectSameProject(LoadProjectFile(folder / "missing.prj"), defaults);
+    ExpectSameProject(LoadProjectFile(folder / "other.prj"), defaults);
+    ExpectSameProject(LoadProjectFile(folder.Path()), defaults);
+
+    const ProjectFileData loaded = LoadProjectFile(folder / "long.prj");
+    EXPECT_EQ(loaded.projectName, std::string(255, 'T'));
+    EXPECT_EQ(loaded.comment, "") << "a present empty value is no absent one";
+    EXPECT_EQ(loaded.flashWindow, std::nullopt);
+    EXPECT_EQ(loaded.projectWindow, (WindowRect{5, 6, 7, 8}));
+}
+
+TEST(ProjectFile, AFailedSaveReportsWhyAndLeavesTheFileAlone) {
+    ScratchFolder folder;
+    WriteWholeFile(folder / "plain", "not a folder");
+    std::string error;
+    EXPECT_FALSE(SaveProjectFile(folder / "plain" / "p.prj", SampleProject(), error));
+    EXPECT_FALSE(error.empty());
+
+    std::filesystem::create_directories(folder / "dir.prj");
+    error.clear();
+    EXPECT_FALSE(SaveProjectFile(folder / "dir.prj", SampleProject(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "dir.prj"));
+}
+
+TEST(ProjectFile, ParsesWindowRectanglesStrictly) {
+    const std::pair<std::string_view, std::optional<WindowRect>> cases[] = {
+        {"0,0,500,400", WindowRect{0, 0, 500, 400}},
+        {"-8,-30,+1200,900", WindowRect{-8, -30, 1200, 900}},
+        {" 1, 2 ,3,4 ", WindowRect{1, 2, 3, 4}},
+        {"2147483647,-2147483648,0,0", WindowRect{2147483647, -2147483647 - 1, 0, 0}},
+        {"", std::nullopt},
+        {"1,2,3", std::nullopt},
+        {"1,2,3,4,5", std::nullopt},
+        {"1,2,3,4x", std::nullopt},
+        {"1,,3,4", std::nullopt},
+        {"a,b,c,d", std::nullopt},
+        {"1.5,2,3,4", std::nullopt},
+        {"+-1,2,3,4", std::nullopt},
+        {"2147483648,0,0,0", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ParseWindowRect(text), expected) << text;
+        if (expected) {
+            EXPECT_EQ(ParseWindowRect(FormatWindowRect(*expected)), expected) << text;
+        }
+    }
+}
+
+} // namespace
+} // namespace zelk
