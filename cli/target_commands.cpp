@@ -15,7 +15,7 @@
 #include "engine/serial_numbering.h"
 #include "engine/target_connection.h"
 #include "memory/hex_file.h"
-#include "sim/sim_port.h"
+#include "sim/simulated_port.h"
 
 #include <charconv>
 #include <cstdio>
@@ -37,7 +37,7 @@ const std::map<std::string, int> CableNames = {
 };
 
 struct TargetOptions {
-    std::string port; // lpt1..lpt3 or sim:DEVICE; empty: the stored "PortBase"
+    std::string port;  // lpt1..lpt3 or sim:DEVICE; empty: the stored "PortBase"
     std::string cable; // empty: the stored "Interface"
     std::string ini;
     std::string simState;
@@ -67,6 +67,9 @@ public:
     // False, with the reason, when the options cannot be put to use (a usage error).
     bool Open(const TargetOptions& options, std::string& error) {
         app.deviceDatabase = options.ini.empty() ? FindDeviceDatabase() : options.ini;
+        if (!options.cable.empty()) {
+            app.cableOverride = CableNames.at(options.cable);
+        }
         int portIndex = ReadSettingInt("Preferences", "PortBase", 0);
         if (options.port.starts_with("sim:")) {
             if (!InstallSimulator(options, options.port.substr(4), error)) {
@@ -75,9 +78,6 @@ public:
             portIndex = 0;
         } else if (!options.port.empty()) {
             portIndex = options.port.back() - '1';
-        }
-        if (!options.cable.empty()) {
-            app.cableOverride = CableNames.at(options.cable);
         }
         SelectPort(portIndex);
         SelectCable(app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0)));
@@ -99,10 +99,10 @@ bool TargetSession::InstallSimulator(const TargetOptions& options, const std::st
         return false;
     }
     config.stateFile = options.simState;
-    config.realTime = options.simTime == "real";
-    if (!options.cable.empty() && options.cable != "auto") {
-        config.cable = CableNames.at(options.cable);
-    }
+    config.virtualTime = options.simTime == "virtual";
+    // The simulated cable is the one the run expects, so that the cable check passes.
+    const int cable = app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0));
+    config.cableType = cable >= CableKestan && cable <= CableUsb ? cable : CableKestan;
     for (const std::string& spec : options.simFaults) {
         if (!ParseSimFault(spec, config.faults, error)) {
             return false;
@@ -134,9 +134,7 @@ bool IdentifyKnownDevice(TargetSession& session) {
 }
 
 LockFuseLayout LayoutOf(const AppState& app) {
-    return LockFuseLayout(ReadLockFusePatterns(app.deviceDatabase, app.device.name),
-                          ReadBitLabelSection(app.deviceDatabase, "LockBits"),
-                          ReadBitLabelSection(app.deviceDatabase, "Fuses"));
+    return LoadLockFuseLayout(app.deviceDatabase, app.device.name);
 }
 
 // The byte as it will be sent: bits the device's pattern leaves unused or fixes are set as
@@ -335,8 +333,9 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
                            const std::string& description, std::shared_ptr<TargetOptions> options,
                            TargetRun run) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->add_option("--port", options->port,
-                        "lpt1, lpt2, lpt3 or sim:DEVICE (default: the stored port)")
+    command
+        ->add_option("--port", options->port,
+                     "lpt1, lpt2, lpt3 or sim:DEVICE (default: the stored port)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 const bool lpt = text == "lpt1" || text == "lpt2" || text == "lpt3";
@@ -374,11 +373,10 @@ void AddFileCommand(CLI::App& app, int& exitCode, const std::string& name,
                     const std::string& description, const std::string& fileHelp,
                     std::function<bool(TargetSession&, const std::string&)> run) {
     auto options = std::make_shared<TargetOptions>();
-    CLI::App* command = AddTargetCommand(
-        app, exitCode, name, description, options,
-        [run](TargetSession& session, const TargetOptions& o) {
-            return run(session, o.arguments.front());
-        });
+    CLI::App* command = AddTargetCommand(app, exitCode, name, description, options,
+                                         [run](TargetSession& session, const TargetOptions& o) {
+                                             return run(session, o.arguments.front());
+                                         });
     command->add_option("FILE", options->arguments, fileHelp)->required()->expected(1);
 }
 
@@ -402,10 +400,9 @@ std::vector<std::uint8_t> HexBytes(const std::vector<std::string>& texts) {
 void AddTargetCommands(CLI::App& app, int& exitCode) {
     const auto simple = [&](const std::string& name, const std::string& description,
                             std::function<bool(TargetSession&)> run) {
-        AddTargetCommand(app, exitCode, name, description, std::make_shared<TargetOptions>(),
-                         [run](TargetSession& session, const TargetOptions&) {
-                             return run(session);
-                         });
+        AddTargetCommand(
+            app, exitCode, name, description, std::make_shared<TargetOptions>(),
+            [run](TargetSession& session, const TargetOptions&) { return run(session); });
     };
     const auto synchronous = [](bool (*command)(AppState&, TargetUi&)) {
         return [command](TargetSession& session) { return command(session.app, session.ui); };
@@ -426,18 +423,15 @@ void AddTargetCommands(CLI::App& app, int& exitCode) {
     AddFileCommand(app, exitCode, "write-flash", "Write FILE into the flash (no verify)",
                    "HEX or S-record file", RunWriteFlash);
     AddFileCommand(app, exitCode, "verify-flash", "Compare the flash with FILE",
-                   "HEX or S-record file",
-                   [](TargetSession& session, const std::string& file) {
+                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
                        return RunFileCommand(session, file, MemoryKind::Flash, VerifyFlash);
                    });
     AddFileCommand(app, exitCode, "write-eeprom", "Write FILE into the EEPROM",
-                   "HEX or S-record file",
-                   [](TargetSession& session, const std::string& file) {
+                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
                        return RunFileCommand(session, file, MemoryKind::Eeprom, WriteEeprom);
                    });
     AddFileCommand(app, exitCode, "verify-eeprom", "Compare the EEPROM with FILE",
-                   "HEX or S-record file",
-                   [](TargetSession& session, const std::string& file) {
+                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
                        return RunFileCommand(session, file, MemoryKind::Eeprom, VerifyEeprom);
                    });
     AddFileCommand(app, exitCode, "autoprogram",

@@ -1,15 +1,9 @@
 #include "engine/lock_fuse.h"
 
-#include "app/private_profile.h"
 #include "engine/command_support.h"
 #include "engine/instructions.h"
 #include "engine/port_lines.h"
 #include "engine/target_connection.h"
-
-#include <algorithm>
-#include <cctype>
-#include <fstream>
-#include <string_view>
 
 namespace zelk {
 namespace {
@@ -18,8 +12,6 @@ constexpr char Unused = 'x';
 constexpr int BoxLeft = 20;
 constexpr int BoxRight = 140;
 constexpr int BoxPitch = 15;
-// Longest label the dialog shows.
-constexpr std::size_t LabelLimit = 29;
 
 // Bit i of a pattern stands at index first + 7 - i; a pattern too short for a bit leaves
 // it unused.
@@ -37,32 +29,12 @@ bool IsFixedFuse(char c) {
 }
 
 std::string LabelOf(const BitLabels& names, char key) {
-    const auto found = names.find(std::string(1, key));
-    return found == names.end() ? std::string() : found->second.substr(0, LabelLimit);
+    const auto found = names.find(key);
+    return found == names.end() ? std::string() : found->second;
 }
 
 int BoxId(LockFuseByte byte, int bit) {
     return (static_cast<int>(byte) + 1) * 1000 + (1 << bit);
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-std::string Trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
-}
-
-std::optional<ProfileFile> LoadIni(const std::filesystem::path& ini) {
-    std::string error;
-    return ProfileFile::Load(ini, error);
 }
 
 } // namespace
@@ -149,50 +121,13 @@ std::uint8_t LockFuseLayout::ChipFromTicks(LockFuseByte byte, std::uint8_t ticks
     return static_cast<std::uint8_t>(~programmed);
 }
 
-LockFusePatterns ReadLockFusePatterns(const std::filesystem::path& ini,
-                                      const std::string& deviceName) {
+LockFuseLayout LoadLockFuseLayout(const std::filesystem::path& ini, const std::string& deviceName) {
     LockFusePatterns patterns;
-    const std::optional<ProfileFile> file = LoadIni(ini);
-    if (!file || deviceName.empty()) {
-        return patterns;
+    if (!deviceName.empty()) {
+        const DeviceEntry entry = ReadDeviceSection(ini, deviceName);
+        patterns = {entry.lockBits, entry.fuses, entry.fusesHi, entry.fusesExt};
     }
-    const auto value = [&](const char* key) {
-        return file->Get(deviceName, key).value_or(std::string());
-    };
-    patterns.lockBits = value("LockBits");
-    patterns.fuses = value("Fuses");
-    patterns.fusesHi = value("FusesHi");
-    patterns.fusesExt = value("FusesExt");
-    return patterns;
-}
-
-// The label keys are matched exactly ("A" and "a" are two fuses), unlike profile value
-// names, so the section is read here line by line; the first of two equal keys counts.
-BitLabels ReadBitLabelSection(const std::filesystem::path& ini, const std::string& section) {
-    BitLabels labels;
-    std::ifstream in(ini);
-    std::string line;
-    bool inSection = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == ';') {
-            continue;
-        }
-        if (line[first] == '[') {
-            const std::size_t close = line.find(']', first);
-            inSection = close != std::string::npos &&
-                        EqualIgnoringCase(line.substr(first + 1, close - first - 1), section);
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        if (inSection && equals != std::string::npos) {
-            labels.emplace(Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1)));
-        }
-    }
-    return labels;
+    return LockFuseLayout(patterns, ReadBitLabels(ini, "LockBits"), ReadBitLabels(ini, "Fuses"));
 }
 
 std::optional<std::uint8_t> ReadLockByte(AppState& app, TargetUi& ui,

@@ -4,20 +4,17 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "engine/device_database.h"
 #include "engine/target_ui.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zelk {
-
-// Key (one pattern character) to label, matched exactly, upper and lower case distinct.
-using BitLabels = std::map<std::string, std::string>;
 
 // The device's patterns: "LockBits" is a mode character and 8 bit characters, the three fuse
 // patterns 8 bit characters each, most significant bit first. Empty when missing.
@@ -104,11 +101,9 @@ private:
     std::vector<LockFuseBox> boxes;
 };
 
-// The patterns of a device section and the [LockBits] and [Fuses] labels of zelk.ini. A
-// missing file, section or key reads as empty.
-LockFusePatterns ReadLockFusePatterns(const std::filesystem::path& ini,
-                                      const std::string& deviceName);
-BitLabels ReadBitLabelSection(const std::filesystem::path& ini, const std::string& section);
+// The layout for a device section of zelk.ini with the [LockBits] and [Fuses] labels. An
+// empty name, or a missing file or section, gives the empty dialog.
+LockFuseLayout LoadLockFuseLayout(const std::filesystem::path& ini, const std::string& deviceName);
 
 // The three fuse bytes as the chip holds them (0 = programmed).
 struct FuseBytes {

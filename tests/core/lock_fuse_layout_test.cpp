@@ -1,15 +1,13 @@
 // The lock and fuse dialog's layout and the bytes its boxes stand for.
 #include "engine/lock_fuse.h"
 
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace zelk {
 namespace {
 
-const BitLabels LockNames = {{"1", "Lock Bit 1"}, {"2", "Lock Bit 2"}};
-const BitLabels FuseNames = {{"S", "SPIEN"}, {"C", "CKSEL"}, {"B", "BODEN"}, {"b", "BODLEVEL"}};
+const BitLabels LockNames = {{'1', "Lock Bit 1"}, {'2', "Lock Bit 2"}};
+const BitLabels FuseNames = {{'S', "SPIEN"}, {'C', "CKSEL"}, {'B', "BODEN"}, {'b', "BODLEVEL"}};
 
 struct BoxSummary {
     int id;
@@ -104,27 +102,6 @@ TEST(LockFuseLayout, HighAndExtendedFusesNeedTheLowFusePattern) {
     EXPECT_FALSE(layout.fuseGroupShown);
     EXPECT_FALSE(layout.HasByte(LockFuseByte::FuseHigh));
     EXPECT_FALSE(layout.HasByte(LockFuseByte::FuseExt));
-}
-
-TEST(LockFuseLayout, LongLabelsAreCut) {
-    const BitLabels names = {{"S", std::string(40, 'a')}};
-    const LockFuseLayout layout({"", "xxxxxxxS", "", ""}, LockNames, names);
-    ASSERT_EQ(layout.Boxes().size(), 1u);
-    EXPECT_EQ(layout.Boxes()[0].label, std::string(29, 'a'));
-}
-
-TEST(LockFuseLabels, KeysAreMatchedWithCase) {
-    const std::filesystem::path ini =
-        std::filesystem::path(::testing::TempDir()) / "lock_fuse_labels.ini";
-    {
-        std::ofstream out(ini);
-        out << "[fuses]\r\nA=CKSEL0 clock select\r\na = BOOTSZ0\r\n; a comment\r\n"
-               "A=second A\r\n[LockBits]\r\nA=LB1\r\n";
-    }
-    const BitLabels expected = {{"A", "CKSEL0 clock select"}, {"a", "BOOTSZ0"}};
-    EXPECT_EQ(ReadBitLabelSection(ini, "Fuses"), expected);
-    EXPECT_EQ(ReadBitLabelSection(ini, "LockBits"), (BitLabels{{"A", "LB1"}}));
-    EXPECT_TRUE(ReadBitLabelSection(ini / "missing", "Fuses").empty());
 }
 
 } // namespace
