@@ -66,7 +66,8 @@ public:
 
     // False, with the reason, when the options cannot be put to use (a usage error).
     bool Open(const TargetOptions& options, std::string& error) {
-        app.deviceDatabase = options.ini.empty() ? FindDeviceDatabase() : options.ini;
+        app.deviceDatabase =
+            options.ini.empty() ? FindDeviceDatabase() : std::filesystem::path(options.ini);
         if (!options.cable.empty()) {
             app.cableOverride = CableNames.at(options.cable);
         }
