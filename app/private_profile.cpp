@@ -1,6 +1,5 @@
 #include "app/private_profile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
@@ -118,31 +117,6 @@ void AddUnique(std::vector<std::string>& names, std::string_view name) {
 
 std::string ErrnoText(int error) {
     return std::system_category().message(error);
-}
-
-bool WriteAll(int fd, std::string_view contents) {
-    while (!contents.empty()) {
-        const ssize_t written = ::write(fd, contents.data(), contents.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        contents.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// A dangling or real symbolic link is replaced through, so a linked settings file stays
-// linked.
-std::filesystem::path ResolveLink(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec)) {
-        return path;
-    }
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : resolved;
 }
 
 } // namespace
@@ -310,68 +284,6 @@ std::string ProfileFile::Serialize() const {
         text.append(line).append("\r\n");
     }
     return text;
-}
-
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view contents,
-                         std::string& error) {
-    static std::atomic<unsigned> counter{0};
-    const std::filesystem::path target = ResolveLink(path);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-
-    std::filesystem::path temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder / ("." + target.filename().string() + ".tmp" +
-                              std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        // 0666 lets the umask decide, as for any file the user creates.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
-        error = "cannot create a temporary file in " + folder.string() + ": " + ErrnoText(errno);
-        return false;
-    }
-
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777); // keep the permissions the user gave the file
-    }
-
-    const auto fail = [&](const std::string& what, int cause) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(temporary.c_str());
-        error = what + " " + temporary.string() + ": " + ErrnoText(cause);
-        return false;
-    };
-    if (!WriteAll(fd, contents)) {
-        return fail("cannot write", errno);
-    }
-    if (::fsync(fd) != 0) {
-        return fail("cannot flush", errno);
-    }
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) {
-        return fail("cannot close", errno);
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int cause = errno;
-        ::unlink(temporary.c_str());
-        error = "cannot replace " + target.string() + ": " + ErrnoText(cause);
-        return false;
-    }
-    // Makes the rename itself durable; a failure here leaves a complete file either way.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
 }
 
 std::optional<int> TryParseProfileInt(std::string_view text) {

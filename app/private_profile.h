@@ -44,11 +44,6 @@ private:
     std::vector<std::string> lines;
 };
 
-// Writes `contents` to a temporary file in the same folder, flushes it and renames it over
-// `path`. On failure the old file is untouched and `error` says why.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view contents,
-                         std::string& error);
-
 // Profile integer reading: decimal, or hexadecimal after "0x", each with an optional sign;
 // the leading digits count ("12abc" is 12); wider numbers wrap to 32 bits. Nullopt when the
 // text does not begin with a number.

@@ -1,6 +1,7 @@
 #include "app/project_file.h"
 
 #include "app/private_profile.h"
+#include "platform/atomic_file.h"
 
 #include <array>
 #include <charconv>
@@ -79,7 +80,7 @@ bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& d
     file->Set(ProjectSection, FlashWindowKey, FormatOptionalRect(data.flashWindow));
     file->Set(ProjectSection, EepromWindowKey, FormatOptionalRect(data.eepromWindow));
     file->Set(ProjectSection, ProjectWindowKey, FormatOptionalRect(data.projectWindow));
-    return WriteFileAtomically(path, file->Serialize(), error);
+    return ReplaceFileAtomically(path, file->Serialize(), error);
 }
 
 ProjectFileData LoadProjectFile(const std::filesystem::path& path) {

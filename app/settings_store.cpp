@@ -1,6 +1,7 @@
 #include "app/settings_store.h"
 
 #include "app/private_profile.h"
+#include "platform/atomic_file.h"
 
 #include <cstdlib>
 #include <functional>
@@ -38,7 +39,7 @@ bool UpdateSettings(const std::function<bool(ProfileFile&)>& change) {
     if (ec) {
         return false;
     }
-    return WriteFileAtomically(path, store->Serialize(), error);
+    return ReplaceFileAtomically(path, store->Serialize(), error);
 }
 
 std::filesystem::path HomeFolder() {

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelk {
@@ -24,6 +26,9 @@ struct DeviceEntry {
 
 // zelk.ini beside the running executable, else ../share/zelk/zelk.ini relative to it.
 std::filesystem::path FindDeviceDatabase();
+// The same search from a given executable folder: the first candidate that exists, else the
+// first candidate.
+std::filesystem::path FindDeviceDatabaseFrom(const std::filesystem::path& executableDir);
 
 // Every device named in [Devices], in file order (for tests and the simulator).
 std::vector<DeviceEntry> ReadDeviceList(const std::filesystem::path& ini);
@@ -37,6 +42,18 @@ struct DeviceLookup {
 
 // The first [Devices] entry whose "Signature" has these low 16 bits. An entry whose sizes
 // exceed the images, or that writes pages with page size 0, is refused as Invalid.
+// An entry whose section has no "Signature" never matches: it cannot identify a device.
 DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t deviceCode);
+
+// The keys of one device section (the lock and fuse dialog reads its patterns by the name
+// the lookup found); missing keys read as 0 or empty.
+DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name);
+
+// Labels of lock or fuse bits: the [LockBits] or [Fuses] section, single-character keys
+// compared with case (so "a" and "A" are different bits), labels cut to BitLabelLimit
+// characters. The first of two equal keys wins; a missing file or section gives no labels.
+inline constexpr std::size_t BitLabelLimit = 29;
+using BitLabels = std::map<char, std::string>;
+BitLabels ReadBitLabels(const std::filesystem::path& ini, std::string_view section);
 
 } // namespace zelk

@@ -25,7 +25,9 @@ constexpr std::array<std::uint16_t, 3> BaseAddresses = {0x378, 0x278, 0x3BC};
 
 } // namespace
 
-void PortIo::Wait(std::int32_t microseconds) { BusyWaitUs(microseconds); }
+void PortIo::Wait(std::int32_t microseconds) {
+    BusyWaitUs(microseconds);
+}
 
 void SetPortOpener(PortOpener opener) {
     ClosePort();
@@ -53,7 +55,9 @@ void ClosePort() {
     State().index = -1;
 }
 
-PortIo* CurrentPort() { return State().port.get(); }
+PortIo* CurrentPort() {
+    return State().port.get();
+}
 
 std::uint16_t PortBaseAddress(int portIndex) {
     if (portIndex < 0 || portIndex >= static_cast<int>(BaseAddresses.size())) {

@@ -1,5 +1,6 @@
 // Process-wide port state: the selected port, the cable's pin map, the data shadow byte, and
-// the line operations built on them.
+// the line operations built on them. The line operations act on the open port (see
+// OpenSelectedPort in engine/port_io.h); without one they write nothing and read 0xFF.
 #pragma once
 
 #include <cstdint>
@@ -41,16 +42,24 @@ void DelayUs(std::int32_t n);
 // Sum of every DelayUs argument since start: the waits the protocol itself asked for.
 std::uint64_t RequestedDelayMicroseconds();
 
+// Sets (level non-zero) or clears the mask bits of the data shadow, writes it, waits 1 us.
 void SetLine(std::uint8_t mask, std::uint8_t level);
+// 1 when (status AND mask) is non-zero, complemented for every cable type but 3.
 int ReadStatusLine(std::uint8_t mask);
 void PulseSck();
 void AssertReset();
 void ReleaseReset();
 void EnableDrivers();
 void DisableDrivers();
-void SelectPort(int index);
-void SelectCable(int type);
+// Port and cable changes are refused (false, nothing changes) while the port is claimed: the
+// claim holder, the flash write worker, never changes them, so any caller then is a second
+// user. Selecting another port index closes the open port.
+bool SelectPort(int index);
+// Loads the cable's pin map; 0 and unlisted types keep the map, CableNone clears it.
+bool SelectCable(int type);
+// 1, 2 or 3 by the loop-back wires found, else 4. Leaves the cable type at 3.
 int DetectCable();
+// Starts the target's own program with the drivers on (SPI terminal).
 void ResetAndRun();
 
 } // namespace zelk

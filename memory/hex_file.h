@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zelk {
 
@@ -22,6 +23,19 @@ public:
     // True when every line was accepted. On failure the image holds what was stored so far;
     // callers that must not see a half-loaded image use LoadImageFile.
     bool ReadFile(const std::filesystem::path& path, HexFileError& error);
+    // The same for a file's contents already in memory.
+    bool ReadText(std::string_view text, HexFileError& error);
+
+private:
+    // Each answers an empty reason when the line was accepted.
+    std::string ParseLine(std::string_view line);
+    std::string ParseIntelRecord(std::string_view record);
+    std::string ParseSRecord(std::string_view record);
+    std::string StoreData(std::uint64_t address, std::span<const std::uint8_t> data);
+
+    std::span<std::uint8_t> image;
+    // Set by Intel type 02 and 04 records; added to the address of every later data record.
+    std::uint64_t addressBase = 0;
 };
 
 // The loading routine of Load File, AutoProgram and the CLI: fills a copy of the image (its

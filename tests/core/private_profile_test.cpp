@@ -1,10 +1,7 @@
 #include "app/private_profile.h"
 #include "scratch_folder.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace zelk {
 namespace {
@@ -151,57 +148,6 @@ TEST(PrivateProfile, LoadTellsAMissingFileFromAnUnreadableOne) {
     const std::optional<ProfileFile> loaded = ProfileFile::Load(folder / "a.ini", error);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->Get("S", "A"), "1");
-}
-
-TEST(PrivateProfile, AtomicWriteReplacesTheFileAndKeepsItsPermissions) {
-    ScratchFolder folder;
-    const auto file = folder / "a.prj";
-    WriteWholeFile(file, "old");
-    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
-
-    std::string error;
-    ASSERT_TRUE(WriteFileAtomically(file, "new\r\n", error)) << error;
-    EXPECT_EQ(ReadWholeFile(file), "new\r\n");
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
-        << "a temporary file was left behind";
-}
-
-TEST(PrivateProfile, AtomicWriteFailureReportsWhyAndCreatesNothing) {
-    ScratchFolder folder;
-    WriteWholeFile(folder / "plain", "x");
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(folder / "plain" / "a.prj", "data", error));
-    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
-    EXPECT_EQ(ReadWholeFile(folder / "plain"), "x");
-}
-
-// A file size limit makes the write itself fail, even for root, after the temporary file
-// exists: the half-written copy must vanish and the old file stay whole.
-TEST(PrivateProfile, AtomicWriteFailingMidwayLeavesTheOldFile) {
-    ScratchFolder folder;
-    const auto file = folder / "zelk.conf";
-    WriteWholeFile(file, "[S]\r\nA=old\r\n");
-
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
-    std::string error;
-    const bool written = WriteFileAtomically(file, std::string(100'000, 'x'), error);
-
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    EXPECT_FALSE(written);
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(ReadWholeFile(file), "[S]\r\nA=old\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
 } // namespace

@@ -1,0 +1,19 @@
+// zelk-cli: the programmer's command-line front end for scripts and production lines.
+#include "cli/commands.h"
+
+#include <CLI/CLI.hpp>
+
+int main(int argc, char** argv) {
+    CLI::App app{"AVR in-system programmer, command-line front end", "zelk-cli"};
+    app.set_version_flag("--version", "zelk-cli " ZELK_VERSION);
+    app.require_subcommand(1);
+    int exitCode = 0;
+    zelk::AddConvertCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version end here too; every other parse error is a usage error.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    return exitCode;
+}

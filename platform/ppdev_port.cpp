@@ -1,0 +1,152 @@
+#include "platform/ppdev_port.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace zelk {
+namespace {
+
+// Where the kernel lists its parallel ports, one folder parportN each.
+constexpr const char* ParportProcDir = "/proc/sys/dev/parport";
+
+// Control bit 5 turns the data lines into inputs on a bidirectional port.
+constexpr std::uint8_t ControlDataInput = 0x20;
+// The control bits that reach the connector; ppdev keeps bit 4 (interrupt enable) to itself.
+constexpr std::uint8_t ControlPinBits = 0x0F;
+
+std::string HexAddress(std::uint16_t address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%x", address);
+    return text;
+}
+
+// The first number of base-addr (decimal); the second, when there is one, is the ECP base.
+std::optional<std::uint16_t> ReadBaseAddress(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    unsigned long value = 0;
+    if (!(in >> value) || value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+class PpdevPort : public PortIo {
+public:
+    explicit PpdevPort(int device) : fd(device) {}
+    ~PpdevPort() override {
+        ioctl(fd, PPRELEASE);
+        close(fd);
+    }
+    PpdevPort(const PpdevPort&) = delete;
+    PpdevPort& operator=(const PpdevPort&) = delete;
+
+    void Write(PortRegister reg, std::uint8_t value) override {
+        if (reg == PortRegister::Data) {
+            ioctl(fd, PPWDATA, &value);
+            return;
+        }
+        // The engine writes raw register values. parport_pc hands the control bits to the
+        // register unchanged (the hardware inversion of STROBE, AUTOFEED and SELECT IN stays
+        // the caller's business, as with direct I/O), but it takes the data direction only
+        // through PPDATADIR, so bit 5 is split off here.
+        const int input = (value & ControlDataInput) != 0 ? 1 : 0;
+        if (input != dataInput) {
+            ioctl(fd, PPDATADIR, &input);
+            dataInput = input;
+        }
+        std::uint8_t pins = static_cast<std::uint8_t>(value & ControlPinBits);
+        ioctl(fd, PPWCONTROL, &pins);
+    }
+
+    std::uint8_t Read(PortRegister reg) override {
+        std::uint8_t value = 0xFF;
+        switch (reg) {
+        case PortRegister::Data:
+            ioctl(fd, PPRDATA, &value);
+            break;
+        case PortRegister::Status:
+            ioctl(fd, PPRSTATUS, &value);
+            break;
+        case PortRegister::Control:
+            ioctl(fd, PPRCONTROL, &value);
+            break;
+        }
+        return value;
+    }
+
+private:
+    int fd;
+    int dataInput = 0;
+};
+
+std::string OpenFailure(const std::string& device, int error) {
+    std::string reason = device + ": " + std::strerror(error);
+    if (error == EACCES || error == EPERM) {
+        reason += ": add your user to the lp group";
+    } else if (error == ENOENT || error == ENODEV || error == ENXIO) {
+        reason += ": load the ppdev module";
+    }
+    return reason;
+}
+
+} // namespace
+
+std::optional<int> FindParportNumber(const std::filesystem::path& procDir, std::uint16_t base,
+                                     std::string& listing) {
+    listing.clear();
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(procDir, error)) {
+        const std::string name = entry.path().filename().string();
+        int number = 0;
+        char tail = 0;
+        if (std::sscanf(name.c_str(), "parport%d%c", &number, &tail) != 1 || number < 0) {
+            continue;
+        }
+        const std::optional<std::uint16_t> address = ReadBaseAddress(entry.path() / "base-addr");
+        if (!address) {
+            continue;
+        }
+        if (*address == base) {
+            return number;
+        }
+        listing += (listing.empty() ? "" : ", ") + name + " at " + HexAddress(*address);
+    }
+    if (listing.empty()) {
+        listing = "none";
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason) {
+    std::string listing;
+    const std::optional<int> number = FindParportNumber(ParportProcDir, base, listing);
+    if (!number) {
+        reason = "no parallel port with base address " + HexAddress(base) + " (" + ParportProcDir +
+                 " lists " + listing + ")";
+        return nullptr;
+    }
+    const std::string device = "/dev/parport" + std::to_string(*number);
+    const int fd = open(device.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        reason = OpenFailure(device, errno);
+        return nullptr;
+    }
+    // No PPEXCL: it fails whenever the printer driver is bound to the port, and the claim
+    // alone keeps every other driver off the port while it is held.
+    if (ioctl(fd, PPCLAIM) != 0) {
+        reason = device + ": cannot claim the port: " + std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PpdevPort>(fd);
+}
+
+} // namespace zelk

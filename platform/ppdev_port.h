@@ -1,0 +1,23 @@
+// The parallel port through the Linux ppdev driver (/dev/parportN).
+#pragma once
+
+#include "engine/port_io.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zelk {
+
+// The number N of the parportN in `procDir` (the kernel's is /proc/sys/dev/parport) whose base
+// address is `base`. When none matches, `listing` names the ports found ("parport0 at 0x3bc", or
+// "none").
+std::optional<int> FindParportNumber(const std::filesystem::path& procDir, std::uint16_t base,
+                                     std::string& listing);
+
+// Opens and claims the /dev/parportN at `base`. Null, with a one-line reason, when it cannot.
+std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason);
+
+} // namespace zelk
