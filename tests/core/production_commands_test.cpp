@@ -82,19 +82,6 @@ TEST_F(AutoProgramTest, FileThatDoesNotLoadStopsBeforeTheErase) {
     EXPECT_EQ(ui.flashWriteDonePosts, 1) << "only the set-up's write";
 }
 
-TEST_F(AutoProgramTest, FailedFlashWriteSkipsTheEepromStep) {
-    SimFaults faults;
-    faults.stuckBusy = true;
-    Attach("AT90S2313", faults);
-    app.flashImage[2] = 0x42;
-    const int opened = ui.progressOpened;
-    EXPECT_FALSE(Run());
-    EXPECT_EQ(ui.messages.back(), "Write failed at 00000002 !");
-    // Read EEPROM and Write Flash opened a window each; Write EEPROM did not run.
-    EXPECT_EQ(ui.progressOpened, opened + 2);
-    EXPECT_EQ(app.autoProgramActive, 0);
-}
-
 TEST_F(AutoProgramTest, TargetGoneBeforeTheFlashWriteClearsTheFlag) {
     // Prepare (24 bytes), Read EEPROM (24 + 4 per byte) and the erase (4) go through, then
     // the target is gone when Write Flash prepares it.
