@@ -49,6 +49,8 @@ ProgramSize=2048
 DataSize=128
 Algorithm=1
 PageSize=0
+LockBits=WxxxxxBAx
+Fuses=xxxxxxxA
 
 [Page2]
 Signature=0x1E9377
@@ -56,6 +58,7 @@ ProgramSize=2048
 DataSize=128
 Algorithm=2
 PageSize=64
+Fuses=xxxxxxBA
 
 [ATmega328P]
 Signature=0x1E950F
