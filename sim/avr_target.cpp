@@ -1,0 +1,371 @@
+#include "sim/avr_target.h"
+
+#include <limits>
+#include <utility>
+
+namespace zelk {
+namespace {
+
+constexpr std::uint8_t ProgrammingEnable1 = 0xAC;
+constexpr std::uint8_t ProgrammingEnable2 = 0x53;
+constexpr int FrameBits = 32;
+
+std::uint8_t UpperCase(std::uint8_t c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<std::uint8_t>(c - 'a' + 'A') : c;
+}
+
+} // namespace
+
+AvrTarget::AvrTarget(const DeviceEntry& entry, std::shared_ptr<ChipState> memories,
+                     const SimFaults& faultSet, const SimClock& simClock)
+    : device(entry), chip(std::move(memories)), faults(faultSet), clock(simClock),
+      pageMode(entry.algorithm == 2 || entry.algorithm == 3), hasFuseLow(!entry.fuses.empty()),
+      hasFuseHigh(!entry.fusesHi.empty()), hasFuseExt(!entry.fusesExt.empty()),
+      noEchoPending(faultSet.noEchoAttempts > 0 && faultSet.noEchoAttempts < FrameBits) {
+    pageBuffer.fill(0xFF);
+    if (faults.removeAfterBytes && *faults.removeAfterBytes == 0) {
+        removed = true;
+        mode = Mode::Silent;
+    }
+}
+
+void AvrTarget::SetPins(bool reset, bool sck, bool mosi) {
+    if (removed) {
+        return;
+    }
+    // A write that drops SCK and RESET together counts SCK as low when RESET falls; one
+    // that raises SCK with RESET raises it after RESET has moved.
+    if (!sck && sckLevel) {
+        sckLevel = false;
+        ClockFell();
+    }
+    if (reset != resetLevel) {
+        resetLevel = reset;
+        if (reset) {
+            ResetRose();
+        } else {
+            ResetFell(sck);
+        }
+    }
+    if (sck && !sckLevel) {
+        sckLevel = true;
+        ClockRose(mosi);
+    }
+}
+
+void AvrTarget::ResetFell(bool sck) {
+    // Serial programming starts only when SCK is low as RESET goes low.
+    mode = sck ? Mode::Silent : Mode::Programming;
+    misoLevel = true;
+    resetFellAt = clock.NowUs();
+    serialReady = false;
+    programmingEnabled = false;
+    inShift = 0;
+    outShift = 0;
+    nextOut = 0;
+    bitInByte = 0;
+    byteInFrame = 0;
+    if (mode != Mode::Programming) {
+        return;
+    }
+    if (faults.noEchoAttempts >= FrameBits) {
+        mode = Mode::Silent;
+    } else if (noEchoPending) {
+        // Until the first successful entry, start the frame so many bits late that one SCK
+        // pulse per failed attempt brings it into step after noEchoAttempts attempts.
+        const int offset = FrameBits - faults.noEchoAttempts;
+        byteInFrame = offset / 8;
+        bitInByte = offset % 8;
+    }
+}
+
+void AvrTarget::ResetRose() {
+    // The demo program starts with SPDR empty and MISO as an output.
+    mode = Mode::Running;
+    inShift = 0;
+    outShift = 0;
+    nextOut = 0;
+    bitInByte = 0;
+    misoLevel = false;
+    spdrLoadPending = false;
+}
+
+void AvrTarget::ClockRose(bool mosi) {
+    switch (mode) {
+    case Mode::Silent:
+        return;
+    case Mode::Programming:
+        if (!serialReady) {
+            if (clock.NowUs() - resetFellAt < AvrTimings::ResetToSerial) {
+                return;
+            }
+            serialReady = true;
+            misoLevel = (outShift << bitInByte & 0x80) != 0;
+        }
+        break;
+    case Mode::Running:
+        if (bitInByte == 0 && spdrLoadPending) {
+            // A program that writes SPDR while a byte is already being shifted collides
+            // and its byte is lost; the shift register then sends what it received.
+            spdrLoadPending = false;
+            if (clock.NowUs() >= spdrReadyAt) {
+                outShift = spdrNext;
+                misoLevel = (outShift & 0x80) != 0;
+            }
+        }
+        break;
+    }
+    if (bitInByte == 0) {
+        ++bytesSent;
+        if (faults.bitErrorAtByte && bytesSent == *faults.bitErrorAtByte) {
+            outShift ^= 0x01;
+        }
+    }
+    inShift = static_cast<std::uint8_t>(inShift << 1 | (mosi ? 1 : 0));
+    if (++bitInByte == 8) {
+        ByteReceived(inShift);
+    }
+}
+
+void AvrTarget::ClockFell() {
+    if (mode == Mode::Silent || (mode == Mode::Programming && !serialReady)) {
+        return;
+    }
+    if (bitInByte == 8) {
+        if (removeAtByteEnd) {
+            removed = true;
+            mode = Mode::Silent;
+            misoLevel = true;
+            return;
+        }
+        bitInByte = 0;
+        outShift = nextOut;
+        misoLevel = (outShift & 0x80) != 0;
+    } else if (bitInByte > 0) {
+        misoLevel = (outShift << bitInByte & 0x80) != 0;
+    }
+}
+
+void AvrTarget::ByteReceived(std::uint8_t value) {
+    ++bytesExchanged;
+    if (faults.removeAfterBytes && bytesExchanged >= *faults.removeAfterBytes) {
+        removeAtByteEnd = true;
+    }
+    if (mode == Mode::Programming) {
+        ProgrammingByte(value);
+    } else {
+        DemoByte(value);
+    }
+}
+
+void AvrTarget::ProgrammingByte(std::uint8_t value) {
+    // The interface sends two things: 0x53 during the third byte of a frame that began with
+    // 0xAC 0x53, and the result of a read during the fourth byte; every other byte it sends
+    // is 0x00. An echo of every byte would be an 8-bit delay line that answers 0x53 whatever
+    // the framing; this one is heard only in step, which is how the host finds step again.
+    frame[static_cast<std::size_t>(byteInFrame)] = value;
+    ++byteInFrame;
+    nextOut = 0x00;
+    if (byteInFrame == 2) {
+        const bool enable = frame[0] == ProgrammingEnable1 && value == ProgrammingEnable2;
+        nextOut = enable ? ProgrammingEnable2 : 0x00;
+    } else if (byteInFrame == 3 && programmingEnabled) {
+        nextOut = ReadResult();
+    } else if (byteInFrame == 4) {
+        byteInFrame = 0;
+        Execute();
+    }
+}
+
+void AvrTarget::DemoByte(std::uint8_t value) {
+    // The demo program answers each byte with its upper-case form in the next exchange; a
+    // zero byte is answered with zero, so a typed character comes back followed by 0.
+    nextOut = value;
+    spdrNext = UpperCase(value);
+    spdrLoadPending = true;
+    spdrReadyAt = clock.NowUs() + AvrTimings::ProgramResponse;
+}
+
+std::uint32_t AvrTarget::FlashAddress() const {
+    const std::uint32_t word = static_cast<std::uint32_t>(frame[1]) << 8 | frame[2];
+    const std::uint32_t highByte = (frame[0] >> 3) & 1U;
+    return (word * 2 + highByte) % device.programSize;
+}
+
+std::uint8_t AvrTarget::ReadResult() {
+    Settle();
+    switch (frame[0]) {
+    case 0x20:
+    case 0x28: {
+        const std::uint32_t address = FlashAddress();
+        if (pending == PendingWrite::FlashByte && pendingAddress == address) {
+            return 0x7F; // data polling: the location is being programmed
+        }
+        return chip->flash[address];
+    }
+    case 0xA0: {
+        if (chip->eeprom.empty()) {
+            return 0xFF;
+        }
+        const std::uint32_t address = (static_cast<std::uint32_t>(frame[1]) << 8 | frame[2]) %
+                                      static_cast<std::uint32_t>(chip->eeprom.size());
+        if (pending == PendingWrite::Eeprom && pendingAddress == address) {
+            return 0xFF;
+        }
+        return chip->eeprom[address];
+    }
+    case 0x30: {
+        const int index = frame[2] & 3;
+        return index == 3 ? 0xFF : static_cast<std::uint8_t>(device.signature >> (16 - 8 * index));
+    }
+    case 0x58:
+        if ((frame[1] & 0x08) != 0) {
+            return hasFuseHigh ? chip->fuseHigh : 0xFF;
+        }
+        return chip->lock;
+    case 0x50:
+        if ((frame[1] & 0x08) != 0) {
+            return hasFuseExt ? chip->fuseExt : 0xFF;
+        }
+        return hasFuseLow ? chip->fuseLow : 0xFF;
+    default:
+        return 0x00;
+    }
+}
+
+void AvrTarget::Execute() {
+    if (!programmingEnabled) {
+        programmingEnabled = frame[0] == ProgrammingEnable1 && frame[1] == ProgrammingEnable2;
+        noEchoPending = noEchoPending && !programmingEnabled;
+        return;
+    }
+    Settle();
+    ExecuteWrite();
+}
+
+void AvrTarget::ExecuteWrite() {
+    const std::uint8_t op = frame[0];
+    const std::uint8_t b2 = frame[1];
+    const std::uint8_t b4 = frame[3];
+    if (op == 0xAC) {
+        if (b2 == ProgrammingEnable2) {
+            return;
+        }
+        if ((b2 & 0xE0) == 0x80) {
+            StartWrite(PendingWrite::Erase, 0, 0, AvrTimings::ChipErase);
+        } else if (device.algorithm == 2 && (b2 & 0xF0) == 0xB0) {
+            // The older parts carry their fuse bits 0, 1 and 3 in the second byte.
+            if (hasFuseLow) {
+                const auto value = static_cast<std::uint8_t>((chip->fuseLow & ~0x0B) | (b2 & 0x0B));
+                StartWrite(PendingWrite::FuseLow, 0, value, AvrTimings::LockOrFuse);
+            }
+        } else if (b2 == 0xA0) {
+            if (hasFuseLow) {
+                StartWrite(PendingWrite::FuseLow, 0, b4, AvrTimings::LockOrFuse);
+            }
+        } else if (b2 == 0xA8) {
+            if (hasFuseHigh) {
+                StartWrite(PendingWrite::FuseHigh, 0, b4, AvrTimings::LockOrFuse);
+            }
+        } else if (b2 == 0xA4) {
+            if (hasFuseExt) {
+                StartWrite(PendingWrite::FuseExt, 0, b4, AvrTimings::LockOrFuse);
+            }
+        } else if ((b2 & 0xE0) == 0xE0) {
+            // Algorithm 3 parts take the lock byte in the fourth byte; the others take lock
+            // bits 1 and 2 in the second.
+            const auto value = device.algorithm == 3 ? b4 : static_cast<std::uint8_t>(b2 | 0xF9);
+            StartWrite(PendingWrite::Lock, 0, value, AvrTimings::LockOrFuse);
+        }
+        return;
+    }
+    if ((op & 0xF7) == 0x40) {
+        if (!pageMode) {
+            if (!MemoryLocked()) {
+                StartWrite(PendingWrite::FlashByte, FlashAddress(), b4, AvrTimings::FlashByte);
+            }
+        } else if (pending == PendingWrite::None) {
+            const std::uint32_t wordsPerPage = device.pageSize / 2U;
+            const std::uint32_t offset = (frame[2] & (wordsPerPage - 1)) * 2 + ((op >> 3) & 1U);
+            pageBuffer[offset] = b4;
+        }
+    } else if (op == 0x4C && pageMode) {
+        if (!MemoryLocked()) {
+            const std::uint32_t word = static_cast<std::uint32_t>(b2) << 8 | frame[2];
+            const std::uint32_t start = (word * 2 % device.programSize) & ~(device.pageSize - 1U);
+            StartWrite(PendingWrite::FlashPage, start, 0, AvrTimings::FlashPage);
+        }
+    } else if (op == 0xC0 && !chip->eeprom.empty()) {
+        if (!MemoryLocked()) {
+            const std::uint32_t address = (static_cast<std::uint32_t>(b2) << 8 | frame[2]) %
+                                          static_cast<std::uint32_t>(chip->eeprom.size());
+            StartWrite(PendingWrite::Eeprom, address, b4, AvrTimings::EepromByte);
+        }
+    }
+}
+
+bool AvrTarget::MemoryLocked() const {
+    // Lock bit 1 programmed (0) disables further programming of flash and EEPROM.
+    const std::uint8_t lockBit1 = device.algorithm == 3 ? 0x01 : 0x02;
+    return (chip->lock & lockBit1) == 0;
+}
+
+void AvrTarget::StartWrite(PendingWrite kind, std::uint32_t address, std::uint8_t value,
+                           std::int64_t duration) {
+    if (pending != PendingWrite::None) {
+        return; // the chip is still busy: the instruction is lost, as on silicon
+    }
+    pending = kind;
+    pendingAddress = address;
+    pendingValue = value;
+    busyUntil =
+        faults.stuckBusy ? std::numeric_limits<std::int64_t>::max() : clock.NowUs() + duration;
+}
+
+void AvrTarget::Settle() {
+    if (pending == PendingWrite::None || clock.NowUs() < busyUntil) {
+        return;
+    }
+    Apply();
+    pending = PendingWrite::None;
+}
+
+void AvrTarget::Apply() {
+    ChipState& c = *chip;
+    switch (pending) {
+    case PendingWrite::None:
+        break;
+    case PendingWrite::FlashByte:
+        // Programming only clears bits; only an erase sets them again.
+        c.flash[pendingAddress] &= pendingValue;
+        break;
+    case PendingWrite::FlashPage:
+        for (std::uint32_t i = 0; i < device.pageSize; ++i) {
+            c.flash[pendingAddress + i] &= pageBuffer[i];
+        }
+        pageBuffer.fill(0xFF);
+        break;
+    case PendingWrite::Eeprom:
+        c.eeprom[pendingAddress] = pendingValue;
+        break;
+    case PendingWrite::Erase:
+        std::fill(c.flash.begin(), c.flash.end(), std::uint8_t{0xFF});
+        std::fill(c.eeprom.begin(), c.eeprom.end(), std::uint8_t{0xFF});
+        c.lock = 0xFF;
+        break;
+    case PendingWrite::Lock:
+        c.lock &= pendingValue; // lock bits are programmed, never cleared, until an erase
+        break;
+    case PendingWrite::FuseLow:
+        c.fuseLow = pendingValue;
+        break;
+    case PendingWrite::FuseHigh:
+        c.fuseHigh = pendingValue;
+        break;
+    case PendingWrite::FuseExt:
+        c.fuseExt = pendingValue;
+        break;
+    }
+}
+
+} // namespace zelk

@@ -1,0 +1,36 @@
+#include "sim/simulated_port.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace zelk {
+namespace {
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace
+
+bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, DeviceEntry& out,
+                   std::string& error) {
+    const std::vector<DeviceEntry> devices = ReadDeviceList(ini);
+    for (const DeviceEntry& device : devices) {
+        if (SameNameIgnoringCase(device.name, name)) {
+            out = device;
+            return true;
+        }
+    }
+    if (devices.empty()) {
+        error = "No devices are listed in " + ini.string();
+    } else {
+        error = "Unknown device \"" + std::string(name) + "\": " + ini.string() +
+                " lists no such device";
+    }
+    return false;
+}
+
+} // namespace zelk

@@ -1,0 +1,67 @@
+#include "sim/sim_faults.h"
+
+#include <charconv>
+
+namespace zelk {
+namespace {
+
+bool ParseCount(std::string_view text, std::uint64_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [next, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc() && next == end;
+}
+
+} // namespace
+
+bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& error) {
+    const std::size_t equals = faultText.find('=');
+    const std::string_view name = faultText.substr(0, equals);
+    const bool hasValue = equals != std::string_view::npos;
+    const std::string_view valueText = hasValue ? faultText.substr(equals + 1) : std::string_view();
+
+    if (name == "none-connected" || name == "stuck-busy") {
+        if (hasValue) {
+            error = "Simulator fault \"" + std::string(name) + "\" takes no value";
+            return false;
+        }
+        (name == "none-connected" ? faults.noneConnected : faults.stuckBusy) = true;
+        return true;
+    }
+    if (name != "wrong-cable" && name != "no-echo" && name != "bit-error" &&
+        name != "remove-after") {
+        error = "Unknown simulator fault \"" + std::string(faultText) +
+                "\" (none-connected, wrong-cable=N, no-echo=N, stuck-busy, bit-error=N, "
+                "remove-after=N)";
+        return false;
+    }
+    std::uint64_t value = 0;
+    if (!hasValue || !ParseCount(valueText, value)) {
+        error = "Simulator fault \"" + std::string(name) + "\" needs a whole number: \"" +
+                std::string(faultText) + "\"";
+        return false;
+    }
+    if (name == "wrong-cable") {
+        if (value < 1 || value > 5) {
+            error = "wrong-cable takes a cable type from 1 to 5";
+            return false;
+        }
+        faults.wrongCable = static_cast<int>(value);
+    } else if (name == "no-echo") {
+        if (value < 1 || value > 1000) {
+            error = "no-echo takes a number of attempts from 1 to 1000";
+            return false;
+        }
+        faults.noEchoAttempts = static_cast<int>(value);
+    } else if (name == "bit-error") {
+        if (value < 1) {
+            error = "bit-error counts bytes from 1";
+            return false;
+        }
+        faults.bitErrorAtByte = value;
+    } else {
+        faults.removeAfterBytes = value;
+    }
+    return true;
+}
+
+} // namespace zelk
