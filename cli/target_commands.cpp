@@ -104,8 +104,8 @@ bool TargetSession::InstallSimulator(const TargetOptions& options, const std::st
     // The simulated cable is the one the run expects, so that the cable check passes.
     const int cable = app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0));
     config.cableType = cable >= CableKestan && cable <= CableUsb ? cable : CableKestan;
-    for (const std::string& spec : options.simFaults) {
-        if (!ParseSimFault(spec, config.faults, error)) {
+    for (const std::string& fault : options.simFaults) {
+        if (!ParseSimFault(fault, config.faults, error)) {
             return false;
         }
     }
