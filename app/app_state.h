@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct AppState {
 
     // The device database (zelk.ini) in use; found beside the executable unless set.
     std::filesystem::path deviceDatabase;
+
+    // A cable type chosen for this run only (zelk-cli --cable); when set, PrepareTarget uses
+    // it instead of the stored "Interface" setting, which stays untouched.
+    std::optional<int> cableOverride;
 };
 
 } // namespace zelk

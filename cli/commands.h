@@ -7,5 +7,7 @@
 namespace zelk {
 
 void AddConvertCommand(CLI::App& app, int& exitCode);
+// detect, erase, read-flash, write-flash ... AutoProgram, serial numbering, lock and fuses.
+void AddTargetCommands(CLI::App& app, int& exitCode);
 
 } // namespace zelk

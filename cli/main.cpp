@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitCode = 0;
     zelk::AddConvertCommand(app, exitCode);
+    zelk::AddTargetCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -56,7 +56,10 @@ int PrepareWithCursor(AppState& app, TargetUi& ui) {
         return 0;
     }
 
-    const int configured = ReadSettingInt("Preferences", "Interface", CableAutoDetect) & 0xFFFF;
+    // A cable chosen for one run (zelk-cli --cable) wins over the stored choice.
+    const int configured =
+        app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", CableAutoDetect)) &
+        0xFFFF;
     const int detected = DetectCable();
     if (configured != CableAutoDetect && configured != detected) {
         ui.ShowMessage("Cannot find the selected interface on the selected port.");

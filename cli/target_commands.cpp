@@ -1,0 +1,465 @@
+// zelk-cli's target commands: each sets up the port and cable for one run, calls the core
+// operation with a CliTargetUi and lets the target run again at the end.
+#include "app/project_file.h"
+#include "app/settings_store.h"
+#include "cli/cli_target_ui.h"
+#include "cli/commands.h"
+#include "engine/autoprogram.h"
+#include "engine/command_support.h"
+#include "engine/device_database.h"
+#include "engine/flash_write.h"
+#include "engine/lock_fuse.h"
+#include "engine/memory_commands.h"
+#include "engine/port_io.h"
+#include "engine/port_lines.h"
+#include "engine/serial_numbering.h"
+#include "engine/target_connection.h"
+#include "memory/hex_file.h"
+#include "sim/simulated_port.h"
+
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <span>
+
+namespace zelk {
+namespace {
+
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+const std::map<std::string, int> CableNames = {
+    {"auto", CableAutoDetect}, {"kestan", CableKestan}, {"altera", CableAltera},
+    {"stk200", CableStk200},   {"sp12", CableSp12},     {"usb", CableUsb},
+};
+
+struct TargetOptions {
+    std::string port;  // lpt1..lpt3 or sim:DEVICE; empty: the stored "PortBase"
+    std::string cable; // empty: the stored "Interface"
+    std::string ini;
+    std::string simState;
+    std::string simTime = "virtual";
+    std::vector<std::string> simFaults;
+    std::vector<std::string> arguments; // the command's own FILE or byte values
+};
+
+void PrintFileError(const std::string& file, const HexFileError& error) {
+    std::cerr << "zelk-cli: " << file;
+    if (error.line > 0) {
+        std::cerr << ':' << error.line;
+    }
+    std::cerr << ": " << error.reason << '\n';
+}
+
+// One run against the target: the engine's port, cable and device database as the options
+// say. Closing lets the target run and closes the port (a simulator saves its state then).
+class TargetSession {
+public:
+    ~TargetSession() {
+        WaitForFlashWrite();
+        ReleaseReset();
+        ClosePort();
+    }
+
+    // False, with the reason, when the options cannot be put to use (a usage error).
+    bool Open(const TargetOptions& options, std::string& error) {
+        app.deviceDatabase =
+            options.ini.empty() ? FindDeviceDatabase() : std::filesystem::path(options.ini);
+        if (!options.cable.empty()) {
+            app.cableOverride = CableNames.at(options.cable);
+        }
+        int portIndex = ReadSettingInt("Preferences", "PortBase", 0);
+        if (options.port.starts_with("sim:")) {
+            if (!InstallSimulator(options, options.port.substr(4), error)) {
+                return false;
+            }
+            portIndex = 0;
+        } else if (!options.port.empty()) {
+            portIndex = options.port.back() - '1';
+        }
+        SelectPort(portIndex);
+        SelectCable(app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0)));
+        return true;
+    }
+
+    AppState app;
+    CliTargetUi ui;
+
+private:
+    bool InstallSimulator(const TargetOptions& options, const std::string& device,
+                          std::string& error);
+};
+
+bool TargetSession::InstallSimulator(const TargetOptions& options, const std::string& device,
+                                     std::string& error) {
+    SimConfig config;
+    if (!FindSimDevice(app.deviceDatabase, device, config.device, error)) {
+        return false;
+    }
+    config.stateFile = options.simState;
+    config.virtualTime = options.simTime == "virtual";
+    // The simulated cable is the one the run expects, so that the cable check passes.
+    const int cable = app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0));
+    config.cableType = cable >= CableKestan && cable <= CableUsb ? cable : CableKestan;
+    for (const std::string& fault : options.simFaults) {
+        if (!ParseSimFault(fault, config.faults, error)) {
+            return false;
+        }
+    }
+    SetPortOpener(MakeSimulatedPortOpener(config));
+    return true;
+}
+
+// A byte in hex, "E2" or "0xE2".
+bool ParseHexByte(std::string_view text, std::uint8_t& value) {
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+    }
+    const char* end = text.data() + text.size();
+    const auto [stop, problem] = std::from_chars(text.data(), end, value, 16);
+    return !text.empty() && problem == std::errc{} && stop == end;
+}
+
+std::string HexByte(std::uint8_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value));
+    return text;
+}
+
+// The lock and fuse commands need the device's patterns before they run.
+bool IdentifyKnownDevice(TargetSession& session) {
+    return PrepareKnownTarget(session.app, session.ui);
+}
+
+LockFuseLayout LayoutOf(const AppState& app) {
+    return LoadLockFuseLayout(app.deviceDatabase, app.device.name);
+}
+
+// The byte as it will be sent: bits the device's pattern leaves unused or fixes are set as
+// the pattern says. Tells the user when that differs from what was asked.
+std::uint8_t Constrained(const LockFuseLayout& layout, LockFuseByte byte, std::uint8_t wanted,
+                         const char* name) {
+    const std::uint8_t sent = layout.ChipFromTicks(byte, layout.TicksFromChip(byte, wanted));
+    if (sent != wanted) {
+        std::cerr << "zelk-cli: " << name << " written as " << HexByte(sent)
+                  << ": the device's pattern in zelk.ini fixes or leaves unused some bits\n";
+    }
+    return sent;
+}
+
+bool RunDetect(TargetSession& session) {
+    DetectDevice(session.app, session.ui);
+    std::cout << session.ui.DeviceText() << '\n';
+    return session.app.targetReady != 0 && !session.app.device.name.empty();
+}
+
+bool RunReset(TargetSession& session) {
+    ResetDevice(session.app, session.ui);
+    std::cout << session.ui.DeviceText() << '\n';
+    return session.app.targetReady != 0 && !session.app.device.name.empty();
+}
+
+bool SaveImage(const std::string& file, std::span<const std::uint8_t> bytes) {
+    std::string error;
+    if (!WriteImageFile(file, bytes, error)) {
+        std::cerr << "zelk-cli: " << file << ": " << error << '\n';
+        return false;
+    }
+    return true;
+}
+
+bool LoadImage(const std::string& file, std::span<std::uint8_t> image) {
+    HexFileError error;
+    if (!LoadImageFile(file, image, image.size(), error)) {
+        PrintFileError(file, error);
+        return false;
+    }
+    return true;
+}
+
+bool RunReadFlash(TargetSession& session, const std::string& file) {
+    AppState& app = session.app;
+    return ReadFlash(app, session.ui) &&
+           SaveImage(file, std::span(app.flashImage).first(FlashLength(app)));
+}
+
+bool RunReadEeprom(TargetSession& session, const std::string& file) {
+    AppState& app = session.app;
+    return ReadEeprom(app, session.ui) &&
+           SaveImage(file, std::span(app.eepromImage).first(EepromLength(app)));
+}
+
+bool RunWriteFlash(TargetSession& session, const std::string& file) {
+    AppState& app = session.app;
+    if (!LoadImage(file, app.flashImage) || !WriteFlash(app, session.ui)) {
+        return false;
+    }
+    WaitForFlashWrite();
+    return OnFlashWriteDone(app, session.ui, FlashWriteDoneParam);
+}
+
+bool RunFileCommand(TargetSession& session, const std::string& file, MemoryKind memory,
+                    bool (*command)(AppState&, TargetUi&)) {
+    AppState& app = session.app;
+    std::vector<std::uint8_t>& image =
+        memory == MemoryKind::Flash ? app.flashImage : app.eepromImage;
+    return LoadImage(file, image) && command(app, session.ui);
+}
+
+// The project's file names, relative ones taken from the project's folder.
+bool LoadProjectInto(AppState& app, const std::filesystem::path& projectFile) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(projectFile, error)) {
+        std::cerr << "zelk-cli: " << projectFile.string() << ": no such project file\n";
+        return false;
+    }
+    const ProjectFileData project = LoadProjectFile(projectFile);
+    const auto resolved = [&](const std::string& file) {
+        if (file.empty()) {
+            return file;
+        }
+        return (projectFile.parent_path() / std::filesystem::path(file)).string();
+    };
+    app.projectName = project.projectName;
+    app.comment = project.comment;
+    app.flashFile = resolved(project.flashFile);
+    app.eepromFile = resolved(project.eepromFile);
+    return true;
+}
+
+bool RunAutoProgram(TargetSession& session, const std::string& projectFile) {
+    AppState& app = session.app;
+    if (!LoadProjectInto(app, projectFile) || !AutoProgram(app, session.ui)) {
+        return false;
+    }
+    WaitForFlashWrite();
+    return OnFlashWriteDone(app, session.ui, FlashWriteDoneParam);
+}
+
+bool RunReadLock(TargetSession& session) {
+    AppState& app = session.app;
+    if (!IdentifyKnownDevice(session)) {
+        return false;
+    }
+    const LockFuseLayout layout = LayoutOf(app);
+    if (!layout.HasByte(LockFuseByte::Lock) || !layout.readLockBitsShown) {
+        std::cerr << "zelk-cli: the lock bits of " << app.device.name
+                  << " cannot be read (see its LockBits in zelk.ini)\n";
+        return false;
+    }
+    const std::optional<std::uint8_t> lock = ReadLockByte(app, session.ui, layout);
+    if (lock) {
+        std::cout << HexByte(*lock) << '\n';
+    }
+    return lock.has_value();
+}
+
+bool RunWriteLock(TargetSession& session, std::uint8_t value) {
+    AppState& app = session.app;
+    if (!IdentifyKnownDevice(session)) {
+        return false;
+    }
+    const LockFuseLayout layout = LayoutOf(app);
+    if (!layout.HasByte(LockFuseByte::Lock)) {
+        std::cerr << "zelk-cli: " << app.device.name << " has no lock bits in zelk.ini\n";
+        return false;
+    }
+    return WriteLockByte(app, session.ui,
+                         Constrained(layout, LockFuseByte::Lock, value, "lock byte"));
+}
+
+// The fuse bytes a device has: the low byte, then the high and extended bytes it names.
+int FuseByteCount(const LockFuseLayout& layout) {
+    if (!layout.HasByte(LockFuseByte::Fuse)) {
+        return 0;
+    }
+    return 1 + (layout.HasByte(LockFuseByte::FuseHigh) ? 1 : 0) +
+           (layout.HasByte(LockFuseByte::FuseExt) ? 1 : 0);
+}
+
+bool RunReadFuses(TargetSession& session) {
+    AppState& app = session.app;
+    if (!IdentifyKnownDevice(session)) {
+        return false;
+    }
+    const LockFuseLayout layout = LayoutOf(app);
+    if (FuseByteCount(layout) == 0) {
+        std::cerr << "zelk-cli: " << app.device.name << " has no fuses in zelk.ini\n";
+        return false;
+    }
+    const std::optional<FuseBytes> fuses = ReadFuseBytes(app, session.ui, layout);
+    if (!fuses) {
+        return false;
+    }
+    std::cout << HexByte(fuses->low);
+    if (layout.HasByte(LockFuseByte::FuseHigh)) {
+        std::cout << ' ' << HexByte(fuses->high);
+    }
+    if (layout.HasByte(LockFuseByte::FuseExt)) {
+        std::cout << ' ' << HexByte(fuses->ext);
+    }
+    std::cout << '\n';
+    return true;
+}
+
+bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& values) {
+    AppState& app = session.app;
+    if (!IdentifyKnownDevice(session)) {
+        return false;
+    }
+    const LockFuseLayout layout = LayoutOf(app);
+    const int count = FuseByteCount(layout);
+    if (count != static_cast<int>(values.size())) {
+        std::cerr << "zelk-cli: " << app.device.name << " has " << count
+                  << " fuse byte(s) in zelk.ini; give exactly that many\n";
+        return false;
+    }
+    FuseBytes fuses;
+    fuses.low = Constrained(layout, LockFuseByte::Fuse, values[0], "fuse low byte");
+    if (layout.HasByte(LockFuseByte::FuseHigh)) {
+        fuses.high = Constrained(layout, LockFuseByte::FuseHigh, values[1], "fuse high byte");
+    }
+    if (layout.HasByte(LockFuseByte::FuseExt)) {
+        fuses.ext = Constrained(layout, LockFuseByte::FuseExt, values.back(), "extended fuse byte");
+    }
+    return WriteFuseBytes(app, session.ui, layout, fuses);
+}
+
+using TargetRun = std::function<bool(TargetSession&, const TargetOptions&)>;
+
+CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,
+                           const std::string& description, std::shared_ptr<TargetOptions> options,
+                           TargetRun run) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command
+        ->add_option("--port", options->port,
+                     "lpt1, lpt2, lpt3 or sim:DEVICE (default: the stored port)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                const bool lpt = text == "lpt1" || text == "lpt2" || text == "lpt3";
+                return lpt || (text.starts_with("sim:") && text.size() > 4)
+                           ? std::string()
+                           : "must be lpt1, lpt2, lpt3 or sim:DEVICE";
+            },
+            "PORT"));
+    command->add_option("--cable", options->cable, "Cable type (default: the stored cable)")
+        ->check(CLI::IsMember({"auto", "kestan", "altera", "stk200", "sp12", "usb"}));
+    command->add_option("--ini", options->ini, "Device database (default: zelk.ini beside zelk)");
+    command->add_option("--sim-state", options->simState,
+                        "Simulator: file that keeps the chip's memories between runs");
+    command->add_option("--sim-time", options->simTime, "Simulator: virtual or real time")
+        ->check(CLI::IsMember({"virtual", "real"}))
+        ->capture_default_str();
+    command->add_option("--sim-fault", options->simFaults, "Simulator: a fault to inject");
+    command->footer("Exit status: 0 done, 1 the operation failed (the reason on stderr), "
+                    "2 usage error.");
+    command->callback([options, run, &exitCode] {
+        TargetSession session;
+        std::string error;
+        if (!session.Open(*options, error)) {
+            std::cerr << "zelk-cli: " << error << '\n';
+            exitCode = ExitUsage;
+            return;
+        }
+        exitCode = run(session, *options) ? 0 : ExitFailure;
+    });
+    return command;
+}
+
+// A command with one FILE argument.
+void AddFileCommand(CLI::App& app, int& exitCode, const std::string& name,
+                    const std::string& description, const std::string& fileHelp,
+                    std::function<bool(TargetSession&, const std::string&)> run) {
+    auto options = std::make_shared<TargetOptions>();
+    CLI::App* command = AddTargetCommand(app, exitCode, name, description, options,
+                                         [run](TargetSession& session, const TargetOptions& o) {
+                                             return run(session, o.arguments.front());
+                                         });
+    command->add_option("FILE", options->arguments, fileHelp)->required()->expected(1);
+}
+
+std::string ByteCheck(std::string& text) {
+    std::uint8_t value = 0;
+    return ParseHexByte(text, value) ? std::string() : "must be a hex byte such as E2 or 0xE2";
+}
+
+std::vector<std::uint8_t> HexBytes(const std::vector<std::string>& texts) {
+    std::vector<std::uint8_t> values;
+    for (const std::string& text : texts) {
+        std::uint8_t value = 0;
+        ParseHexByte(text, value);
+        values.push_back(value);
+    }
+    return values;
+}
+
+} // namespace
+
+void AddTargetCommands(CLI::App& app, int& exitCode) {
+    const auto simple = [&](const std::string& name, const std::string& description,
+                            std::function<bool(TargetSession&)> run) {
+        AddTargetCommand(
+            app, exitCode, name, description, std::make_shared<TargetOptions>(),
+            [run](TargetSession& session, const TargetOptions&) { return run(session); });
+    };
+    const auto synchronous = [](bool (*command)(AppState&, TargetUi&)) {
+        return [command](TargetSession& session) { return command(session.app, session.ui); };
+    };
+    simple("detect", "Identify the attached device", RunDetect);
+    simple("reset", "Reset the target, then identify it", RunReset);
+    simple("erase", "Erase flash and EEPROM", synchronous(EraseChip));
+    simple("blank-check", "Check that the flash is erased", synchronous(BlankCheck));
+    simple("serial-number", "Write the next serial number into the EEPROM",
+           synchronous(SerialNumbering));
+    simple("read-lock", "Print the lock byte in hex", RunReadLock);
+    simple("read-fuses", "Print the fuse bytes in hex (low, high, extended)", RunReadFuses);
+
+    AddFileCommand(app, exitCode, "read-flash", "Read the flash into FILE",
+                   "File to write; its extension chooses the format", RunReadFlash);
+    AddFileCommand(app, exitCode, "read-eeprom", "Read the EEPROM into FILE",
+                   "File to write; its extension chooses the format", RunReadEeprom);
+    AddFileCommand(app, exitCode, "write-flash", "Write FILE into the flash (no verify)",
+                   "HEX or S-record file", RunWriteFlash);
+    AddFileCommand(app, exitCode, "verify-flash", "Compare the flash with FILE",
+                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
+                       return RunFileCommand(session, file, MemoryKind::Flash, VerifyFlash);
+                   });
+    AddFileCommand(app, exitCode, "write-eeprom", "Write FILE into the EEPROM",
+                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
+                       return RunFileCommand(session, file, MemoryKind::Eeprom, WriteEeprom);
+                   });
+    AddFileCommand(app, exitCode, "verify-eeprom", "Compare the EEPROM with FILE",
+                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
+                       return RunFileCommand(session, file, MemoryKind::Eeprom, VerifyEeprom);
+                   });
+    AddFileCommand(app, exitCode, "autoprogram",
+                   "Run AutoProgram with a project: keep the EEPROM, erase, write flash and "
+                   "EEPROM",
+                   "Project file (.prj)", RunAutoProgram);
+
+    auto lockOptions = std::make_shared<TargetOptions>();
+    AddTargetCommand(app, exitCode, "write-lock", "Write the lock byte", lockOptions,
+                     [](TargetSession& session, const TargetOptions& o) {
+                         return RunWriteLock(session, HexBytes(o.arguments).front());
+                     })
+        ->add_option("VALUE", lockOptions->arguments, "Lock byte in hex, 0 = programmed")
+        ->required()
+        ->expected(1)
+        ->check(CLI::Validator(ByteCheck, "BYTE"));
+
+    auto fuseOptions = std::make_shared<TargetOptions>();
+    AddTargetCommand(app, exitCode, "write-fuses", "Write the fuse bytes", fuseOptions,
+                     [](TargetSession& session, const TargetOptions& o) {
+                         return RunWriteFuses(session, HexBytes(o.arguments));
+                     })
+        ->add_option("BYTES", fuseOptions->arguments,
+                     "LOW [HIGH [EXT]] in hex, 0 = programmed; as many as the device has")
+        ->required()
+        ->expected(1, 3)
+        ->check(CLI::Validator(ByteCheck, "BYTE"));
+}
+
+} // namespace zelk
