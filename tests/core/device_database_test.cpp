@@ -128,39 +128,37 @@ TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
         std::string ini;
         std::uint16_t code;
         R result;
-        std::string name, reasonPart;
+        std::string reasonPart; // the entry found is always A
     } cases[] = {
-        {"low 16 bits", list + "Signature=0x19101" + good, 0x9101, R::Matched, "A", ""},
-        {"decimal signature", list + "Signature=37121" + good, 0x9101, R::Matched, "A", ""},
+        {"low 16 bits", list + "Signature=0x19101" + good, 0x9101, R::Matched, ""},
+        {"decimal signature", list + "Signature=37121" + good, 0x9101, R::Matched, ""},
         {"first match wins", "[Devices]\n1=A\n2=B\n[A]\nSignature=1" + good + "[B]\nSignature=1", 1,
-         R::Matched, "A", ""},
-        {"empty entries skipped", "[Devices]\n1=\n2=A\n[A]\nSignature=5" + good, 5, R::Matched, "A",
-         ""},
+         R::Matched, ""},
+        {"empty entries skipped", "[Devices]\n1=\n2=A\n[A]\nSignature=5" + good, 5, R::Matched, ""},
         {"section without signature never matches code 0",
-         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, 0, R::NotFound, "", ""},
-        {"unknown code", list + "Signature=0x1E9101" + good, 0x9102, R::NotFound, "", ""},
-        {"no devices section", "[A]\nSignature=0x1E9101" + good, 0x9101, R::NotFound, "", ""},
+         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, 0, R::NotFound, ""},
+        {"unknown code", list + "Signature=0x1E9101" + good, 0x9102, R::NotFound, ""},
+        {"no devices section", "[A]\nSignature=0x1E9101" + good, 0x9101, R::NotFound, ""},
         {"flash too large", list + "Signature=1\nProgramSize=262144\nAlgorithm=1", 1, R::Invalid,
-         "A", "ProgramSize 262144 exceeds the 131072-byte flash image"},
-        {"negative flash", list + "Signature=1\nProgramSize=-2", 1, R::Invalid, "A",
-         "ProgramSize -2"},
+         "ProgramSize 262144 exceeds the 131072-byte flash image"},
+        {"negative flash", list + "Signature=1\nProgramSize=-2", 1, R::Invalid, "ProgramSize -2"},
         {"EEPROM too large", list + "Signature=1\nProgramSize=8\nDataSize=40000", 1, R::Invalid,
-         "A", "DataSize 40000 exceeds the 32768-byte EEPROM image"},
-        {"negative EEPROM", list + "Signature=1\nDataSize=-1", 1, R::Invalid, "A", "DataSize -1"},
+         "DataSize 40000 exceeds the 32768-byte EEPROM image"},
+        {"negative EEPROM", list + "Signature=1\nDataSize=-1", 1, R::Invalid, "DataSize -1"},
         {"page mode without page", list + "Signature=1\nProgramSize=1024\nAlgorithm=3", 1,
-         R::Invalid, "A", "PageSize 0"},
+         R::Invalid, "PageSize 0"},
         {"page of 512 bytes cannot be loaded",
-         list + "Signature=1\nProgramSize=4096\nAlgorithm=2\nPageSize=512", 1, R::Invalid, "A",
+         list + "Signature=1\nProgramSize=4096\nAlgorithm=2\nPageSize=512", 1, R::Invalid,
          "PageSize 512"},
         {"page not a power of two", list + "Signature=1\nProgramSize=960\nAlgorithm=2\nPageSize=96",
-         1, R::Invalid, "A", "PageSize 96"},
+         1, R::Invalid, "PageSize 96"},
         {"page does not divide flash",
-         list + "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128", 1, R::Invalid, "A",
+         list + "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128", 1, R::Invalid,
          "does not divide ProgramSize 2050"},
         {"an invalid first match is not passed over",
          "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good, 1,
-         R::Invalid, "A", "DataSize 99999"},
-        {"byte mode needs no page", list + "Signature=1\nAlgorithm=0", 1, R::Matched, "A", ""},
+         R::Invalid, "DataSize 99999"},
+        {"byte mode needs no page", list + "Signature=1\nAlgorithm=0", 1, R::Matched, ""},
     };
     testing::ScratchFolder folder;
     for (const auto& c : cases) {
@@ -168,7 +166,7 @@ TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
         const DeviceLookup lookup = LookupDevice(Write(folder, "zelk.ini", c.ini), c.code);
         EXPECT_EQ(lookup.result, c.result);
         if (c.result != R::NotFound) {
-            EXPECT_EQ(lookup.entry.name, c.name);
+            EXPECT_EQ(lookup.entry.name, "A");
         }
         if (c.result == R::Invalid) {
             EXPECT_NE(lookup.reason.find(c.reasonPart), std::string::npos) << lookup.reason;
