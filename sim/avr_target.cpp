@@ -216,7 +216,8 @@ std::uint8_t AvrTarget::ReadResult() {
     }
     case 0x30: {
         const int index = frame[2] & 3;
-        return index == 3 ? 0xFF : static_cast<std::uint8_t>(device.signature >> (16 - 8 * index));
+        return index == 3 ? std::uint8_t{0xFF}
+                          : static_cast<std::uint8_t>(device.signature >> (16 - 8 * index));
     }
     case 0x58:
         if ((frame[1] & 0x08) != 0) {
