@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <string>
 #include <sys/wait.h>
 
@@ -63,10 +64,10 @@ TEST_F(CliTarget, WriteVerifyReadEraseAndBlankCheck) {
     ASSERT_EQ(Run("read-flash " + File("out.bin")).exitCode, 0);
     const std::string bytes = ReadWholeFile(folder / "out.bin");
     ASSERT_EQ(bytes.size(), 32768u);
-    for (int i = 0; i < 64; ++i) {
-        EXPECT_EQ(static_cast<unsigned char>(bytes[0x100 + i]), i);
-    }
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
+    std::string firmware(64, '\0');
+    std::iota(firmware.begin(), firmware.end(), '\0');
+    EXPECT_EQ(bytes.substr(0x100, 64), firmware);
+    EXPECT_EQ(bytes[0], '\xFF');
 
     ASSERT_EQ(Run("read-flash " + File("out.hex")).exitCode, 0);
     EXPECT_EQ(Run("verify-flash " + File("out.hex")).exitCode, 0);
@@ -93,25 +94,32 @@ TEST_F(CliTarget, LargeFlashAbove64KiBRoundTrips) {
     EXPECT_EQ(static_cast<unsigned char>(bytes[0x1F00F]), 0xAF);
 }
 
-TEST_F(CliTarget, FusesLockAndDetect) {
-    CliRun run = Run("detect");
-    EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(run.output, "ATmega328P\n");
-    run = Run("read-fuses");
-    EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(run.output.size(), std::string("62 D9 FF\n").size()) << run.output;
-    EXPECT_EQ(Run("write-fuses E2").exitCode, 1) << "the part has three fuse bytes";
-    EXPECT_EQ(Run("write-fuses zz D9 FF").exitCode, 2);
-}
-
-TEST_F(CliTarget, FailuresExitOne) {
-    CliRun run = Run("detect", "sim:ATmega328P --sim-fault none-connected");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.errors.find("Init failed. Is target connected and powered on ?"),
-              std::string::npos);
-    EXPECT_EQ(Run("detect --sim-fault bogus").exitCode, 2);
-    EXPECT_EQ(Run("detect", "lpt9").exitCode, 2);
-    EXPECT_EQ(Run("write-flash " + File("missing.hex")).exitCode, 1);
+TEST_F(CliTarget, ExitCodesAndMessages) {
+    struct Case {
+        std::string arguments;
+        std::string port;
+        int exitCode;
+        std::string output; // of a run that succeeds
+        std::string error;  // found in what the run printed on stderr
+    };
+    const Case cases[] = {
+        {"detect", "sim:ATmega328P", 0, "ATmega328P\n", ""},
+        {"read-fuses", "sim:ATmega328P", 0, "62 D9 FF\n", ""},
+        {"write-fuses E2", "sim:ATmega328P", 1, "", "has 3 fuse byte(s)"},
+        {"write-fuses zz D9 FF", "sim:ATmega328P", 2, "", "must be a hex byte"},
+        {"detect", "sim:ATmega328P --sim-fault none-connected", 1, "",
+         "Init failed. Is target connected and powered on ?"},
+        {"write-flash " + File("missing.hex"), "sim:ATmega328P", 1, "", "cannot open file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments + " --port " + c.port);
+        const CliRun run = Run(c.arguments, c.port);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.errors;
+        if (c.exitCode == 0) {
+            EXPECT_EQ(run.output, c.output);
+        }
+        EXPECT_NE(run.errors.find(c.error), std::string::npos) << run.errors;
+    }
 }
 
 TEST_F(CliTarget, MissingParallelPortIsReportedNotWaitedFor) {

@@ -6,102 +6,82 @@
 namespace zelk {
 namespace {
 
-const BitLabels LockNames = {{'1', "Lock Bit 1"}, {'2', "Lock Bit 2"}};
-const BitLabels FuseNames = {{'S', "SPIEN"}, {'C', "CKSEL"}, {'B', "BODEN"}, {'b', "BODLEVEL"}};
+LockFuseLayout Layout(const LockFusePatterns& patterns) {
+    return LockFuseLayout(patterns, {{'1', "Lock Bit 1"}, {'2', "Lock Bit 2"}},
+                          {{'S', "SPIEN"}, {'C', "CKSEL"}, {'B', "BODEN"}, {'b', "BODLEVEL"}});
+}
 
-struct BoxSummary {
-    int id;
-    std::string label;
-    DialogRect rect;
-    bool groupStart;
-    bool operator==(const BoxSummary&) const = default;
-};
+std::string Text(DialogRect r) {
+    return " (" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+}
+std::string Text(DialogPoint p) {
+    return " (" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+}
 
-std::vector<BoxSummary> Summaries(const LockFuseLayout& layout) {
-    std::vector<BoxSummary> out;
-    for (const LockFuseBox& box : layout.Boxes()) {
-        out.push_back({box.id, box.label, box.rect, box.groupStart});
+// The whole dialog in one line: size, the shown groups with their buttons, then every box
+// with its id, label and place; "*" starts a group.
+std::string Describe(const LockFuseLayout& l) {
+    std::string out = std::to_string(l.width) + "x" + std::to_string(l.height);
+    if (l.lockGroupShown) {
+        out += "; lock" + Text(l.lockGroup) + " write" + Text(l.writeLockBitsAt);
+        out += l.readLockBitsShown ? " read" + Text(l.readLockBitsAt) : "";
+    }
+    if (l.fuseGroupShown) {
+        out += "; fuses" + Text(l.fuseGroup) + " write" + Text(l.writeFusesAt) + " read" +
+               Text(l.readFusesAt);
+    }
+    for (const LockFuseBox& box : l.Boxes()) {
+        out += "; " + std::to_string(box.id) + " " + box.label + Text(box.rect) +
+               (box.groupStart ? "*" : "");
     }
     return out;
 }
 
-TEST(LockFuseLayout, NoPatternsGiveAnEmptyDialog) {
-    const LockFuseLayout layout({}, LockNames, FuseNames);
-    EXPECT_TRUE(layout.Boxes().empty());
-    EXPECT_FALSE(layout.lockGroupShown);
-    EXPECT_FALSE(layout.fuseGroupShown);
-    EXPECT_EQ(layout.width, 300);
-    EXPECT_EQ(layout.height, 30);
-}
-
-TEST(LockFuseLayout, WriteOnlyLockBitsWithTwoBoxes) {
-    const LockFuseLayout layout({"Wxxxxxx21", "", "", ""}, LockNames, FuseNames);
-    const std::vector<BoxSummary> expected = {
-        {1001, "Lock Bit 1", {20, 30, 140, 50}, true},
-        {1002, "Lock Bit 2", {20, 45, 140, 65}, false},
+TEST(LockFuseLayout, Dialog) {
+    const std::pair<LockFusePatterns, const char*> cases[] = {
+        {{}, "300x30"},
+        // High and extended fuses need the low fuse pattern.
+        {{"", "", "SSSSSSSS", "SSSSSSSS"}, "300x30"},
+        // "W": the lock bits cannot be read back.
+        {{"Wxxxxxx21", "", "", ""},
+         "300x120; lock (10,10,160,75) write (170,15); "
+         "1001 Lock Bit 1 (20,30,140,50)*; 1002 Lock Bit 2 (20,45,140,65)"},
+        // Fixed bits make no boxes.
+        {{"", "x0x1x0x1", "", ""}, "300x80; fuses (10,10,160,45) write (170,15) read (170,45)"},
+        // Three fuse bytes share one column below the lock bits.
+        {{"Lxxxxxx21", "xxxxxxCS", "Bxxxxxxx", "xxxxxxxb"},
+         "300x230; lock (10,10,160,75) write (170,15) read (170,45); "
+         "fuses (10,100,160,195) write (170,105) read (170,135); "
+         "1001 Lock Bit 1 (20,30,140,50)*; 1002 Lock Bit 2 (20,45,140,65); "
+         "2001 SPIEN (20,120,140,140)*; 2002 CKSEL (20,135,140,155); "
+         "3128 BODEN (20,150,140,170); 4001 BODLEVEL (20,165,140,185)"},
+        // "Q" has no label; short patterns cover the high bits only.
+        {{"L1", "QSx", "", ""},
+         "300x185; lock (10,10,160,60) write (170,15) read (170,45); "
+         "fuses (10,85,160,150) write (170,90) read (170,120); "
+         "1128 Lock Bit 1 (20,30,140,50)*; 2064 SPIEN (20,105,140,125)*; 2128  (20,120,140,140)"},
     };
-    EXPECT_EQ(Summaries(layout), expected);
-    EXPECT_TRUE(layout.lockGroupShown);
-    EXPECT_FALSE(layout.readLockBitsShown);
-    EXPECT_EQ(layout.lockGroup, (DialogRect{10, 10, 160, 75}));
-    EXPECT_EQ(layout.writeLockBitsAt, (DialogPoint{170, 15}));
-    EXPECT_EQ(layout.height, 2 * 15 + 60 + 30);
-    // Ticking both boxes programs bits 0 and 1 only; "x" bits are sent as 1.
-    EXPECT_EQ(layout.ChipFromTicks(LockFuseByte::Lock, 0xFF), 0xFC);
-    EXPECT_EQ(layout.ChipFromTicks(LockFuseByte::Lock, 0x01), 0xFE);
+    for (const auto& [patterns, expected] : cases) {
+        EXPECT_EQ(Describe(Layout(patterns)), expected);
+    }
 }
 
-TEST(LockFuseLayout, FixedFuseBitsMakeNoBoxesAndAreSentAsFixed) {
-    const LockFuseLayout layout({"", "x0x1x0x1", "", ""}, LockNames, FuseNames);
-    EXPECT_TRUE(layout.Boxes().empty());
-    EXPECT_TRUE(layout.fuseGroupShown);
-    EXPECT_EQ(layout.fuseGroup, (DialogRect{10, 10, 160, 45}));
-    EXPECT_EQ(layout.readFusesAt, (DialogPoint{170, 45}));
-    // "0" at bits 6 and 2 are programmed whatever the ticks say.
-    EXPECT_EQ(layout.ChipFromTicks(LockFuseByte::Fuse, 0x00), 0xBB);
-    EXPECT_EQ(layout.ChipFromTicks(LockFuseByte::Fuse, 0xFF), 0xBB);
-    EXPECT_EQ(layout.height, 50 + 30);
-}
-
-TEST(LockFuseLayout, FuseBytesShareOneColumnBelowTheLockBits) {
-    const LockFuseLayout layout({"Lxxxxxx21", "xxxxxxCS", "Bxxxxxxx", "xxxxxxxb"}, LockNames,
-                                FuseNames);
-    const std::vector<BoxSummary> expected = {
-        {1001, "Lock Bit 1", {20, 30, 140, 50}, true},
-        {1002, "Lock Bit 2", {20, 45, 140, 65}, false},
-        {2001, "SPIEN", {20, 120, 140, 140}, true},
-        {2002, "CKSEL", {20, 135, 140, 155}, false},
-        {3128, "BODEN", {20, 150, 140, 170}, false},
-        {4001, "BODLEVEL", {20, 165, 140, 185}, false},
-    };
-    EXPECT_EQ(Summaries(layout), expected);
-    EXPECT_TRUE(layout.readLockBitsShown);
-    EXPECT_EQ(layout.fuseGroup, (DialogRect{10, 100, 160, 100 + 60 + 35}));
-    EXPECT_EQ(layout.writeFusesAt, (DialogPoint{170, 105}));
-    EXPECT_EQ(layout.height, 90 + 4 * 15 + 50 + 30);
-    EXPECT_EQ(layout.TicksFromChip(LockFuseByte::FuseHigh, 0x00), 0x80);
-    EXPECT_EQ(layout.TicksFromChip(LockFuseByte::Fuse, 0xFE), 0x01);
-}
-
-TEST(LockFuseLayout, MissingLabelAndShortPatterns) {
-    // "Q" has no label; a fuse pattern of three characters covers bits 7 to 5 only and a
-    // lock pattern of two characters only bit 7.
-    const LockFuseLayout layout({"L1", "QSx", "", ""}, LockNames, FuseNames);
-    const std::vector<BoxSummary> expected = {
-        {1128, "Lock Bit 1", {20, 30, 140, 50}, true},
-        {2064, "SPIEN", {20, 105, 140, 125}, true},
-        {2128, "", {20, 120, 140, 140}, false},
-    };
-    EXPECT_EQ(Summaries(layout), expected);
-    EXPECT_EQ(layout.BoxMask(LockFuseByte::Fuse), 0xC0);
-}
-
-TEST(LockFuseLayout, HighAndExtendedFusesNeedTheLowFusePattern) {
-    const LockFuseLayout layout({"", "", "SSSSSSSS", "SSSSSSSS"}, LockNames, FuseNames);
-    EXPECT_TRUE(layout.Boxes().empty());
-    EXPECT_FALSE(layout.fuseGroupShown);
-    EXPECT_FALSE(layout.HasByte(LockFuseByte::FuseHigh));
-    EXPECT_FALSE(layout.HasByte(LockFuseByte::FuseExt));
+TEST(LockFuseLayout, TicksAndChipBytes) {
+    // "x" bits are sent as 1, "0" and "1" bits as they stand whatever the ticks say.
+    const LockFuseLayout lock = Layout({"Wxxxxxx21", "", "", ""});
+    EXPECT_EQ(lock.ChipFromTicks(LockFuseByte::Lock, 0xFF), 0xFC);
+    EXPECT_EQ(lock.ChipFromTicks(LockFuseByte::Lock, 0x01), 0xFE);
+    const LockFuseLayout fixed = Layout({"", "x0x1x0x1", "", ""});
+    EXPECT_EQ(fixed.ChipFromTicks(LockFuseByte::Fuse, 0x00), 0xBB);
+    EXPECT_EQ(fixed.ChipFromTicks(LockFuseByte::Fuse, 0xFF), 0xBB);
+    const LockFuseLayout all = Layout({"Lxxxxxx21", "xxxxxxCS", "Bxxxxxxx", "xxxxxxxb"});
+    EXPECT_EQ(all.TicksFromChip(LockFuseByte::FuseHigh, 0x00), 0x80);
+    EXPECT_EQ(all.TicksFromChip(LockFuseByte::Fuse, 0xFE), 0x01);
+    EXPECT_EQ(Layout({"L1", "QSx", "", ""}).BoxMask(LockFuseByte::Fuse), 0xC0);
+    const LockFuseLayout noLow = Layout({"", "", "SSSSSSSS", "SSSSSSSS"});
+    EXPECT_FALSE(noLow.HasByte(LockFuseByte::FuseHigh));
+    EXPECT_FALSE(noLow.HasByte(LockFuseByte::FuseExt));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // AutoProgram, serial numbering and the lock and fuse bytes end to end on the simulator.
 #include "app/settings_store.h"
 #include "engine/autoprogram.h"
-#include "engine/flash_write.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
 #include "engine/serial_numbering.h"
@@ -25,50 +24,39 @@ protected:
         app.eepromImage[5] = ErasedByte;
         // Old flash contents, so that the erase shows.
         app.flashImage[0x100] = 0x00;
-        ASSERT_TRUE(WriteFlash(app, ui));
-        WaitForFlashWrite();
-        ASSERT_TRUE(OnFlashWriteDone(app, ui, FlashWriteDoneParam));
+        ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
         std::fill(app.flashImage.begin(), app.flashImage.end(), ErasedByte);
         ui.messages.clear();
     }
 
-    // The command, then the completion as the main thread handles it.
-    bool Run() {
-        if (!AutoProgram(app, ui)) {
-            return false;
-        }
-        WaitForFlashWrite();
-        return OnFlashWriteDone(app, ui, FlashWriteDoneParam);
+    std::string HexFile(const char* name, const char* contents) {
+        testing::WriteWholeFile(folder / name, contents);
+        return (folder / name).string();
     }
 };
 
-TEST_F(AutoProgramTest, KeepsTheEepromWithoutAnEepromFile) {
-    testing::WriteWholeFile(folder / "firmware.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
-    app.flashFile = (folder / "firmware.hex").string();
-    ASSERT_TRUE(Run());
+TEST_F(AutoProgramTest, KeepsTheEepromUnlessAnEepromFileIsGiven) {
+    app.flashFile = HexFile("firmware.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
+    ASSERT_TRUE(AutoProgram(app, ui) && FinishFlashWrite());
     EXPECT_EQ(Chip().eeprom[5], 0x12);
     EXPECT_EQ(Chip().flash[0], 0x01);
     EXPECT_EQ(Chip().flash[3], 0x04);
     EXPECT_EQ(Chip().flash[0x100], ErasedByte) << "the chip was erased";
     EXPECT_EQ(app.autoProgramActive, 0);
     EXPECT_TRUE(ui.messages.empty());
-}
 
-TEST_F(AutoProgramTest, EepromFileReplacesTheKeptBytes) {
-    testing::WriteWholeFile(folder / "data.hex",
-                            ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n");
-    app.eepromFile = (folder / "data.hex").string();
-    ASSERT_TRUE(Run());
+    app.eepromFile =
+        HexFile("data.hex", ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n");
+    ASSERT_TRUE(AutoProgram(app, ui) && FinishFlashWrite());
+    std::vector<std::uint8_t> expected(Chip().eeprom.size(), ErasedByte);
     for (std::uint8_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(Chip().eeprom[i], i);
+        expected[i] = i;
     }
-    EXPECT_TRUE(std::all_of(Chip().eeprom.begin() + 16, Chip().eeprom.end(),
-                            [](std::uint8_t b) { return b == ErasedByte; }));
+    EXPECT_EQ(Chip().eeprom, expected);
 }
 
 TEST_F(AutoProgramTest, FileThatDoesNotLoadStopsBeforeTheErase) {
-    testing::WriteWholeFile(folder / "broken.hex", ":0400000001020304F2\r\n:04000400FFFF\r\n");
-    app.flashFile = (folder / "broken.hex").string();
+    app.flashFile = HexFile("broken.hex", ":0400000001020304F2\r\n:04000400FFFF\r\n");
     app.flashImage[7] = 0x77;
     EXPECT_FALSE(AutoProgram(app, ui));
     ASSERT_FALSE(ui.messages.empty());
@@ -82,42 +70,33 @@ TEST_F(AutoProgramTest, FileThatDoesNotLoadStopsBeforeTheErase) {
     EXPECT_EQ(ui.flashWriteDonePosts, 1) << "only the set-up's write";
 }
 
-TEST_F(AutoProgramTest, TargetGoneBeforeTheFlashWriteClearsTheFlag) {
+TEST_F(AutoProgramTest, LostTargetClearsTheRunningFlag) {
     // Prepare (24 bytes), Read EEPROM (24 + 4 per byte) and the erase (4) go through, then
     // the target is gone when Write Flash prepares it.
-    SimFaults faults;
-    faults.removeAfterBytes = 24 + 24 + 4 * 1024 + 4;
-    Attach("ATmega328P", faults);
-    EXPECT_FALSE(AutoProgram(app, ui));
-    EXPECT_EQ(ui.messages.back(), "Init failed. Is target connected and powered on ?");
-    EXPECT_EQ(app.autoProgramActive, 0);
-}
-
-TEST_F(AutoProgramTest, NothingHappensWithoutATarget) {
-    SimFaults faults;
-    faults.noneConnected = true;
-    Attach("ATmega328P", faults);
-    EXPECT_FALSE(AutoProgram(app, ui));
-    EXPECT_EQ(ui.messages.back(), "Detect failed");
-    EXPECT_EQ(app.autoProgramActive, 0);
-}
-
-TEST(SerialNumberText, ParsingAndPadding) {
-    EXPECT_EQ(ParseSerialNumber(""), 0u);
-    EXPECT_EQ(ParseSerialNumber("007"), 7u);
-    EXPECT_EQ(ParseSerialNumber("4294967294"), 4294967294u);
-    for (const char* bad : {"4294967295", "99999999999", "-1", "+5", " 5", "12abc", "0x10"}) {
-        EXPECT_EQ(ParseSerialNumber(bad), std::nullopt) << bad;
+    SimFaults removed;
+    removed.removeAfterBytes = 24 + 24 + 4 * 1024 + 4;
+    SimFaults none;
+    none.noneConnected = true;
+    const std::pair<SimFaults, const char*> cases[] = {
+        {removed, "Init failed. Is target connected and powered on ?"},
+        {none, "Detect failed"},
+    };
+    for (const auto& [faults, message] : cases) {
+        SCOPED_TRACE(message);
+        Attach("ATmega328P", faults);
+        EXPECT_FALSE(AutoProgram(app, ui));
+        EXPECT_EQ(ui.messages.back(), message);
+        EXPECT_EQ(app.autoProgramActive, 0);
     }
-    EXPECT_EQ(SerialDigits("7", 3), "007");
-    EXPECT_EQ(SerialDigits("1000", 3), "100");
-    EXPECT_EQ(SerialDigits("", 4), "0000");
-    EXPECT_EQ(SerialDigits("42", 0), "");
 }
 
 class SerialNumberingTest : public SimTargetTest {
 protected:
-    void SetUp() override { Attach("ATmega328P"); }
+    void Store(const char* number, int length, int location = 0) {
+        ASSERT_TRUE(WriteSettingString("Preferences", "SerialNumber", number));
+        ASSERT_TRUE(WriteSettingInt("Preferences", "Length", length));
+        ASSERT_TRUE(WriteSettingInt("Preferences", "location", location));
+    }
 };
 
 TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
@@ -129,14 +108,14 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
         const char* next;
     };
     const Case cases[] = {
-        {"7", 3, 0, "007", "8"},  {"999", 3, 16, "999", "1000"}, {"1000", 3, 16, "100", "1001"},
-        {"", 4, 32, "0000", "1"}, {"42", 0, 48, "", "43"},
+        {"7", 3, 0, "007", "8"},        {"999", 3, 16, "999", "1000"},
+        {"1000", 3, 16, "100", "1001"}, {"", 4, 32, "0000", "1"},
+        {"42", 0, 48, "", "43"},        {"4294967294", 10, 64, "4294967294", "4294967295"},
     };
+    Attach("ATmega328P");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
-        ASSERT_TRUE(WriteSettingString("Preferences", "SerialNumber", c.stored));
-        ASSERT_TRUE(WriteSettingInt("Preferences", "Length", c.length));
-        ASSERT_TRUE(WriteSettingInt("Preferences", "location", c.location));
+        Store(c.stored, c.length, c.location);
         ASSERT_TRUE(SerialNumbering(app, ui));
         const std::string digits(c.written);
         const auto at = Chip().eeprom.begin() + c.location;
@@ -145,33 +124,30 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
         EXPECT_TRUE(std::equal(Chip().eeprom.begin(), Chip().eeprom.end(), app.eepromImage.begin()))
             << "the EEPROM was read back into its image";
     }
-    EXPECT_EQ(Chip().eeprom[48], ErasedByte);
+    EXPECT_EQ(Chip().eeprom[48], ErasedByte) << "a length of 0 writes nothing";
     EXPECT_EQ(ui.progressOpened, ui.progressClosed);
 }
 
-TEST_F(SerialNumberingTest, UnusableNumberWritesNothingAndStays) {
-    for (const char* stored : {"12abc", "4294967295", "5000000000"}) {
+TEST_F(SerialNumberingTest, FailureWritesNothingAndKeepsTheNumber) {
+    SimFaults none;
+    none.noneConnected = true;
+    // Not decimal digits, or more than the count can go to.
+    const std::pair<const char*, SimFaults> cases[] = {
+        {"12abc", {}},      {"-1", {}},         {"+5", {}}, {"0x10", {}},
+        {"4294967295", {}}, {"5000000000", {}}, {"5", none}};
+    for (const auto& [stored, faults] : cases) {
         SCOPED_TRACE(stored);
-        ASSERT_TRUE(WriteSettingString("Preferences", "SerialNumber", stored));
-        ASSERT_TRUE(WriteSettingInt("Preferences", "Length", 4));
+        Attach("ATmega328P", faults);
+        Store(stored, 4);
         EXPECT_FALSE(SerialNumbering(app, ui));
-        EXPECT_EQ(ui.messages.back(), std::string("Serial number \"") + stored +
-                                          "\" is not a number from 0 to 4294967294.");
+        EXPECT_EQ(ui.messages.back(), faults.noneConnected
+                                          ? std::string("Detect failed")
+                                          : std::string("Serial number \"") + stored +
+                                                "\" is not a number from 0 to 4294967294.");
         EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), stored);
+        EXPECT_EQ(CurrentPort() == nullptr, !faults.noneConnected) << "a bad number stays home";
+        EXPECT_FALSE(ui.progressIsOpen);
     }
-    EXPECT_EQ(ui.progressOpened, 0);
-    EXPECT_EQ(CurrentPort(), nullptr) << "the target was never touched";
-}
-
-TEST_F(SerialNumberingTest, NoTargetSaysDetectFailedAndStays) {
-    SimFaults faults;
-    faults.noneConnected = true;
-    Attach("ATmega328P", faults);
-    ASSERT_TRUE(WriteSettingString("Preferences", "SerialNumber", "5"));
-    EXPECT_FALSE(SerialNumbering(app, ui));
-    EXPECT_EQ(ui.messages.back(), "Detect failed");
-    EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), "5");
-    EXPECT_FALSE(ui.progressIsOpen);
 }
 
 TEST_F(SimTargetTest, LockAndFuseBoxesRoundTripThroughTheChip) {
@@ -179,10 +155,9 @@ TEST_F(SimTargetTest, LockAndFuseBoxesRoundTripThroughTheChip) {
     const LockFuseLayout layout = LoadLockFuseLayout(Ini(), "ATmega328P");
     ASSERT_EQ(layout.Boxes().size(), 4u);
     // Tick CKSEL0 only; SPIEN (fixed "0" in the high byte) is programmed whatever the boxes.
-    FuseBytes wanted;
-    wanted.low = layout.ChipFromTicks(LockFuseByte::Fuse, 0x01);
-    wanted.high = layout.ChipFromTicks(LockFuseByte::FuseHigh, 0x00);
-    wanted.ext = layout.ChipFromTicks(LockFuseByte::FuseExt, 0x00);
+    const FuseBytes wanted = {layout.ChipFromTicks(LockFuseByte::Fuse, 0x01),
+                              layout.ChipFromTicks(LockFuseByte::FuseHigh, 0x00),
+                              layout.ChipFromTicks(LockFuseByte::FuseExt, 0x00)};
     EXPECT_EQ(wanted, (FuseBytes{0xFE, 0xDF, 0xFF}));
     ASSERT_TRUE(WriteFuseBytes(app, ui, layout, wanted));
     ASSERT_TRUE(WriteLockByte(app, ui, layout.ChipFromTicks(LockFuseByte::Lock, 0x02)));

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "engine/flash_write.h"
 #include "engine/port_claim.h"
-#include "engine/port_io.h"
 #include "engine/port_lines.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
@@ -17,74 +17,36 @@
 
 namespace zelk::test {
 
-// Devices of every write algorithm. The signatures are the real parts' where the section
-// names one; "Page2" and "Odd5" are made up for the algorithms no listed part uses.
-inline constexpr const char* TestDeviceDatabase = R"([Devices]
-D1=AT90S1200
-D2=AT90S2313
-D3=Page2
-D4=ATmega328P
-D5=ATmega128
-D6=Odd5
-
-[LockBits]
-A=LB1
-B=LB2
-
-[Fuses]
-A=CKSEL0
-B=CKSEL1
-S=SPIEN
-
-[AT90S1200]
-Signature=0x1E9001
-ProgramSize=1024
-DataSize=64
-Algorithm=0
-PageSize=0
-
-[AT90S2313]
-Signature=0x1E9101
-ProgramSize=2048
-DataSize=128
-Algorithm=1
-PageSize=0
-LockBits=WxxxxxBAx
-Fuses=xxxxxxxA
-
-[Page2]
-Signature=0x1E9377
-ProgramSize=2048
-DataSize=128
-Algorithm=2
-PageSize=64
-Fuses=xxxxxxBA
-
-[ATmega328P]
-Signature=0x1E950F
-ProgramSize=32768
-DataSize=1024
-Algorithm=3
-PageSize=128
-LockBits=LxxxxxxBA
-Fuses=xxxxxxBA
-FusesHi=xx0xxxxx
-FusesExt=xxxxxxxx
-
-[ATmega128]
-Signature=0x1E9702
-ProgramSize=131072
-DataSize=4096
-Algorithm=3
-PageSize=256
-
-[Odd5]
-Signature=0x1E9378
-ProgramSize=2048
-DataSize=128
-Algorithm=5
-PageSize=64
-)";
+// Devices of every write algorithm. The signatures are the real parts' where the name is one;
+// "Page2" and "Odd5" are made up for the algorithms no part here uses.
+inline std::string TestDeviceDatabase() {
+    struct Device {
+        const char* name;
+        const char* signature;
+        int programSize, dataSize, algorithm, pageSize;
+        const char* lockAndFuses;
+    };
+    const Device devices[] = {
+        {"AT90S1200", "1E9001", 1024, 64, 0, 0, ""},
+        {"AT90S2313", "1E9101", 2048, 128, 1, 0, "LockBits=WxxxxxBAx\nFuses=xxxxxxxA\n"},
+        {"Page2", "1E9377", 2048, 128, 2, 64, "Fuses=xxxxxxBA\n"},
+        {"ATmega328P", "1E950F", 32768, 1024, 3, 128,
+         "LockBits=LxxxxxxBA\nFuses=xxxxxxBA\nFusesHi=xx0xxxxx\nFusesExt=xxxxxxxx\n"},
+        {"ATmega128", "1E9702", 131072, 4096, 3, 256, ""},
+        {"Odd5", "1E9378", 2048, 128, 5, 64, ""},
+    };
+    std::string list = "[Devices]\n";
+    std::string sections = "[LockBits]\nA=LB1\nB=LB2\n[Fuses]\nA=CKSEL0\nB=CKSEL1\n";
+    for (const Device& d : devices) {
+        list += std::string("D") + d.name + "=" + d.name + "\n";
+        sections += std::string("[") + d.name + "]\nSignature=0x" + d.signature +
+                    "\nProgramSize=" + std::to_string(d.programSize) +
+                    "\nDataSize=" + std::to_string(d.dataSize) +
+                    "\nAlgorithm=" + std::to_string(d.algorithm) +
+                    "\nPageSize=" + std::to_string(d.pageSize) + "\n" + d.lockAndFuses;
+    }
+    return list + sections;
+}
 
 class SimTargetTest : public ::testing::Test {
 protected:
@@ -93,7 +55,7 @@ protected:
             savedConfigHome = old;
         }
         ::setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-        testing::WriteWholeFile(Ini(), TestDeviceDatabase);
+        testing::WriteWholeFile(Ini(), TestDeviceDatabase());
         app.deviceDatabase = Ini();
     }
 
@@ -112,17 +74,22 @@ protected:
 
     std::filesystem::path Ini() const { return folder / "zelk.ini"; }
 
-    // Puts a fresh chip of `device` on a Kestan cable at the selected port.
+    // Puts a chip of `device` on a Kestan cable at the selected port. The chip lives in a state
+    // file of its own, so it keeps its memories when it is attached again with other faults.
     void Attach(const std::string& device, const SimFaults& faults = {}) {
         SimConfig config;
         std::string error;
         ASSERT_TRUE(FindSimDevice(Ini(), device, config.device, error)) << error;
         config.faults = faults;
-        // The chip lives in a state file of its own, so it keeps its memories when it is
-        // attached again with other faults.
         config.stateFile = folder / (device + ".chip");
         SetPortOpener(MakeSimulatedPortOpener(config));
         ResetEngineState();
+    }
+
+    // Handles a started flash write's completion as the main thread would.
+    bool FinishFlashWrite() {
+        WaitForFlashWrite();
+        return OnFlashWriteDone(app, ui, FlashWriteDoneParam);
     }
 
     // The chip as it is now; the port must have been opened by a command.

@@ -1,9 +1,7 @@
 // The instructions the target commands put on the wire, seen by a recording fake port.
 #include "engine/autoprogram.h"
-#include "engine/flash_write.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
-#include "engine/port_lines.h"
 #include "fake_port.h"
 #include "sim_target_fixture.h"
 
@@ -86,9 +84,7 @@ TEST_F(WireTest, PageWriteSkipsErasedPages) {
     Connect(0x93, 0x77); // Page2: 2048 bytes in pages of 64
     std::fill(app.flashImage.begin(), app.flashImage.end(), 0x00);
     std::fill_n(app.flashImage.begin() + 3 * 64, 64, ErasedByte);
-    ASSERT_TRUE(WriteFlash(app, ui));
-    WaitForFlashWrite();
-    ASSERT_TRUE(OnFlashWriteDone(app, ui, FlashWriteDoneParam));
+    ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
 
     std::vector<Instruction> pageWrites;
     int loads = 0;
@@ -107,37 +103,29 @@ TEST_F(WireTest, PageWriteSkipsErasedPages) {
     EXPECT_EQ(loads, 31 * 64);
 }
 
-TEST_F(WireTest, UnknownAlgorithmAndErasedEepromSendNothing) {
+TEST_F(WireTest, UnknownAlgorithmWritesNothingButStillFinishes) {
     Connect(0x93, 0x78); // algorithm 5
     std::fill(app.flashImage.begin(), app.flashImage.end(), 0x00);
-    ASSERT_TRUE(WriteFlash(app, ui));
-    WaitForFlashWrite();
-    EXPECT_TRUE(OnFlashWriteDone(app, ui, FlashWriteDoneParam));
+    ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
     EXPECT_TRUE(AfterPrepare().empty());
-    EXPECT_EQ(ui.flashWriteDonePosts, 1);
     EXPECT_EQ(ui.progressClosed, 1);
-
-    const std::uint64_t waitedBefore = RequestedDelayMicroseconds();
-    ASSERT_TRUE(WriteEeprom(app, ui)); // the EEPROM image is all 0xFF
-    EXPECT_TRUE(AfterPrepare().empty());
-    // Only the identification's own waits: no 15 ms EEPROM write.
-    EXPECT_LT(RequestedDelayMicroseconds() - waitedBefore, 60000u);
 }
 
 TEST_F(WireTest, FailedPolledWriteEndsAutoProgramWithoutTheEepromStep) {
     Connect(0x91, 0x01);    // AT90S2313, polled byte writes
     chip.flashRead = 0x7F;  // every flash byte stays busy
     chip.eepromRead = 0x12; // an EEPROM the EEPROM step would write back
-    app.flashImage[0] = 0x42;
+    app.flashImage[1] = 0x42;
     ASSERT_TRUE(AutoProgram(app, ui));
-    WaitForFlashWrite();
-    EXPECT_FALSE(OnFlashWriteDone(app, ui, FlashWriteDoneParam));
+    EXPECT_FALSE(FinishFlashWrite());
     ASSERT_FALSE(ui.messages.empty());
-    EXPECT_EQ(ui.messages.back(), "Write failed at 00000000 !");
+    EXPECT_EQ(ui.messages.back(), "Write failed at 00000001 !") << "the erased byte 0 is skipped";
     EXPECT_EQ(app.autoProgramActive, 0);
+    EXPECT_EQ(ui.flashWriteDonePosts, 1);
+    EXPECT_FALSE(PortClaimed());
     const std::vector<Instruction> after = AfterPrepare();
     ASSERT_FALSE(after.empty());
-    EXPECT_EQ(after.front(), (Instruction{0x40, 0x00, 0x00, 0x42})) << "nothing after the write";
+    EXPECT_EQ(after.front(), (Instruction{0x48, 0x00, 0x00, 0x42})) << "nothing after the write";
     for (const Instruction& in : after) {
         EXPECT_NE(in[0], 0xC0) << "no EEPROM write";
     }
@@ -172,15 +160,6 @@ TEST_F(WireTest, LockAndFuseWritesTakeTheAlgorithmsForm) {
         EXPECT_EQ(AfterPrepare(), c.fuses);
         EXPECT_GE(RequestedDelayMicroseconds() - waitedBefore, 15000u);
     }
-}
-
-TEST_F(WireTest, ReadsAskOnlyForBytesWithAPattern) {
-    Connect(0x93, 0x77); // Page2: a low fuse byte and nothing else
-    const LockFuseLayout layout = LoadLockFuseLayout(Ini(), "Page2");
-    ASSERT_TRUE(ReadLockByte(app, ui, layout).has_value());
-    EXPECT_TRUE(AfterPrepare().empty());
-    ASSERT_TRUE(ReadFuseBytes(app, ui, layout).has_value());
-    EXPECT_EQ(AfterPrepare(), (std::vector<Instruction>{{0x50, 0x00, 0x00, 0xFF}}));
 }
 
 } // namespace
