@@ -330,13 +330,11 @@ bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& valu
 
 using TargetRun = std::function<bool(TargetSession&, const TargetOptions&)>;
 
-CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,
-                           const std::string& description, std::shared_ptr<TargetOptions> options,
-                           TargetRun run) {
-    CLI::App* command = app.add_subcommand(name, description);
-    command
-        ->add_option("--port", options->port,
-                     "lpt1, lpt2, lpt3 or sim:DEVICE (default: the stored port)")
+// The connection options belong to zelk-cli itself, so they may stand before the command
+// ("zelk-cli --port sim:ATmega328P write-flash fw.hex") or after it.
+void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
+    app.add_option("--port", options.port,
+                   "lpt1, lpt2, lpt3 or sim:DEVICE (default: the stored port)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 const bool lpt = text == "lpt1" || text == "lpt2" || text == "lpt3";
@@ -345,26 +343,36 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
                            : "must be lpt1, lpt2, lpt3 or sim:DEVICE";
             },
             "PORT"));
-    command->add_option("--cable", options->cable, "Cable type (default: the stored cable)")
+    app.add_option("--cable", options.cable, "Cable type (default: the stored cable)")
         ->check(CLI::IsMember({"auto", "kestan", "altera", "stk200", "sp12", "usb"}));
-    command->add_option("--ini", options->ini, "Device database (default: zelk.ini beside zelk)");
-    command->add_option("--sim-state", options->simState,
-                        "Simulator: file that keeps the chip's memories between runs");
-    command->add_option("--sim-time", options->simTime, "Simulator: virtual or real time")
+    app.add_option("--ini", options.ini, "Device database (default: zelk.ini beside zelk)");
+    app.add_option("--sim-state", options.simState,
+                   "Simulator: file that keeps the chip's memories between runs");
+    app.add_option("--sim-time", options.simTime, "Simulator: virtual or real time")
         ->check(CLI::IsMember({"virtual", "real"}))
         ->capture_default_str();
-    command->add_option("--sim-fault", options->simFaults, "Simulator: a fault to inject");
+    app.add_option("--sim-fault", options.simFaults, "Simulator: a fault to inject");
+}
+
+CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,
+                           const std::string& description,
+                           std::shared_ptr<const TargetOptions> connection,
+                           std::shared_ptr<TargetOptions> options, TargetRun run) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->fallthrough();
     command->footer("Exit status: 0 done, 1 the operation failed (the reason on stderr), "
                     "2 usage error.");
-    command->callback([options, run, &exitCode] {
+    command->callback([connection, options, run, &exitCode] {
+        TargetOptions given = *connection;
+        given.arguments = options->arguments;
         TargetSession session;
         std::string error;
-        if (!session.Open(*options, error)) {
+        if (!session.Open(given, error)) {
             std::cerr << "zelk-cli: " << error << '\n';
             exitCode = ExitUsage;
             return;
         }
-        exitCode = run(session, *options) ? 0 : ExitFailure;
+        exitCode = run(session, given) ? 0 : ExitFailure;
     });
     return command;
 }
@@ -372,9 +380,10 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
 // A command with one FILE argument.
 void AddFileCommand(CLI::App& app, int& exitCode, const std::string& name,
                     const std::string& description, const std::string& fileHelp,
+                    std::shared_ptr<const TargetOptions> connection,
                     std::function<bool(TargetSession&, const std::string&)> run) {
     auto options = std::make_shared<TargetOptions>();
-    CLI::App* command = AddTargetCommand(app, exitCode, name, description, options,
+    CLI::App* command = AddTargetCommand(app, exitCode, name, description, connection, options,
                                          [run](TargetSession& session, const TargetOptions& o) {
                                              return run(session, o.arguments.front());
                                          });
@@ -399,10 +408,12 @@ std::vector<std::uint8_t> HexBytes(const std::vector<std::string>& texts) {
 } // namespace
 
 void AddTargetCommands(CLI::App& app, int& exitCode) {
+    auto connection = std::make_shared<TargetOptions>();
+    AddConnectionOptions(app, *connection);
     const auto simple = [&](const std::string& name, const std::string& description,
                             std::function<bool(TargetSession&)> run) {
         AddTargetCommand(
-            app, exitCode, name, description, std::make_shared<TargetOptions>(),
+            app, exitCode, name, description, connection, std::make_shared<TargetOptions>(),
             [run](TargetSession& session, const TargetOptions&) { return run(session); });
     };
     const auto synchronous = [](bool (*command)(AppState&, TargetUi&)) {
@@ -418,30 +429,33 @@ void AddTargetCommands(CLI::App& app, int& exitCode) {
     simple("read-fuses", "Print the fuse bytes in hex (low, high, extended)", RunReadFuses);
 
     AddFileCommand(app, exitCode, "read-flash", "Read the flash into FILE",
-                   "File to write; its extension chooses the format", RunReadFlash);
+                   "File to write; its extension chooses the format", connection, RunReadFlash);
     AddFileCommand(app, exitCode, "read-eeprom", "Read the EEPROM into FILE",
-                   "File to write; its extension chooses the format", RunReadEeprom);
+                   "File to write; its extension chooses the format", connection, RunReadEeprom);
     AddFileCommand(app, exitCode, "write-flash", "Write FILE into the flash (no verify)",
-                   "HEX or S-record file", RunWriteFlash);
+                   "HEX or S-record file", connection, RunWriteFlash);
     AddFileCommand(app, exitCode, "verify-flash", "Compare the flash with FILE",
-                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
+                   "HEX or S-record file", connection,
+                   [](TargetSession& session, const std::string& file) {
                        return RunFileCommand(session, file, MemoryKind::Flash, VerifyFlash);
                    });
     AddFileCommand(app, exitCode, "write-eeprom", "Write FILE into the EEPROM",
-                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
+                   "HEX or S-record file", connection,
+                   [](TargetSession& session, const std::string& file) {
                        return RunFileCommand(session, file, MemoryKind::Eeprom, WriteEeprom);
                    });
     AddFileCommand(app, exitCode, "verify-eeprom", "Compare the EEPROM with FILE",
-                   "HEX or S-record file", [](TargetSession& session, const std::string& file) {
+                   "HEX or S-record file", connection,
+                   [](TargetSession& session, const std::string& file) {
                        return RunFileCommand(session, file, MemoryKind::Eeprom, VerifyEeprom);
                    });
     AddFileCommand(app, exitCode, "autoprogram",
                    "Run AutoProgram with a project: keep the EEPROM, erase, write flash and "
                    "EEPROM",
-                   "Project file (.prj)", RunAutoProgram);
+                   "Project file (.prj)", connection, RunAutoProgram);
 
     auto lockOptions = std::make_shared<TargetOptions>();
-    AddTargetCommand(app, exitCode, "write-lock", "Write the lock byte", lockOptions,
+    AddTargetCommand(app, exitCode, "write-lock", "Write the lock byte", connection, lockOptions,
                      [](TargetSession& session, const TargetOptions& o) {
                          return RunWriteLock(session, HexBytes(o.arguments).front());
                      })
@@ -451,7 +465,7 @@ void AddTargetCommands(CLI::App& app, int& exitCode) {
         ->check(CLI::Validator(ByteCheck, "BYTE"));
 
     auto fuseOptions = std::make_shared<TargetOptions>();
-    AddTargetCommand(app, exitCode, "write-fuses", "Write the fuse bytes", fuseOptions,
+    AddTargetCommand(app, exitCode, "write-fuses", "Write the fuse bytes", connection, fuseOptions,
                      [](TargetSession& session, const TargetOptions& o) {
                          return RunWriteFuses(session, HexBytes(o.arguments));
                      })

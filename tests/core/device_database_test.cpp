@@ -1,45 +1,28 @@
 #include "engine/device_database.h"
+#include "scratch_folder.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 namespace zelk {
 namespace {
 
 namespace fs = std::filesystem;
+using R = DeviceLookup::Result;
 
 fs::path ShippedDatabase() {
     const fs::path built = fs::path(ZELK_BIN_DIR) / "zelk.ini";
-    if (fs::exists(built)) {
-        return built;
-    }
-    return fs::path(ZELK_TEST_DATA_DIR) / ".." / ".." / "resources" / "zelk.ini";
+    return fs::exists(built) ? built : fs::path(ZELK_TEST_DATA_DIR) / "../../resources/zelk.ini";
 }
 
-// A fresh folder per test, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        static int counter = 0;
-        path = fs::temp_directory_path() /
-               ("zelk_devices_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(path);
-    }
-    ~TempFolder() {
-        std::error_code error;
-        fs::remove_all(path, error);
-    }
-    fs::path Write(const fs::path& name, const std::string& text) const {
-        const fs::path file = path / name;
-        fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-        return file;
-    }
-    fs::path path;
-};
+fs::path Write(const testing::ScratchFolder& folder, const fs::path& name,
+               const std::string& text) {
+    const fs::path file = folder.Path() / name;
+    fs::create_directories(file.parent_path());
+    testing::WriteWholeFile(file, text);
+    return file;
+}
 
 // Consistency of the shipped database: every device must be usable and its patterns must
 // build a complete lock and fuse dialog.
@@ -58,7 +41,7 @@ TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
         EXPECT_EQ(device.signature >> 16, 0x1Eu) << "Atmel manufacturer byte";
         EXPECT_TRUE(codes.insert(device.signature & 0xFFFF).second) << "signature repeated";
         const DeviceLookup lookup = LookupDevice(ini, device.signature & 0xFFFF);
-        EXPECT_EQ(lookup.result, DeviceLookup::Result::Matched) << lookup.reason;
+        EXPECT_EQ(lookup.result, R::Matched) << lookup.reason;
         EXPECT_EQ(lookup.entry.name, device.name);
         EXPECT_GT(device.programSize, 0u);
         EXPECT_GT(device.dataSize, 0);
@@ -68,21 +51,15 @@ TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
         if (!device.lockBits.empty()) {
             ASSERT_EQ(device.lockBits.size(), 9u);
             for (char bit : device.lockBits.substr(1)) {
-                if (bit != 'x') {
-                    EXPECT_TRUE(lockLabels.contains(bit)) << "lock bit '" << bit << "'";
-                }
+                EXPECT_TRUE(bit == 'x' || lockLabels.contains(bit)) << "lock bit '" << bit << "'";
             }
         }
         EXPECT_TRUE(!device.fuses.empty() || (device.fusesHi.empty() && device.fusesExt.empty()));
         for (const std::string& pattern : {device.fuses, device.fusesHi, device.fusesExt}) {
-            if (pattern.empty()) {
-                continue;
-            }
-            ASSERT_EQ(pattern.size(), 8u) << pattern;
+            ASSERT_TRUE(pattern.empty() || pattern.size() == 8u) << pattern;
             for (char bit : pattern) {
-                if (bit != 'x' && bit != '0' && bit != '1') {
-                    EXPECT_TRUE(fuseLabels.contains(bit)) << "fuse bit '" << bit << "'";
-                }
+                EXPECT_TRUE(bit == 'x' || bit == '0' || bit == '1' || fuseLabels.contains(bit))
+                    << "fuse bit '" << bit << "'";
             }
         }
     }
@@ -96,15 +73,13 @@ TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
 
 // Values copied from the data sheets; a wrong copy programs boards wrongly.
 TEST(ShippedDeviceDatabase, KnownDevicesHaveTheirDataSheetValues) {
-    struct Known {
+    const struct {
         const char* name;
-        std::uint32_t signature;
-        std::uint32_t programSize;
+        std::uint32_t signature, programSize;
         std::int32_t dataSize;
         std::uint8_t algorithm;
         std::uint16_t pageSize;
-    };
-    const Known known[] = {
+    } known[] = {
         {"AT90S1200", 0x1E9001, 1024, 64, 0, 0},
         {"AT90S2313", 0x1E9101, 2048, 128, 1, 0},
         {"AT90S4434", 0x1E9202, 4096, 256, 1, 0},
@@ -123,10 +98,10 @@ TEST(ShippedDeviceDatabase, KnownDevicesHaveTheirDataSheetValues) {
         {"ATmega1281", 0x1E9704, 131072, 4096, 3, 256},
     };
     const fs::path ini = ShippedDatabase();
-    for (const Known& device : known) {
+    for (const auto& device : known) {
         SCOPED_TRACE(device.name);
         const DeviceLookup lookup = LookupDevice(ini, device.signature & 0xFFFF);
-        ASSERT_EQ(lookup.result, DeviceLookup::Result::Matched);
+        ASSERT_EQ(lookup.result, R::Matched);
         EXPECT_EQ(lookup.entry.name, device.name);
         EXPECT_EQ(lookup.entry.signature, device.signature);
         EXPECT_EQ(lookup.entry.programSize, device.programSize);
@@ -145,77 +120,53 @@ TEST(ShippedDeviceDatabase, KnownDevicesHaveTheirDataSheetValues) {
               "LB1 lock bit 1");
 }
 
-std::string Section(const std::string& name, const std::string& keys) {
-    return "[" + name + "]\n" + keys + "\n";
-}
-
 TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
-    struct Case {
+    const std::string list = "[Devices]\nd=A\n[A]\n";
+    const std::string good = "\nProgramSize=2048\nDataSize=128\nAlgorithm=1\n";
+    const struct {
         const char* what;
         std::string ini;
         std::uint16_t code;
-        DeviceLookup::Result result;
-        std::string name;
-        std::string reasonPart;
-    };
-    using R = DeviceLookup::Result;
-    const std::string good = "ProgramSize=2048\nDataSize=128\nAlgorithm=1";
-    const Case cases[] = {
-        {"low 16 bits", "[Devices]\nd=A\n" + Section("A", "Signature=0x19101\n" + good), 0x9101,
-         R::Matched, "A", ""},
-        {"decimal signature", "[Devices]\nd=A\n" + Section("A", "Signature=37121\n" + good), 0x9101,
-         R::Matched, "A", ""},
-        {"first match wins",
-         "[Devices]\n1=A\n2=B\n" + Section("A", "Signature=0x1E9101\n" + good) +
-             Section("B", "Signature=0x1E9101\n" + good),
-         0x9101, R::Matched, "A", ""},
-        {"empty entries skipped", "[Devices]\n1=\n2=B\n" + Section("B", "Signature=5\n" + good), 5,
-         R::Matched, "B", ""},
+        R result;
+        std::string reasonPart; // the entry found is always A
+    } cases[] = {
+        {"low 16 bits", list + "Signature=0x19101" + good, 0x9101, R::Matched, ""},
+        {"decimal signature", list + "Signature=37121" + good, 0x9101, R::Matched, ""},
+        {"first match wins", "[Devices]\n1=A\n2=B\n[A]\nSignature=1" + good + "[B]\nSignature=1", 1,
+         R::Matched, ""},
+        {"empty entries skipped", "[Devices]\n1=\n2=A\n[A]\nSignature=5" + good, 5, R::Matched, ""},
         {"section without signature never matches code 0",
-         "[Devices]\n1=Missing\n2=NoSig\n" + Section("NoSig", good), 0, R::NotFound, "", ""},
-        {"unknown code", "[Devices]\nd=A\n" + Section("A", "Signature=0x1E9101\n" + good), 0x9102,
-         R::NotFound, "", ""},
-        {"no devices section", Section("A", "Signature=0x1E9101\n" + good), 0x9101, R::NotFound, "",
-         ""},
-        {"flash too large",
-         "[Devices]\nd=A\n" + Section("A", "Signature=1\nProgramSize=262144\nAlgorithm=1"), 1,
-         R::Invalid, "A", "ProgramSize 262144 exceeds the 131072-byte flash image"},
-        {"negative flash", "[Devices]\nd=A\n" + Section("A", "Signature=1\nProgramSize=-2"), 1,
-         R::Invalid, "A", "ProgramSize -2"},
-        {"EEPROM too large",
-         "[Devices]\nd=A\n" + Section("A", "Signature=1\nProgramSize=8\nDataSize=40000"), 1,
-         R::Invalid, "A", "DataSize 40000 exceeds the 32768-byte EEPROM image"},
-        {"negative EEPROM", "[Devices]\nd=A\n" + Section("A", "Signature=1\nDataSize=-1"), 1,
-         R::Invalid, "A", "DataSize -1"},
-        {"page mode without page",
-         "[Devices]\nd=A\n" + Section("A", "Signature=1\nProgramSize=1024\nAlgorithm=3"), 1,
-         R::Invalid, "A", "PageSize 0"},
+         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, 0, R::NotFound, ""},
+        {"unknown code", list + "Signature=0x1E9101" + good, 0x9102, R::NotFound, ""},
+        {"no devices section", "[A]\nSignature=0x1E9101" + good, 0x9101, R::NotFound, ""},
+        {"flash too large", list + "Signature=1\nProgramSize=262144\nAlgorithm=1", 1, R::Invalid,
+         "ProgramSize 262144 exceeds the 131072-byte flash image"},
+        {"negative flash", list + "Signature=1\nProgramSize=-2", 1, R::Invalid, "ProgramSize -2"},
+        {"EEPROM too large", list + "Signature=1\nProgramSize=8\nDataSize=40000", 1, R::Invalid,
+         "DataSize 40000 exceeds the 32768-byte EEPROM image"},
+        {"negative EEPROM", list + "Signature=1\nDataSize=-1", 1, R::Invalid, "DataSize -1"},
+        {"page mode without page", list + "Signature=1\nProgramSize=1024\nAlgorithm=3", 1,
+         R::Invalid, "PageSize 0"},
         {"page of 512 bytes cannot be loaded",
-         "[Devices]\nd=A\n" +
-             Section("A", "Signature=1\nProgramSize=4096\nAlgorithm=2\nPageSize=512"),
-         1, R::Invalid, "A", "PageSize 512"},
-        {"page not a power of two",
-         "[Devices]\nd=A\n" +
-             Section("A", "Signature=1\nProgramSize=960\nAlgorithm=2\nPageSize=96"),
-         1, R::Invalid, "A", "PageSize 96"},
+         list + "Signature=1\nProgramSize=4096\nAlgorithm=2\nPageSize=512", 1, R::Invalid,
+         "PageSize 512"},
+        {"page not a power of two", list + "Signature=1\nProgramSize=960\nAlgorithm=2\nPageSize=96",
+         1, R::Invalid, "PageSize 96"},
         {"page does not divide flash",
-         "[Devices]\nd=A\n" +
-             Section("A", "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128"),
-         1, R::Invalid, "A", "does not divide ProgramSize 2050"},
+         list + "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128", 1, R::Invalid,
+         "does not divide ProgramSize 2050"},
         {"an invalid first match is not passed over",
-         "[Devices]\n1=A\n2=B\n" + Section("A", "Signature=1\nDataSize=99999") +
-             Section("B", "Signature=1\n" + good),
-         1, R::Invalid, "A", "DataSize 99999"},
-        {"byte mode needs no page", "[Devices]\nd=A\n" + Section("A", "Signature=1\nAlgorithm=0"),
-         1, R::Matched, "A", ""},
+         "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good, 1,
+         R::Invalid, "DataSize 99999"},
+        {"byte mode needs no page", list + "Signature=1\nAlgorithm=0", 1, R::Matched, ""},
     };
-    for (const Case& c : cases) {
+    testing::ScratchFolder folder;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder folder;
-        const DeviceLookup lookup = LookupDevice(folder.Write("zelk.ini", c.ini), c.code);
+        const DeviceLookup lookup = LookupDevice(Write(folder, "zelk.ini", c.ini), c.code);
         EXPECT_EQ(lookup.result, c.result);
         if (c.result != R::NotFound) {
-            EXPECT_EQ(lookup.entry.name, c.name);
+            EXPECT_EQ(lookup.entry.name, "A");
         }
         if (c.result == R::Invalid) {
             EXPECT_NE(lookup.reason.find(c.reasonPart), std::string::npos) << lookup.reason;
@@ -223,69 +174,61 @@ TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
             EXPECT_EQ(lookup.reason, "");
         }
     }
+    EXPECT_EQ(LookupDevice(folder / "none.ini", 0x9101).result, R::NotFound);
+    EXPECT_TRUE(ReadDeviceList(folder / "none.ini").empty());
+    EXPECT_TRUE(ReadBitLabels(folder / "none.ini", "Fuses").empty());
 }
 
-TEST(LookupDevice, TakesTheLowBitsOfAlgorithmAndPageSize) {
-    TempFolder folder;
-    const fs::path ini = folder.Write(
-        "zelk.ini", "[Devices]\nd=A\n[A]\nSignature=0x1E9307\nProgramSize=0x2000\nDataSize=512\n"
-                    "Algorithm=258\nPageSize=65600\nLockBits=RxxFEDCBA\nFuses=MLFEDCBA\n");
-    const DeviceLookup lookup = LookupDevice(ini, 0x9307);
-    ASSERT_EQ(lookup.result, DeviceLookup::Result::Matched) << lookup.reason;
+TEST(LookupDevice, TakesTheLowBitsOfAlgorithmAndPageSizeAndSeesALongList) {
+    testing::ScratchFolder folder;
+    DeviceLookup lookup = LookupDevice(
+        Write(folder, "a.ini",
+              "[Devices]\nd=A\n[A]\nSignature=0x1E9307\nProgramSize=0x2000\nDataSize=512\n"
+              "Algorithm=258\nPageSize=65600\nLockBits=RxxFEDCBA\nFuses=MLFEDCBA\n"),
+        0x9307);
+    ASSERT_EQ(lookup.result, R::Matched) << lookup.reason;
     EXPECT_EQ(lookup.entry.algorithm, 2);
     EXPECT_EQ(lookup.entry.pageSize, 64);
     EXPECT_EQ(lookup.entry.programSize, 8192u);
     EXPECT_EQ(lookup.entry.lockBits, "RxxFEDCBA");
     EXPECT_EQ(lookup.entry.fuses, "MLFEDCBA");
     EXPECT_EQ(lookup.entry.fusesHi, "");
-}
 
-TEST(LookupDevice, MissingFileIsNotFound) {
-    TempFolder folder;
-    EXPECT_EQ(LookupDevice(folder.path / "zelk.ini", 0x9101).result,
-              DeviceLookup::Result::NotFound);
-    EXPECT_TRUE(ReadDeviceList(folder.path / "zelk.ini").empty());
-    EXPECT_TRUE(ReadBitLabels(folder.path / "zelk.ini", "Fuses").empty());
-}
-
-TEST(LookupDevice, SeesEveryEntryOfALongList) {
     std::string text = "[Devices]\n";
     std::string sections;
     for (int i = 0; i < 300; ++i) {
-        const std::string name = "Device" + std::to_string(i);
-        text += "Entry" + std::to_string(i) + "=" + name + "\n";
-        sections += Section(name, "Signature=" + std::to_string(0x1E0000 + i));
+        text += "Entry" + std::to_string(i) + "=Device" + std::to_string(i) + "\n";
+        sections += "[Device" + std::to_string(i) + "]\nSignature=" + std::to_string(i) + "\n";
     }
-    TempFolder folder;
-    const fs::path ini = folder.Write("zelk.ini", text + sections);
-    const DeviceLookup lookup = LookupDevice(ini, 299);
-    EXPECT_EQ(lookup.result, DeviceLookup::Result::Matched);
+    const fs::path ini = Write(folder, "long.ini", text + sections);
+    lookup = LookupDevice(ini, 299);
+    EXPECT_EQ(lookup.result, R::Matched);
     EXPECT_EQ(lookup.entry.name, "Device299");
     EXPECT_EQ(ReadDeviceList(ini).size(), 300u);
 }
 
 TEST(ReadBitLabels, KeysAreSingleCharactersComparedWithCase) {
-    TempFolder folder;
-    const fs::path ini = folder.Write(
-        "zelk.ini", "[LockBits]\nA=LB1\n[fuses]\r\n a = lower case \r\nA=upper case\n"
-                    "AB=two characters\nA=second A\nL=0123456789012345678901234567890123\n"
-                    "; c=comment\n[Other]\nB=elsewhere\n");
-    const BitLabels fuses = ReadBitLabels(ini, "Fuses");
-    EXPECT_EQ(fuses, (BitLabels{{'a', "lower case"},
-                                {'A', "upper case"},
-                                {'L', "01234567890123456789012345678"}}));
+    testing::ScratchFolder folder;
+    const fs::path ini =
+        Write(folder, "zelk.ini",
+              "[LockBits]\nA=LB1\n[fuses]\r\n a = lower case \r\nA=upper case\n"
+              "AB=two characters\nA=second A\nL=0123456789012345678901234567890123\n"
+              "; c=comment\n[Other]\nB=elsewhere\n");
+    EXPECT_EQ(ReadBitLabels(ini, "Fuses"), (BitLabels{{'a', "lower case"},
+                                                      {'A', "upper case"},
+                                                      {'L', "01234567890123456789012345678"}}));
     EXPECT_EQ(ReadBitLabels(ini, "LockBits"), (BitLabels{{'A', "LB1"}}));
     EXPECT_TRUE(ReadBitLabels(ini, "Missing").empty());
 }
 
 TEST(FindDeviceDatabase, PrefersTheExecutableFolderThenTheInstalledLayout) {
-    TempFolder folder;
-    const fs::path bin = folder.path / "bin";
+    testing::ScratchFolder folder;
+    const fs::path bin = folder / "bin";
     fs::create_directories(bin);
     EXPECT_EQ(FindDeviceDatabaseFrom(bin), bin / "zelk.ini") << "nothing there";
-    const fs::path installed = folder.Write("share/zelk/zelk.ini", "[Devices]\n");
+    const fs::path installed = Write(folder, "share/zelk/zelk.ini", "[Devices]\n");
     EXPECT_EQ(FindDeviceDatabaseFrom(bin), installed);
-    folder.Write("bin/zelk.ini", "[Devices]\n");
+    Write(folder, "bin/zelk.ini", "[Devices]\n");
     EXPECT_EQ(FindDeviceDatabaseFrom(bin), bin / "zelk.ini");
 }
 

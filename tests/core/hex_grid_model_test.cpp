@@ -1,5 +1,6 @@
 #include "memory/hex_grid_model.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -46,8 +47,7 @@ struct Grid {
 TEST(HexGridModel, RowTextAndAddressWidth) {
     struct Case {
         std::uint32_t length;
-        int bytesPerRow;
-        int row;
+        int bytesPerRow, row;
         std::string text;
     };
     const Case cases[] = {
@@ -62,10 +62,7 @@ TEST(HexGridModel, RowTextAndAddressWidth) {
     for (const Case& c : cases) {
         Grid g(c.length, 10, c.bytesPerRow);
         if (c.length == 20) {
-            g.bytes[16] = 'A';
-            g.bytes[17] = '~';
-            g.bytes[18] = ' ';
-            g.bytes[19] = 0x1F;
+            std::copy_n("A~ \x1F", 4, &g.bytes[16]);
         }
         std::string text;
         g.model.FormatRow(c.row, text);
@@ -151,8 +148,7 @@ TEST(HexGridModel, KeysMoveTheCaretInsideTheImage) {
 
 TEST(HexGridModel, ClickPicksCellAndMode) {
     struct Case {
-        int col, row;
-        int position; // -1: nothing changes
+        int col, row, position; // position -1: nothing changes
         M mode;
         int caretX;
     };
@@ -167,7 +163,7 @@ TEST(HexGridModel, ClickPicksCellAndMode) {
         {68, 0, 15, M::ModeChar, 68 * CW},
         {69, 0, -1, M::ModeHigh, 0},
         {17, 1, -1, M::ModeHigh, 0}, // byte 20 lies beyond the image
-        {5, 10, -1, M::ModeHigh, 0}, // the strip below the last full row is the next row
+        {5, 10, -1, M::ModeHigh, 0}  // the strip below the last full row is the next row
     };
     for (const Case& c : cases) {
         Grid g(20);
@@ -192,8 +188,7 @@ TEST(HexGridModel, ScrollRequests) {
     struct Case {
         std::vector<S> before;
         S request;
-        int thumb;
-        int top;
+        int thumb, top;
         bool redraw;
     };
     const Case cases[] = {
@@ -227,27 +222,21 @@ TEST(HexGridModel, ScrollRequests) {
     }
 }
 
-TEST(HexGridModel, PageKeysKeepTheCurrentByteAndStepBackOneLine) {
+// Paging moves view and byte together but never carries the byte out of the image.
+TEST(HexGridModel, PagingKeepsTheCurrentByteInsideTheImage) {
     Grid g(0x100);
-    g.Select(3, M::ModeChar);
+    g.Select(0, M::ModeChar);
     EXPECT_TRUE(g.model.Key(K::PageDown));
     EXPECT_EQ(g.model.TopIndex(), 80); // to the limit of 96, then one line back
-    EXPECT_EQ(g.model.Position(), 3);
+    EXPECT_EQ(g.model.Position(), 0);
     EXPECT_FALSE(g.model.CaretVisible()); // above the view, not on its top row
-
-    Grid off(0x100);
-    off.Select(3, M::ModeNone);
-    off.model.Key(K::PageDown);
-    EXPECT_EQ(off.model.TopIndex(), 96);
-}
-
-TEST(HexGridModel, ScrollingNeverCarriesThePositionOutOfTheImage) {
-    Grid top(0x100);
-    top.Select(0, M::ModeHigh);
-    top.model.Key(K::PageDown); // view at 80, byte 0 left behind
-    top.model.Wheel(120);       // view back by 80 bytes
-    EXPECT_EQ(top.model.TopIndex(), 0);
-    EXPECT_EQ(top.model.Position(), 0);
+    g.model.Wheel(120);                   // view back by 80 bytes, the byte stops at 0
+    EXPECT_EQ(g.model.TopIndex(), 0);
+    EXPECT_EQ(g.model.Position(), 0);
+    g.Select(5, M::ModeHigh);
+    g.model.Wheel(-1);
+    EXPECT_EQ(g.model.TopIndex(), 96);
+    EXPECT_EQ(g.model.Position(), 101);
 
     Grid bottom(0x100);
     bottom.model.Scroll(S::Bottom);
@@ -256,26 +245,18 @@ TEST(HexGridModel, ScrollingNeverCarriesThePositionOutOfTheImage) {
     bottom.model.Scroll(S::ThumbTrack, 6); // view forward by 80 bytes
     EXPECT_EQ(bottom.model.TopIndex(), 96);
     EXPECT_EQ(bottom.model.Position(), 255);
-}
 
-TEST(HexGridModel, WheelPagesViewAndByteTogether) {
-    Grid g(0x100);
-    g.Select(5, M::ModeHigh);
-    g.model.Wheel(-1);
-    EXPECT_EQ(g.model.TopIndex(), 96);
-    EXPECT_EQ(g.model.Position(), 101);
-    g.model.Wheel(1);
-    EXPECT_EQ(g.model.TopIndex(), 0);
-    EXPECT_EQ(g.model.Position(), 5);
-}
+    Grid off(0x100);
+    off.Select(3, M::ModeNone);
+    off.model.Key(K::PageDown);
+    EXPECT_EQ(off.model.TopIndex(), 96);
 
-TEST(HexGridModel, TypingFollowsTheCaretOutOfTheBottomRow) {
-    Grid g(0x100);
-    g.Select(159, M::ModeLow);
-    g.model.Type(U'1');
-    EXPECT_EQ(g.model.Position(), 160);
-    EXPECT_EQ(g.model.TopIndex(), 16);
-    EXPECT_TRUE(g.model.CaretVisible());
+    Grid typing(0x100);
+    typing.Select(159, M::ModeLow);
+    typing.model.Type(U'1');
+    EXPECT_EQ(typing.model.Position(), 160);
+    EXPECT_EQ(typing.model.TopIndex(), 16) << "the view follows the caret out of the bottom row";
+    EXPECT_TRUE(typing.model.CaretVisible());
 }
 
 TEST(HexGridModel, ShortImageFitsWithoutScrolling) {

@@ -9,174 +9,127 @@
 namespace zelk {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 // An Intel HEX record with a correct checksum.
-std::string Intel(std::uint16_t address, std::uint8_t type, std::vector<std::uint8_t> data) {
-    std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size()),
-                                       static_cast<std::uint8_t>(address >> 8),
-                                       static_cast<std::uint8_t>(address), type};
+std::string Intel(std::uint16_t address, std::uint8_t type, const Bytes& data) {
+    Bytes bytes = {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                   static_cast<std::uint8_t>(address), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
-    std::string line = ":";
-    char digits[3];
     for (std::uint8_t b : bytes) {
         sum += b;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(0x100 - sum % 0x100));
+    std::string line = ":";
+    for (std::uint8_t b : bytes) {
+        char digits[3];
         std::snprintf(digits, sizeof digits, "%02X", b);
         line += digits;
     }
-    std::snprintf(digits, sizeof digits, "%02X", (0x100 - sum % 0x100) % 0x100);
-    return line + digits + "\n";
+    return line + "\n";
 }
 
-// Known-good records, their checksums worked out by hand.
-constexpr const char* ThreeBytesAt30 = ":0300300002337A1E\n";
-constexpr const char* SRecordFile = "S00600004844521B\n"
-                                    "S1130000285F245F2212226A000424290008237C2A\n"
-                                    "S9030000FC\n";
+// A known-good record, its checksum worked out by hand: 02 33 7A at 0x30.
+const std::string T30 = ":0300300002337A1E\n";
 
 struct ReadCase {
     const char* name;
     std::string text;
-    std::size_t imageSize;
     int failingLine; // 0: the file is accepted
     std::vector<std::pair<std::size_t, std::uint8_t>> expected;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class HexReaderCases : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(HexReaderCases, StoresOrRefuses) {
-    const ReadCase& c = GetParam();
-    std::vector<std::uint8_t> image(c.imageSize, 0xFF);
-    HexFileReader reader;
-    reader.SetBuffer(image);
-    HexFileError error;
-    const bool ok = reader.ReadText(c.text, error);
-    if (c.failingLine == 0) {
-        ASSERT_TRUE(ok) << "line " << error.line << ": " << error.reason;
-    } else {
-        ASSERT_FALSE(ok);
-        EXPECT_EQ(error.line, c.failingLine);
-        EXPECT_FALSE(error.reason.empty());
-    }
-    for (const auto& [address, value] : c.expected) {
-        EXPECT_EQ(image.at(address), value) << "at " << address;
-    }
-}
-
-const std::string LongRecord = Intel(0x0100, 0, std::vector<std::uint8_t>(255, 0x5A));
-
-INSTANTIATE_TEST_SUITE_P(
-    Reader, HexReaderCases,
-    ::testing::Values(
-        ReadCase{"IntelChecksumSumsToZero",
-                 ThreeBytesAt30,
-                 0x100,
-                 0,
-                 {{0x30, 0x02}, {0x31, 0x33}, {0x32, 0x7A}, {0x33, 0xFF}}},
-        ReadCase{"LowercaseDigits", ":0300300002337a1e\n", 0x100, 0, {{0x32, 0x7A}}},
-        ReadCase{"CrLfLineEnds", ":0300300002337A1E\r\n:00000001FF\r\n", 0x100, 0, {{0x32, 0x7A}}},
-        ReadCase{"LastLineWithoutLineEnd", ":0300300002337A1E", 0x100, 0, {{0x30, 0x02}}},
-        ReadCase{"DataAfterEndRecordIsRead",
-                 ":00000001FF\n" + std::string(ThreeBytesAt30),
-                 0x100,
-                 0,
-                 {{0x30, 0x02}}},
-        ReadCase{"LinearAddressMovesData",
-                 ":020000040001F9\n" + std::string(ThreeBytesAt30),
-                 0x20000,
-                 0,
-                 {{0x10030, 0x02}, {0x30, 0xFF}}},
-        ReadCase{"SegmentAddressMovesData",
-                 ":020000021000EC\n" + std::string(ThreeBytesAt30),
-                 0x20000,
-                 0,
-                 {{0x10030, 0x02}, {0x30, 0xFF}}},
-        ReadCase{"LinearAddressBackToZero",
-                 Intel(0, 4, {0x00, 0x01}) + Intel(0, 4, {0x00, 0x00}) + ThreeBytesAt30,
-                 0x100,
-                 0,
-                 {{0x30, 0x02}}},
-        ReadCase{"RecordRunsOnPast64KiB",
-                 Intel(0xFFF8, 0, std::vector<std::uint8_t>(16, 0xA5)),
-                 0x20000,
-                 0,
-                 {{0xFFF8, 0xA5}, {0x10007, 0xA5}, {0x10008, 0xFF}}},
-        ReadCase{"LineOfAnyLength", LongRecord, 0x200, 0, {{0x100, 0x5A}, {0x1FE, 0x5A}}},
-        ReadCase{"ShortLinesSkipped",
-                 "\n\nabc\n  \n" + std::string(ThreeBytesAt30) + "xyz",
-                 0x100,
-                 0,
-                 {{0x30, 0x02}}},
-        ReadCase{"SRecordChecksumSumsToFF",
-                 SRecordFile,
-                 0x100,
-                 0,
-                 {{0x00, 0x28}, {0x0F, 0x7C}, {0x10, 0xFF}}},
-        ReadCase{"S2AndS3Addresses",
-                 "S207010010010203E1\nS30800010020AABBCCA5\n",
-                 0x20000,
-                 0,
-                 {{0x10010, 0x01}, {0x10012, 0x03}, {0x10020, 0xAA}, {0x10022, 0xCC}}},
-        ReadCase{"IntelChecksumWrong",
-                 std::string(ThreeBytesAt30) + ":0300400002337A1F\n",
-                 0x100,
-                 2,
-                 {{0x30, 0x02}}},
-        ReadCase{
-            "SRecordChecksumWrong", "S1130000285F245F2212226A000424290008237C2B\n", 0x100, 1, {}},
-        ReadCase{"ExtendedAddressChecksumWrong", ":020000040001F8\n", 0x20000, 1, {}},
-        ReadCase{"NonHexDigit", "\n\n:03003000023G7A1E\n", 0x100, 3, {}},
-        ReadCase{"JunkLine", std::string(ThreeBytesAt30) + "; comment\n", 0x100, 2, {}},
-        ReadCase{"CountRunsPastLine", ":0500300002337A1E\n", 0x100, 1, {}},
-        ReadCase{"TruncatedRecord", ":1000000001020304\n", 0x100, 1, {}},
-        ReadCase{"SRecordCountBelowAddress", "S1020000FD\n", 0x100, 1, {}},
-        ReadCase{"SRecordCountRunsPastLine", "S1130000285F\n", 0x100, 1, {}},
-        ReadCase{"ByteAtImageEnd", Intel(0x3E, 0, {1, 2, 3}), 0x40, 1, {{0x3E, 0xFF}}},
-        ReadCase{
-            "LinearBaseBeyondImage", Intel(0, 4, {0x00, 0x02}) + ThreeBytesAt30, 0x20000, 2, {}},
-        ReadCase{"S3AddressNear4GiB", "S309FFFFFFFE01020304F1\n", 0x20000, 1, {}},
-        ReadCase{"ExtendedAddressOfWrongLength", Intel(0, 4, {0x01}), 0x20000, 1, {}}),
-    [](const auto& testCase) { return testCase.param.name; });
-
-TEST(HexReader, FileErrorsConcernTheWholeFile) {
-    testing::ScratchFolder folder;
-    std::vector<std::uint8_t> image(0x100, 0xFF);
-    HexFileReader reader;
-    reader.SetBuffer(image);
-    for (const auto& path : {folder / "missing.hex", folder.Path()}) {
+// Each text is read into a 128 KiB image of erased bytes.
+TEST(HexReader, StoresOrRefusesNamingTheLine) {
+    const std::string S1 = "S1130000285F245F2212226A000424290008237C2A\n"; // 16 bytes at 0
+    const ReadCase cases[] = {
+        {"Intel", T30, 0, {{0x30, 0x02}, {0x31, 0x33}, {0x32, 0x7A}, {0x33, 0xFF}}},
+        {"lowercase digits", ":0300300002337a1e\n", 0, {{0x32, 0x7A}}},
+        {"CR LF", ":0300300002337A1E\r\n:00000001FF\r\n", 0, {{0x32, 0x7A}}},
+        {"no final line end", ":0300300002337A1E", 0, {{0x30, 0x02}}},
+        {"data after the end record", ":00000001FF\n" + T30, 0, {{0x30, 0x02}}},
+        {"linear address", ":020000040001F9\n" + T30, 0, {{0x10030, 2}, {0x30, 0xFF}}},
+        {"segment address", ":020000021000EC\n" + T30, 0, {{0x10030, 2}, {0x30, 0xFF}}},
+        {"linear back to 0", Intel(0, 4, {0, 1}) + Intel(0, 4, {0, 0}) + T30, 0, {{0x30, 2}}},
+        {"record running past 64 KiB",
+         Intel(0xFFF8, 0, Bytes(16, 0xA5)),
+         0,
+         {{0xFFF8, 0xA5}, {0x10007, 0xA5}, {0x10008, 0xFF}}},
+        {"255 data bytes", Intel(0x100, 0, Bytes(255, 0x5A)), 0, {{0x100, 0x5A}, {0x1FE, 0x5A}}},
+        {"short lines skipped", "\n\nabc\n  \n" + T30 + "xyz", 0, {{0x30, 0x02}}},
+        {"S-records",
+         "S00600004844521B\n" + S1 + "S9030000FC\n",
+         0,
+         {{0, 0x28}, {0xF, 0x7C}, {0x10, 0xFF}}},
+        {"S0, S5, S9 unchecked",
+         "S006000048445200\nS5030001FF\n" + S1 + "S903000000\n",
+         0,
+         {{0x00, 0x28}}},
+        {"S2 and S3",
+         "S207010010010203E1\nS30800010020AABBCCA5\n",
+         0,
+         {{0x10010, 0x01}, {0x10012, 0x03}, {0x10020, 0xAA}, {0x10022, 0xCC}}},
+        {"Intel checksum", T30 + ":0300400002337A1F\n", 2, {{0x30, 0x02}}},
+        {"S-record checksum", "S1130000285F245F2212226A000424290008237C2B\n", 1, {}},
+        {"extended address checksum", ":020000040001F8\n", 1, {}},
+        {"non-hex digit", "\n\n:03003000023G7A1E\n", 3, {}},
+        {"junk line", T30 + "; comment\n", 2, {}},
+        {"count runs past the line", ":0500300002337A1E\n", 1, {}},
+        {"truncated record", ":1000000001020304\n", 1, {}},
+        {"S-record count below the address", "S1020000FD\n", 1, {}},
+        {"S-record count runs past the line", "S1130000285F\n", 1, {}},
+        {"past the image end",
+         Intel(0, 4, {0, 1}) + Intel(0xFFFE, 0, {1, 2, 3}),
+         2,
+         {{0x1FFFE, 0xFF}}},
+        {"linear base beyond the image", Intel(0, 4, {0, 2}) + T30, 2, {}},
+        {"S3 address near 4 GiB", "S309FFFFFFFE01020304F1\n", 1, {}},
+        {"extended address of one byte", Intel(0, 4, {0x01}), 1, {}},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes image(0x20000, 0xFF);
+        HexFileReader reader;
+        reader.SetBuffer(image);
         HexFileError error;
-        EXPECT_FALSE(reader.ReadFile(path, error)) << path;
-        EXPECT_EQ(error.line, 0);
-        EXPECT_FALSE(error.reason.empty());
+        EXPECT_EQ(reader.ReadText(c.text, error), c.failingLine == 0) << error.reason;
+        EXPECT_EQ(error.line, c.failingLine);
+        EXPECT_EQ(error.reason.empty(), c.failingLine == 0);
+        for (const auto& [address, value] : c.expected) {
+            EXPECT_EQ(image.at(address), value) << "at " << address;
+        }
     }
 }
 
 TEST(LoadImageFile, ErasesTheShownPartAndKeepsTheRest) {
     testing::ScratchFolder folder;
-    testing::WriteWholeFile(folder / "a.hex", ThreeBytesAt30);
-    std::vector<std::uint8_t> image(0x100, 0x11);
+    testing::WriteWholeFile(folder / "a.hex", T30);
+    Bytes image(0x100, 0x11);
     HexFileError error;
     ASSERT_TRUE(LoadImageFile(folder / "a.hex", image, 0x80, error)) << error.reason;
     EXPECT_EQ(image[0x00], 0xFF);
     EXPECT_EQ(image[0x30], 0x02);
     EXPECT_EQ(image[0x7F], 0xFF);
     EXPECT_EQ(image[0x80], 0x11);
+
+    for (const auto& path : {folder / "missing.hex", folder.Path()}) {
+        EXPECT_FALSE(LoadImageFile(path, image, 0x80, error)) << path;
+        EXPECT_EQ(error.line, 0) << "a file error names no line";
+        EXPECT_FALSE(error.reason.empty());
+    }
 }
 
 TEST(LoadImageFile, FailingFileLeavesImageUntouched) {
     testing::ScratchFolder folder;
-    const std::string badTails[] = {":0300400002337A1F\n", "junk line\n", ":10000000AB\n",
-                                    Intel(0xF0, 0, std::vector<std::uint8_t>(32, 0))};
-    for (const std::string& tail : badTails) {
-        testing::WriteWholeFile(folder / "bad.hex", std::string(ThreeBytesAt30) + tail);
-        std::vector<std::uint8_t> image(0x100);
+    for (const std::string& tail : {std::string(":0300400002337A1F\n"), std::string("junk line\n"),
+                                    std::string(":10000000AB\n"), Intel(0xF0, 0, Bytes(32, 0))}) {
+        testing::WriteWholeFile(folder / "bad.hex", T30 + tail);
+        Bytes image(0x100);
         for (std::size_t i = 0; i < image.size(); ++i) {
             image[i] = static_cast<std::uint8_t>(i);
         }
-        const std::vector<std::uint8_t> before = image;
+        const Bytes before = image;
         HexFileError error;
         EXPECT_FALSE(LoadImageFile(folder / "bad.hex", image, image.size(), error)) << tail;
         EXPECT_EQ(error.line, 2) << tail;

@@ -12,41 +12,9 @@ namespace {
 using test::FakePort;
 using test::ScopedFakePort;
 
-struct CableCase {
-    int type;
-    PinMap pins;
-    int misoWhenStatusLow; // what ReadStatusLine gives for a status bit that reads 0
-};
-
-// The five cables as wired, and the cleared map of "no usable cable".
-TEST(PortLines, EachCableLoadsItsPinMapAndMisoPolarity) {
-    const CableCase cases[] = {
-        {CableKestan, {0x80, 0x40, 0x01, 0x02, 0x04}, 1},
-        {CableAltera, {0x80, 0x40, 0x01, 0x02, 0x04}, 1},
-        {CableStk200, {0x40, 0x20, 0x10, 0x80, 0x40}, 0},
-        {CableSp12, {0x80, 0x80, 0x01, 0x02, 0x40}, 1},
-        {CableUsb, {0x10, 0x01, 0x02, 0x04, 0x08}, 1},
-        {CableNone, {0, 0, 0, 0, 0}, 1},
-    };
-    for (const CableCase& c : cases) {
-        FakePort port;
-        ScopedFakePort scope(port);
-        SelectCable(CableStk200); // a map in place, so that the cleared one shows
-        ASSERT_TRUE(SelectCable(c.type));
-        const PinMap& map = Engine().pinMap;
-        EXPECT_EQ(map.miso, c.pins.miso) << c.type;
-        EXPECT_EQ(map.mosi, c.pins.mosi) << c.type;
-        EXPECT_EQ(map.sck, c.pins.sck) << c.type;
-        EXPECT_EQ(map.reset, c.pins.reset) << c.type;
-        EXPECT_EQ(map.reset2, c.pins.reset2) << c.type;
-        EXPECT_EQ(ReadStatusLine(0x80), c.misoWhenStatusLow) << c.type;
-        port.statusFromData = [](std::uint8_t) { return std::uint8_t{0x80}; };
-        EXPECT_EQ(ReadStatusLine(0x80), 1 - c.misoWhenStatusLow) << c.type;
-        EXPECT_TRUE(port.DataWrites().empty()) << "selecting a cable writes nothing";
-    }
-}
-
-TEST(PortLines, AutoDetectKeepsThePinMapButReadsInverted) {
+// "<AutoDetect>" keeps the map of the cable before it and reads the status inverted; no
+// usable cable clears the map. Neither touches the pins.
+TEST(PortLines, SelectCableKeepsTheMapForAutoDetectAndClearsItForNone) {
     FakePort port;
     ScopedFakePort scope(port);
     SelectCable(CableStk200);
@@ -54,6 +22,9 @@ TEST(PortLines, AutoDetectKeepsThePinMapButReadsInverted) {
     EXPECT_EQ(Engine().pinMap.sck, 0x10);
     EXPECT_EQ(Engine().pinMap.reset, 0x80);
     EXPECT_EQ(ReadStatusLine(0x40), 1);
+    SelectCable(CableNone);
+    EXPECT_EQ(Engine().pinMap.sck | Engine().pinMap.mosi | Engine().pinMap.reset, 0);
+    EXPECT_TRUE(port.DataWrites().empty());
 }
 
 TEST(PortLines, LineOperationsEditTheShadowAndWaitOneMicrosecondPerWrite) {
@@ -74,23 +45,21 @@ TEST(PortLines, LineOperationsEditTheShadowAndWaitOneMicrosecondPerWrite) {
     EXPECT_EQ(port.nowUs, 7 + 22);
 }
 
-struct DriverCase {
-    int type;
-    std::vector<std::uint8_t> enabled; // register, value; empty when nothing is written
-    std::vector<std::uint8_t> disabled;
-};
-
 TEST(PortLines, DriversSwitchWithoutAWaitByCableType) {
     constexpr auto Data = static_cast<std::uint8_t>(PortRegister::Data);
     constexpr auto Control = static_cast<std::uint8_t>(PortRegister::Control);
-    const DriverCase cases[] = {
+    const struct {
+        int type;
+        std::vector<std::uint8_t> enabled; // register, value; empty when nothing is written
+        std::vector<std::uint8_t> disabled;
+    } cases[] = {
         {CableKestan, {}, {}},
         {CableAltera, {Control, 0x02}, {Control, 0xDD}},
         {CableStk200, {Data, 0x51}, {Data, 0x5D}},
         {CableSp12, {}, {}},
         {CableUsb, {}, {}},
     };
-    for (const DriverCase& c : cases) {
+    for (const auto& c : cases) {
         FakePort port;
         ScopedFakePort scope(port);
         SelectCable(c.type);
@@ -112,45 +81,46 @@ TEST(PortLines, DriversSwitchWithoutAWaitByCableType) {
     }
 }
 
-struct DetectCase {
-    const char* wiring;
-    std::function<std::uint8_t(std::uint8_t)> status;
-    int expected;
+// A loop-back wire from a data pin to a status pin, possibly through an inverter.
+struct Wire {
+    std::uint8_t data;
+    std::uint8_t status;
+    bool inverted = false;
 };
-
-std::uint8_t If(bool condition, std::uint8_t bit) {
-    return condition ? bit : std::uint8_t{0};
-}
+constexpr Wire ToError{0x08, 0x08}, ToAck{0x20, 0x40}, ToPaperEnd{0x01, 0x20};
 
 TEST(PortLines, DetectCableRecognisesLoopBacksInOrder) {
-    const DetectCase cases[] = {
-        {"nothing, status low", [](std::uint8_t) { return std::uint8_t{0x00}; }, CableSp12},
-        {"nothing, status high", [](std::uint8_t) { return std::uint8_t{0xFF}; }, CableSp12},
-        {"D3 to ERROR", [](std::uint8_t d) { return If(d & 0x08, 0x08); }, CableKestan},
-        {"D5 to ACK", [](std::uint8_t d) { return If(d & 0x20, 0x40); }, CableAltera},
-        {"D0 to PAPER END", [](std::uint8_t d) { return If(d & 0x01, 0x20); }, CableStk200},
-        {"D0 to PAPER END inverted", [](std::uint8_t d) { return If(!(d & 0x01), 0x20); },
-         CableSp12},
-        {"all three loops",
-         [](std::uint8_t d) {
-             return static_cast<std::uint8_t>(If(d & 0x08, 0x08) | If(d & 0x20, 0x40) |
-                                              If(d & 0x01, 0x20));
-         },
-         CableKestan},
-        {"D5 to ACK and D0 to PAPER END",
-         [](std::uint8_t d) {
-             return static_cast<std::uint8_t>(If(d & 0x20, 0x40) | If(d & 1, 0x20));
-         },
-         CableAltera},
+    const struct {
+        std::vector<Wire> wires;
+        std::uint8_t idleStatus;
+        int expected;
+    } cases[] = {
+        {{}, 0x00, CableSp12},
+        {{}, 0xFF, CableSp12},
+        {{ToError}, 0x00, CableKestan},
+        {{ToAck}, 0x00, CableAltera},
+        {{ToPaperEnd}, 0x00, CableStk200},
+        {{{0x01, 0x20, true}}, 0x00, CableSp12},
+        {{ToError, ToAck, ToPaperEnd}, 0x00, CableKestan},
+        {{ToAck, ToPaperEnd}, 0x00, CableAltera},
     };
-    for (const DetectCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         FakePort port;
-        port.statusFromData = c.status;
+        port.statusFromData = [&c](std::uint8_t data) {
+            std::uint8_t status = c.idleStatus;
+            for (const Wire& wire : c.wires) {
+                const bool high = ((data & wire.data) != 0) != wire.inverted;
+                status =
+                    static_cast<std::uint8_t>(high ? status | wire.status : status & ~wire.status);
+            }
+            return status;
+        };
         ScopedFakePort scope(port);
         SelectCable(CableUsb);
-        EXPECT_EQ(DetectCable(), c.expected) << c.wiring;
-        EXPECT_EQ(Engine().cableType, CableStk200) << c.wiring;
-        EXPECT_EQ(Engine().pinMap.sck, 0x02) << "detection keeps the pin map: " << c.wiring;
+        EXPECT_EQ(DetectCable(), c.expected);
+        EXPECT_EQ(Engine().cableType, CableStk200);
+        EXPECT_EQ(Engine().pinMap.sck, 0x02) << "detection keeps the pin map";
     }
 }
 
@@ -172,19 +142,19 @@ TEST(PortLines, PortAndCableChangesAreRefusedWhileThePortIsClaimed) {
     EXPECT_EQ(CurrentPort(), nullptr) << "another index closes the port";
 }
 
-TEST(DelayUs, CountsTheRequestAndWaitsOnTheOpenPortsClock) {
-    FakePort port;
-    ScopedFakePort scope(port);
-    const std::uint64_t before = RequestedDelayMicroseconds();
-    DelayUs(14000);
-    DelayUs(0);
-    DelayUs(-5);
-    EXPECT_EQ(port.nowUs, 14000);
-    EXPECT_EQ(RequestedDelayMicroseconds() - before, 14000u);
-}
-
-TEST(DelayUs, WithoutAPortNeverReturnsEarly) {
+// A wait that ends early lets the next flash byte arrive while the chip is still programming.
+TEST(DelayUs, WaitsOnTheOpenPortsClockElseNeverReturnsEarly) {
     using Clock = std::chrono::steady_clock;
+    {
+        FakePort port;
+        ScopedFakePort scope(port);
+        const std::uint64_t before = RequestedDelayMicroseconds();
+        DelayUs(14000);
+        DelayUs(0);
+        DelayUs(-5);
+        EXPECT_EQ(port.nowUs, 14000);
+        EXPECT_EQ(RequestedDelayMicroseconds() - before, 14000u);
+    }
     ClosePort();
     for (std::int32_t us : {1, 50, 1000, 10000}) {
         const std::uint64_t before = RequestedDelayMicroseconds();

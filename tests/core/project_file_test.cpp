@@ -2,6 +2,7 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace zelk {
 namespace {
@@ -22,14 +23,10 @@ ProjectFileData SampleProject() {
     return data;
 }
 
-void ExpectSameProject(const ProjectFileData& actual, const ProjectFileData& expected) {
-    EXPECT_EQ(actual.projectName, expected.projectName);
-    EXPECT_EQ(actual.comment, expected.comment);
-    EXPECT_EQ(actual.flashFile, expected.flashFile);
-    EXPECT_EQ(actual.eepromFile, expected.eepromFile);
-    EXPECT_EQ(actual.flashWindow, expected.flashWindow);
-    EXPECT_EQ(actual.eepromWindow, expected.eepromWindow);
-    EXPECT_EQ(actual.projectWindow, expected.projectWindow);
+// Every value of a project, for comparing two of them at once.
+auto Fields(const ProjectFileData& d) {
+    return std::make_tuple(d.projectName, d.comment, d.flashFile, d.eepromFile, d.flashWindow,
+                           d.eepromWindow, d.projectWindow);
 }
 
 TEST(ProjectFile, AFreshFileHoldsTheSevenValuesInOrderAndReadsBack) {
@@ -45,7 +42,7 @@ TEST(ProjectFile, AFreshFileHoldsTheSevenValuesInOrderAndReadsBack) {
                                    "FlashWindow=-4,10,496,310\r\n"
                                    "EEPromWindow=\r\n"
                                    "ProjectWindow=0,0,200,120\r\n");
-    ExpectSameProject(LoadProjectFile(path), SampleProject());
+    EXPECT_EQ(Fields(LoadProjectFile(path)), Fields(SampleProject()));
 }
 
 TEST(ProjectFile, SavingIntoAnExistingFileKeepsForeignLinesAndOneLinePerValue) {
@@ -67,7 +64,7 @@ TEST(ProjectFile, SavingIntoAnExistingFileKeepsForeignLinesAndOneLinePerValue) {
     for (const char* name : {"Comment=", "FlashFile=", "FlashWindow=", "ProjectWindow="}) {
         EXPECT_EQ(text.find(name), text.rfind(name)) << name << " written twice";
     }
-    ExpectSameProject(LoadProjectFile(path), SampleProject());
+    EXPECT_EQ(Fields(LoadProjectFile(path)), Fields(SampleProject()));
 }
 
 // A raw line break would leave the rest of the comment in the file as lines of their own,
@@ -93,10 +90,9 @@ TEST(ProjectFile, MissingFilesSectionsAndValuesGiveTheDefaults) {
     WriteWholeFile(folder / "long.prj",
                    "[zelk Project]\r\nProjectName=" + std::string(300, 'T') +
                        "\r\nComment=\r\nFlashWindow=1,2,3\r\nProjectWindow=5,6,7,8\r\n");
-    const ProjectFileData defaults;
-    ExpectSameProject(LoadProjectFile(folder / "missing.prj"), defaults);
-    ExpectSameProject(LoadProjectFile(folder / "other.prj"), defaults);
-    ExpectSameProject(LoadProjectFile(folder.Path()), defaults);
+    for (const auto& path : {folder / "missing.prj", folder / "other.prj", folder.Path()}) {
+        EXPECT_EQ(Fields(LoadProjectFile(path)), Fields(ProjectFileData{})) << path;
+    }
 
     const ProjectFileData loaded = LoadProjectFile(folder / "long.prj");
     EXPECT_EQ(loaded.projectName, std::string(255, 'T'));
@@ -108,14 +104,13 @@ TEST(ProjectFile, MissingFilesSectionsAndValuesGiveTheDefaults) {
 TEST(ProjectFile, AFailedSaveReportsWhyAndLeavesTheFileAlone) {
     ScratchFolder folder;
     WriteWholeFile(folder / "plain", "not a folder");
-    std::string error;
-    EXPECT_FALSE(SaveProjectFile(folder / "plain" / "p.prj", SampleProject(), error));
-    EXPECT_FALSE(error.empty());
-
     std::filesystem::create_directories(folder / "dir.prj");
-    error.clear();
-    EXPECT_FALSE(SaveProjectFile(folder / "dir.prj", SampleProject(), error));
-    EXPECT_FALSE(error.empty());
+    for (const auto& path : {folder / "plain" / "p.prj", folder / "dir.prj"}) {
+        std::string error;
+        EXPECT_FALSE(SaveProjectFile(path, SampleProject(), error)) << path;
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(ReadWholeFile(folder / "plain"), "not a folder");
     EXPECT_TRUE(std::filesystem::is_directory(folder / "dir.prj"));
 }
 

@@ -2,7 +2,6 @@
 #include "app/settings_store.h"
 #include "scratch_folder.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace zelk {
@@ -52,10 +51,7 @@ TEST(RecentProjects, CompletesARelativeNameAgainstTheCurrentFolder) {
 
 TEST(RecentProjects, SurvivesTheSettingsStoreAndClearsStaleEntries) {
     ScratchFolder folder;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    ::setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-
+    testing::ConfigHomeAt configHome(folder.Path());
     ASSERT_TRUE(WriteSettingString("Recent File List", "File4", "/stale/x.prj"));
     RecentProjectList list;
     list.Add("/p/old.prj");
@@ -64,18 +60,9 @@ TEST(RecentProjects, SurvivesTheSettingsStoreAndClearsStaleEntries) {
 
     RecentProjectList loaded;
     loaded.LoadFromSettings();
-    const Entries entries = loaded.Entries();
-    const std::string file1 = ReadSettingString("Recent File List", "File1", "");
-    const std::string file4 = ReadSettingString("Recent File List", "File4", "");
-
-    if (saved) {
-        ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-    } else {
-        ::unsetenv("XDG_CONFIG_HOME");
-    }
-    EXPECT_EQ(entries, (Entries{"/p/new.prj", "/p/old.prj"}));
-    EXPECT_EQ(file1, "/p/new.prj");
-    EXPECT_EQ(file4, "");
+    EXPECT_EQ(loaded.Entries(), (Entries{"/p/new.prj", "/p/old.prj"}));
+    EXPECT_EQ(ReadSettingString("Recent File List", "File1", ""), "/p/new.prj");
+    EXPECT_EQ(ReadSettingString("Recent File List", "File4", ""), "");
 }
 
 TEST(RecentProjects, MenuTextNumbersTheEntryAndShortensForeignPaths) {
@@ -111,8 +98,7 @@ TEST(RecentProjects, ShortenedPathsNeverExceedTheLimit) {
         {"relative/folder/deeper/still/project.prj", "relative/.../still/project.prj"},
     };
     for (const auto& [path, expected] : cases) {
-        const std::string shown = RecentProjectList::ShortenPath(path, 30);
-        EXPECT_EQ(shown, expected) << path;
+        EXPECT_EQ(RecentProjectList::ShortenPath(path, 30), expected) << path;
     }
 }
 

@@ -1,9 +1,11 @@
 // A fresh folder under the system's temporary folder, removed with everything in it.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -32,14 +34,32 @@ private:
     std::filesystem::path path;
 };
 
+// Points the settings store at `folder` while alive, then restores the environment.
+class ConfigHomeAt {
+public:
+    explicit ConfigHomeAt(const std::filesystem::path& folder) {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+            saved = old;
+        }
+        ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+    ~ConfigHomeAt() {
+        saved ? ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    }
+    ConfigHomeAt(const ConfigHomeAt&) = delete;
+    ConfigHomeAt& operator=(const ConfigHomeAt&) = delete;
+
+private:
+    std::optional<std::string> saved;
+};
+
 inline std::string ReadWholeFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteWholeFile(const std::filesystem::path& file, std::string_view contents) {
-    std::ofstream out(file, std::ios::binary);
-    out << contents;
+    std::ofstream(file, std::ios::binary) << contents;
 }
 
 } // namespace zelk::testing

@@ -5,17 +5,16 @@
 #include "engine/target_connection.h"
 #include "fake_port.h"
 #include "recording_target_ui.h"
+#include "scratch_folder.h"
+#include "sim/simulated_port.h"
 
 #include <array>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace zelk {
 namespace {
 
-namespace fs = std::filesystem;
 using test::FakePort;
 using test::RecordingTargetUi;
 using test::ScopedFakePort;
@@ -56,32 +55,17 @@ FakePort::SpiTarget OnSp12(std::array<std::uint8_t, 3> signature) {
 class PrepareTargetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zelk-target-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-        app.deviceDatabase = dir / "zelk.ini";
-        std::ofstream(app.deviceDatabase) << "[Devices]\n"
-                                             "Device1=AT90S2313\n"
-                                             "Device2=Oversized\n"
-                                             "[AT90S2313]\n"
-                                             "Signature=0x1E9101\n"
-                                             "ProgramSize=2048\n"
-                                             "DataSize=128\n"
-                                             "Algorithm=1\n"
-                                             "PageSize=0\n"
-                                             "[Oversized]\n"
-                                             "Signature=0x1E9999\n"
-                                             "ProgramSize=0x40000\n"
-                                             "DataSize=512\n"
-                                             "Algorithm=2\n"
-                                             "PageSize=64\n";
+        setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
+        app.deviceDatabase = folder / "zelk.ini";
+        testing::WriteWholeFile(app.deviceDatabase,
+                                "[Devices]\nDevice1=AT90S2313\nDevice2=Oversized\n"
+                                "[AT90S2313]\nSignature=0x1E9101\nProgramSize=2048\n"
+                                "DataSize=128\nAlgorithm=1\nPageSize=0\n"
+                                "[Oversized]\nSignature=0x1E9999\nProgramSize=0x40000\n"
+                                "DataSize=512\nAlgorithm=2\nPageSize=64\n");
         port.target = OnSp12({0x1E, 0x91, 0x01});
     }
-    void TearDown() override {
-        unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(dir);
-    }
+    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
 
     void SetInterface(int type) { ASSERT_TRUE(WriteSettingInt("Preferences", "Interface", type)); }
 
@@ -96,7 +80,7 @@ protected:
         EXPECT_EQ(app.device.algorithm, 0);
     }
 
-    fs::path dir;
+    testing::ScratchFolder folder;
     FakePort port;
     ScopedFakePort scope{port};
     AppState app;
@@ -199,26 +183,32 @@ TEST_F(PrepareTargetTest, NoAnswerAfterThirtyTwoAttemptsShowsInitFailed) {
     EXPECT_EQ(port.RisingEdges(0x01), 1 + 32 * (32 + 1) + 3 * 32 + 2 * 32);
 }
 
-TEST_F(PrepareTargetTest, AnUnknownSignatureShowsErrorAndKeepsTheNumbers) {
-    port.target = OnSp12({0x1E, 0x95, 0x0F});
-    RememberEarlierDevice();
-    EXPECT_EQ(PrepareTarget(app, ui), 1);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(ui.deviceText, "Error");
-    EXPECT_EQ(app.device.name, "");
-    ExpectEarlierNumbers();
-}
-
-TEST_F(PrepareTargetTest, AnInvalidEntryIsRefusedWithItsReason) {
-    port.target = OnSp12({0x1E, 0x99, 0x99});
-    RememberEarlierDevice();
-    EXPECT_EQ(PrepareTarget(app, ui), 0);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    const std::string prefix = "Device \"Oversized\" in zelk.ini is invalid: ";
-    EXPECT_EQ(ui.messages[0].substr(0, prefix.size()), prefix);
-    EXPECT_GT(ui.messages[0].size(), prefix.size()) << ui.messages[0];
-    EXPECT_EQ(ui.deviceText, "Error");
-    ExpectEarlierNumbers();
+// An unknown part is no fault of the device database; an entry it cannot use is.
+TEST_F(PrepareTargetTest, AnUnknownOrInvalidDeviceShowsErrorAndKeepsTheNumbers) {
+    const struct {
+        std::array<std::uint8_t, 3> signature;
+        int ready;
+        std::string message;
+    } cases[] = {
+        {{0x1E, 0x95, 0x0F}, 1, ""},
+        {{0x1E, 0x99, 0x99}, 0, "Device \"Oversized\" in zelk.ini is invalid: "},
+    };
+    for (const auto& c : cases) {
+        port.target = OnSp12(c.signature);
+        ui.messages.clear();
+        RememberEarlierDevice();
+        EXPECT_EQ(PrepareTarget(app, ui), c.ready);
+        if (c.message.empty()) {
+            EXPECT_TRUE(ui.messages.empty());
+        } else {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(ui.messages[0].substr(0, c.message.size()), c.message);
+            EXPECT_GT(ui.messages[0].size(), c.message.size()) << "with its reason";
+        }
+        EXPECT_EQ(ui.deviceText, "Error");
+        EXPECT_EQ(app.device.name, "");
+        ExpectEarlierNumbers();
+    }
 }
 
 TEST_F(PrepareTargetTest, APortThatCannotBeOpenedSaysWhyAndTouchesNothing) {
@@ -268,6 +258,24 @@ TEST_F(PrepareTargetTest, DetectDeviceLeavesTheTargetRunningWithDriversOff) {
     EXPECT_EQ(ui.deviceText, "AT90S2313");
     EXPECT_EQ(dongle.received, IdentifiedOnTheWire);
     EXPECT_EQ(dongle.data & 0xCC, 0xCC) << "both resets released, D2 and D3 high";
+}
+
+// Every command ends with the drivers off; the next one must still recognise the cable.
+TEST_F(PrepareTargetTest, RecognisesEachSimulatedCableAgainAfterTheDriversWentOff) {
+    for (int cable : {CableKestan, CableAltera, CableStk200, CableSp12}) {
+        SCOPED_TRACE(cable);
+        SimConfig config;
+        config.device = {"AT90S2313", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
+        config.cableType = cable;
+        SetPortOpener(MakeSimulatedPortOpener(config));
+        SetInterface(cable);
+        DetectDevice(app, ui);
+        DetectDevice(app, ui);
+        EXPECT_EQ(app.targetReady, 1);
+        EXPECT_EQ(Engine().cableType, cable);
+        EXPECT_EQ(ui.deviceText, "AT90S2313");
+        EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    }
 }
 
 } // namespace
