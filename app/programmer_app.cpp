@@ -4,10 +4,12 @@
 #include "app/project_file.h"
 #include "app/qt_user_dialogs.h"
 #include "app/settings_store.h"
+#include "engine/flash_write.h"
 #include "engine/port_claim.h"
 #include "engine/port_lines.h"
 #include "engine/target_connection.h"
 #include "memory/memory_view.h"
+#include "resources/zelk_resources.h"
 #include "shell/child_frame.h"
 #include "shell/main_frame.h"
 #include "shell/mdi_client.h"
@@ -15,11 +17,6 @@
 
 #include <algorithm>
 #include <QApplication>
-
-// The pictures are compiled into a static library, whose registration nothing else pulls in.
-static void InitResources() {
-    Q_INIT_RESOURCE(zelk);
-}
 
 namespace zelk {
 namespace {
@@ -46,10 +43,13 @@ QString ToQString(const std::string& text) {
 CProgrammerApp::CProgrammerApp(std::unique_ptr<UserDialogs> userDialogs)
     : dialogs(userDialogs ? std::move(userDialogs) : std::make_unique<QtUserDialogs>()),
       targetUi(*this) {
-    InitResources();
+    RegisterZelkResources();
 }
 
-CProgrammerApp::~CProgrammerApp() = default;
+CProgrammerApp::~CProgrammerApp() {
+    // The images die with this object: a flash write still reading them must end first.
+    WaitForFlashWrite();
+}
 
 bool CProgrammerApp::Startup(const StartupOptions& options) {
     frame = std::make_unique<CMainFrame>(*this);
@@ -69,6 +69,9 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
 }
 
 int CProgrammerApp::Shutdown() {
+    // Closing is refused while the flash write runs, but the event loop can end by other
+    // ways; the worker must not share the port with the last reset release.
+    WaitForFlashWrite();
     ReleaseReset();
     recent.SaveToSettings();
     return 0;

@@ -208,12 +208,12 @@ void CMainFrame::ShowMenuSet(bool projectMenu) {
         return;
     }
     projectMenuShown = projectMenu;
-    for (QAction* menu : startMenus) {
-        menu->setVisible(!projectMenu);
+    // Only the shown set sits in the menu bar: a hidden menu still holds its Alt key, and
+    // Alt+O held by two "&Options" menus would open neither.
+    for (QAction* menu : projectMenu ? startMenus : projectMenus) {
+        menuBar()->removeAction(menu);
     }
-    for (QAction* menu : projectMenus) {
-        menu->setVisible(projectMenu);
-    }
+    menuBar()->addActions(projectMenu ? projectMenus : startMenus);
 }
 
 void CMainFrame::CreateToolBar() {

@@ -1,18 +1,15 @@
 #include "shell/mdi_client.h"
 
+#include "resources/zelk_resources.h"
+
 #include <QPainter>
 #include <QPaintEvent>
 #include <QSvgRenderer>
 
-// The resources are compiled into a static library: register them before first use.
-static void InitZelkResources() {
-    Q_INIT_RESOURCE(zelk);
-}
-
 namespace zelk {
 
 CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
-    InitZelkResources();
+    RegisterZelkResources();
     SetBackgroundColor(Qt::black);
     SetTile(true);
     LoadBackgroundBitmap(BackgroundPicture);

@@ -37,8 +37,8 @@ xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --syn
 xdotool key ctrl+n
 shoot 2-new-project
 
+# Options > Detect Device by its mnemonics; the menu needs a moment to open.
 xdotool key alt+o
-sleep 0.3
+sleep 0.5
 xdotool key d
-sleep 2
 shoot 3-detect-device

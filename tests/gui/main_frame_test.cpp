@@ -108,6 +108,28 @@ TEST_F(MainFrameTest, ProjectMenuWhileAProjectIsOpen) {
     EXPECT_EQ(frame->windowTitle(), "zelk");
 }
 
+// Alt and a menu's mnemonic open it in either menu state; both states have an "&Options".
+TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
+    for (const bool projectOpen : {false, true}) {
+        Start();
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+        if (projectOpen) {
+            frame->Action(cmd::NewProject)->trigger();
+            ProcessEvents();
+        }
+        for (const auto& [key, title] :
+             {std::pair{Qt::Key_P, "&Project"}, std::pair{Qt::Key_O, "&Options"}}) {
+            QMenu* menu = VisibleMenu(frame->Menus(), title);
+            ASSERT_NE(menu, nullptr) << title;
+            QTest::keyClick(frame, key, Qt::AltModifier);
+            EXPECT_TRUE(menu->isVisible()) << title << " with a project open: " << projectOpen;
+            menu->close();
+        }
+        Quit();
+    }
+}
+
 TEST_F(MainFrameTest, EnablingFollowsProjectTargetAndFlashWrite) {
     Start();
     frame->Action(cmd::NewProject)->trigger();
