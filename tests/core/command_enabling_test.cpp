@@ -38,7 +38,6 @@ TEST(CommandEnabling, EachStateEnablesExactlyItsCommands) {
     } cases[] = {
         {"no project", {}, AlwaysEnabled},
         {"project open", {.projectOpen = true}, Union({AlwaysEnabled, ProjectCommands})},
-        {"target ready", {.targetReady = true}, Union({AlwaysEnabled, TargetCommands})},
         {"child window", {.childActive = true}, Union({AlwaysEnabled, windows})},
         {"project and target",
          {.projectOpen = true, .targetReady = true},
@@ -56,38 +55,6 @@ TEST(CommandEnabling, EachStateEnablesExactlyItsCommands) {
             EXPECT_EQ(IsCommandEnabled(command.id, c.state), c.enabled.contains(command.id))
                 << c.name << ": " << command.menuText;
         }
-    }
-}
-
-TEST(CommandEnabling, RecentEntriesFollowTheListButNotDuringTheFlashWrite) {
-    for (int id = cmd::RecentFirst; id <= cmd::RecentLast; ++id) {
-        EXPECT_FALSE(IsCommandEnabled(id, {}));
-        EXPECT_TRUE(IsCommandEnabled(id, {.recentEntries = true}));
-        EXPECT_FALSE(IsCommandEnabled(id, {.recentEntries = true, .portClaimed = true}));
-    }
-}
-
-TEST(CommandIds, MenuTextAndStatusSplitIntoTheirParts) {
-    const CommandInfo* newProject = FindCommand(cmd::NewProject);
-    ASSERT_NE(newProject, nullptr);
-    EXPECT_EQ(MenuLabel(*newProject), "&New Project");
-    EXPECT_EQ(MenuAccelerator(*newProject), "Ctrl+N");
-    EXPECT_EQ(StatusPrompt(*newProject), "Create a new project");
-    EXPECT_EQ(Tooltip(*newProject), "New Project");
-
-    const CommandInfo* terminal = FindCommand(cmd::TerminalParallel);
-    ASSERT_NE(terminal, nullptr);
-    EXPECT_EQ(MenuAccelerator(*terminal), "");
-    EXPECT_EQ(StatusPrompt(*terminal), "Start the mini Terminal using the Parallel Port");
-    EXPECT_EQ(Tooltip(*terminal), "");
-
-    EXPECT_EQ(FindCommand(cmd::RecentFirst), nullptr);
-}
-
-TEST(CommandIds, IdsAreUnique) {
-    std::set<int> seen;
-    for (const CommandInfo& command : AllCommands()) {
-        EXPECT_TRUE(seen.insert(command.id).second) << command.id;
     }
 }
 

@@ -1,13 +1,9 @@
 #include "app/private_profile.h"
-#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 namespace zelk {
 namespace {
-
-using testing::ScratchFolder;
-using testing::WriteWholeFile;
 
 struct ReadCase {
     const char* what;
@@ -21,17 +17,14 @@ TEST(PrivateProfile, ReadsValuesAsTheProfileReaderDoes) {
     const ReadCase cases[] = {
         {"CR LF", "[Devices]\r\nA=AT90S2313\r\n", "Devices", "A", "AT90S2313"},
         {"LF only", "[Devices]\nA=AT90S2313\n", "Devices", "A", "AT90S2313"},
-        {"no final line end", "[Devices]\nA=x", "Devices", "A", "x"},
         {"section and name ignore case", "[DEVICES]\nSignature=1\n", "devices", "SIGNATURE", "1"},
         {"blanks around names and values", "  [ S ]  \n \t Name \t=  a b \t\r\n", "S", "Name",
          "a b"},
-        {"empty value is present", "[S]\nName=\n", "S", "Name", ""},
         {"value keeps further equals signs", "[S]\nA=b=c\n", "S", "A", "b=c"},
         {"first of two equal names", "[S]\nA=1\na=2\n", "S", "A", "1"},
         {"name in another section", "[T]\nA=1\n[S]\nB=2\n", "S", "A", std::nullopt},
         {"second block of a section", "[S]\nA=1\n[T]\nB=2\n[s]\nB=3\n", "S", "B", "3"},
         {"comment line is no value", "[S]\n;A=1\n", "S", "A", std::nullopt},
-        {"lines before any section", "A=1\n[S]\n", "S", "A", std::nullopt},
         {"unclosed header is no section", "[S]\n[T\nA=1\n", "S", "A", "1"},
         {"section name holding a bracket", "[a]b]\nA=1\n", "a]b", "A", "1"},
     };
@@ -84,8 +77,6 @@ TEST(PrivateProfile, WritesInPlaceAndKeepsEveryOtherLine) {
         {"new name after the last value, before trailing blanks",
          "[S]\r\nA=1\r\n; note\r\n\r\n[T]\r\nX=1\r\n", "S", "B", "2",
          "[S]\r\nA=1\r\nB=2\r\n; note\r\n\r\n[T]\r\nX=1\r\n"},
-        {"new name in a section without values", "[S]\r\n\r\n[T]\r\n", "S", "A", "1",
-         "[S]\r\nA=1\r\n\r\n[T]\r\n"},
         {"new section at the end", "[S]\r\nA=1", "T", "B", "2", "[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n"},
         {"LF lines come back with CR LF", "[S]\nA=1\n\nrest\n", "S", "A", "2",
          "[S]\r\nA=2\r\n\r\nrest\r\n"},
@@ -97,50 +88,6 @@ TEST(PrivateProfile, WritesInPlaceAndKeepsEveryOtherLine) {
         EXPECT_TRUE(file.Set(c.section, c.name, c.value)) << c.what;
         EXPECT_EQ(file.Serialize(), c.after) << c.what;
     }
-}
-
-TEST(PrivateProfile, RefusesNamesThatCouldNotBeReadBack) {
-    const std::string_view text = "[S]\r\nA=1\r\n";
-    const std::pair<std::string_view, std::string_view> refused[] = {
-        {"S", ""},   {"S", "  "},   {"S", "a=b"}, {"S", "[x"},
-        {"S", ";x"}, {"S", "a\nb"}, {"", "A"},    {"S\r\nT", "A"},
-    };
-    for (const auto& [section, name] : refused) {
-        ProfileFile file = ProfileFile::Parse(text);
-        EXPECT_FALSE(file.Set(section, name, "v")) << section << "/" << name;
-        EXPECT_EQ(file.Serialize(), text) << section << "/" << name;
-    }
-}
-
-TEST(PrivateProfile, RemovesEveryBlockOfASection) {
-    ProfileFile file =
-        ProfileFile::Parse("top\r\n[Recent File List]\r\nFile1=a\r\n; c\r\n[Keep]\r\nK=1\r\n"
-                           "[recent file list]\r\nFile2=b\r\n");
-    file.RemoveSection("RECENT FILE LIST");
-    EXPECT_EQ(file.Serialize(), "top\r\n[Keep]\r\nK=1\r\n");
-}
-
-TEST(PrivateProfile, ParsesIntegersLikeTheProfileIntegerReader) {
-    const std::pair<std::string_view, std::optional<int>> cases[] = {
-        {"37121", 37121},   {"0x9101", 0x9101},    {"0X19101", 0x19101}, {"-12", -12},
-        {"+7", 7},          {"12abc", 12},         {" 42 ", 42},         {"0xfFz", 255},
-        {"0x", 0},          {"abc", std::nullopt}, {"", std::nullopt},   {"-", std::nullopt},
-        {"0xFFFFFFFF", -1}, {"4294967297", 1},
-    };
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(TryParseProfileInt(text), expected) << text;
-        EXPECT_EQ(ParseProfileInt(text), expected.value_or(0)) << text;
-    }
-}
-
-TEST(PrivateProfile, LoadTellsAMissingFileFromAnUnreadableOne) {
-    ScratchFolder folder;
-    WriteWholeFile(folder / "a.ini", "[S]\nA=1\n");
-    std::string error;
-    EXPECT_TRUE(ProfileFile::Load(folder / "none.ini", error).value().Sections().empty());
-    EXPECT_EQ(ProfileFile::Load(folder / "a.ini", error).value().Get("S", "A"), "1");
-    EXPECT_FALSE(ProfileFile::Load(folder.Path(), error));
-    EXPECT_NE(error.find(folder.Path().string()), std::string::npos) << error;
 }
 
 } // namespace

@@ -18,14 +18,6 @@ protected:
     testing::ConfigHomeAt configHome{folder.Path()};
 };
 
-TEST_F(SettingsStore, LivesUnderTheConfigFolderOfTheMoment) {
-    EXPECT_EQ(SettingsFilePath(), StoreFile());
-    ::setenv("XDG_CONFIG_HOME", "relative/path", 1); // not absolute: ignored
-    const char* home = std::getenv("HOME");
-    ASSERT_NE(home, nullptr);
-    EXPECT_EQ(SettingsFilePath(), std::filesystem::path(home) / ".config/Brasswick/zelk.conf");
-}
-
 TEST_F(SettingsStore, WritesReadBackIgnoringCase) {
     ASSERT_TRUE(WriteSettingString("Settings", "Comport", "COM3"));
     ASSERT_TRUE(WriteSettingInt("Preferences", "location", 5));
@@ -64,18 +56,6 @@ TEST_F(SettingsStore, ReadingNeverWritesAndABrokenStoreReadsAsDefaults) {
     WriteWholeFile(folder / "Brasswick", "a file, not a folder");
     EXPECT_FALSE(WriteSettingString("Settings", "Speed", "9600"));
     EXPECT_EQ(ReadWholeFile(folder / "Brasswick"), "a file, not a folder");
-}
-
-TEST_F(SettingsStore, ReplacingASectionDropsItsOldValuesOnly) {
-    ASSERT_TRUE(WriteSettingString("Recent File List", "File3", "/old/c.prj"));
-    ASSERT_TRUE(WriteSettingString("Settings", "Speed", "19200"));
-    ASSERT_TRUE(ReplaceSettingSection("recent file list", {{"File1", "/new/a.prj"}}));
-    EXPECT_EQ(ReadSettingString("Recent File List", "File1", ""), "/new/a.prj");
-    EXPECT_EQ(ReadSettingString("Recent File List", "File3", "none"), "none");
-    EXPECT_EQ(ReadSettingString("Settings", "Speed", ""), "19200");
-
-    ASSERT_TRUE(ClearSettingSection("Settings"));
-    EXPECT_EQ(ReadSettingString("Settings", "Speed", "9600"), "9600");
 }
 
 } // namespace

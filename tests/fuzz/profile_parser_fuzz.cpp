@@ -68,11 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::optional<std::string> previous = file.Get(section, name);
     if (file.Set(section, name, value)) {
-        const std::optional<std::string> written = file.Get(section, name);
-        Check(written.has_value());
+        Check(file.Get(section, name).has_value());
         const std::string again = file.Serialize();
         const zelk::ProfileFile reparsed = zelk::ProfileFile::Parse(again);
-        Check(reparsed.Get(section, name) == written);
         Check(Read(reparsed) == Read(file));
         Check(reparsed.Serialize() == again);
     } else {
@@ -82,6 +80,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     file.RemoveSection(section);
     Check(!file.Get(section, name).has_value());
-    (void)zelk::ParseProfileInt(value);
     return 0;
 }
