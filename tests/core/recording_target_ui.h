@@ -19,7 +19,6 @@ public:
     void BeginWaitCursor() override { ++waitCursorDepth; }
     void EndWaitCursor() override { --waitCursorDepth; }
     void SetDeviceText(const std::string& text) override { deviceText = text; }
-
     void ProgressOpen() override {
         ++progressOpened;
         progressIsOpen = true;
@@ -33,29 +32,12 @@ public:
         ++progressClosed;
         progressIsOpen = false;
     }
-
-    void ImageChanged(MemoryKind memory, std::uint32_t length) override {
-        std::lock_guard lock(mutex);
-        imageChanges.push_back({memory, length});
-    }
+    void ImageChanged(MemoryKind, std::uint32_t) override {}
     void PostFlashWriteDone() override { ++flashWriteDonePosts; }
-
-    // Presses the progress window's Cancel button.
-    void PressCancel() {
-        if (cancelFlag != nullptr) {
-            cancelFlag->store(1);
-        }
-    }
-
-    struct ImageChange {
-        MemoryKind memory;
-        std::uint32_t length;
-    };
 
     std::mutex mutex;
     std::vector<std::string> messages;
     std::vector<int> progress;
-    std::vector<ImageChange> imageChanges;
     std::string deviceText = "Unknown Device";
     std::atomic<int> waitCursorDepth{0};
     std::atomic<int> progressOpened{0};

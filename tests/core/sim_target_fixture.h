@@ -17,33 +17,26 @@
 
 namespace zelk::test {
 
-// Devices of every write algorithm. The signatures are the real parts' where the name is one;
-// "Page2" and "Odd5" are made up for the algorithms no part here uses.
+// One device of each write algorithm; "Page2" is made up, no part here pages a 2 KiB flash.
 inline std::string TestDeviceDatabase() {
     struct Device {
         const char* name;
         const char* signature;
         int programSize, dataSize, algorithm, pageSize;
-        const char* lockAndFuses;
     };
-    const Device devices[] = {
-        {"AT90S1200", "1E9001", 1024, 64, 0, 0, ""},
-        {"AT90S2313", "1E9101", 2048, 128, 1, 0, "LockBits=WxxxxxBAx\nFuses=xxxxxxxA\n"},
-        {"Page2", "1E9377", 2048, 128, 2, 64, "Fuses=xxxxxxBA\n"},
-        {"ATmega328P", "1E950F", 32768, 1024, 3, 128,
-         "LockBits=LxxxxxxBA\nFuses=xxxxxxBA\nFusesHi=xx0xxxxx\nFusesExt=xxxxxxxx\n"},
-        {"ATmega128", "1E9702", 131072, 4096, 3, 256, ""},
-        {"Odd5", "1E9378", 2048, 128, 5, 64, ""},
-    };
+    const Device devices[] = {{"AT90S1200", "1E9001", 1024, 64, 0, 0},
+                              {"AT90S2313", "1E9101", 2048, 128, 1, 0},
+                              {"Page2", "1E9377", 2048, 128, 2, 64},
+                              {"ATmega328P", "1E950F", 32768, 1024, 3, 128}};
     std::string list = "[Devices]\n";
-    std::string sections = "[LockBits]\nA=LB1\nB=LB2\n[Fuses]\nA=CKSEL0\nB=CKSEL1\n";
+    std::string sections;
     for (const Device& d : devices) {
         list += std::string("D") + d.name + "=" + d.name + "\n";
         sections += std::string("[") + d.name + "]\nSignature=0x" + d.signature +
                     "\nProgramSize=" + std::to_string(d.programSize) +
                     "\nDataSize=" + std::to_string(d.dataSize) +
                     "\nAlgorithm=" + std::to_string(d.algorithm) +
-                    "\nPageSize=" + std::to_string(d.pageSize) + "\n" + d.lockAndFuses;
+                    "\nPageSize=" + std::to_string(d.pageSize) + "\n";
     }
     return list + sections;
 }
@@ -93,15 +86,7 @@ protected:
     }
 
     // The chip as it is now; the port must have been opened by a command.
-    const ChipState& Chip() {
-        auto* port = dynamic_cast<SimulatedPort*>(CurrentPort());
-        if (port == nullptr) {
-            ADD_FAILURE() << "no simulated port is open";
-            static const ChipState none;
-            return none;
-        }
-        return port->Chip();
-    }
+    const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*CurrentPort()).Chip(); }
 
     testing::ScratchFolder folder;
     std::optional<std::string> savedConfigHome;
