@@ -83,7 +83,28 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, EveryAlgorithm,
-                         ::testing::Values("AT90S1200", "AT90S2313", "Page2", "ATmega328P"));
+                         ::testing::Values("AT90S1200", "AT90S2313", "Page2", "ATmega328P",
+                                           "ATmega128"));
+
+// The fuse and lock writes the engine chooses for a device must be the forms its chip takes:
+// written through the shipped description, the bytes come back as they were sent.
+TEST_F(SimTargetTest, LockAndFuseBytesReachTheChipAndReadBack) {
+    const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
+    SimConfig config;
+    std::string error;
+    ASSERT_TRUE(FindSimDevice(shipped, "ATmega328P", config.device, error)) << error;
+    SetPortOpener(MakeSimulatedPortOpener(config));
+    ResetEngineState();
+    app.deviceDatabase = shipped;
+    const LockFuseLayout layout = LoadLockFuseLayout(shipped, "ATmega328P");
+
+    const FuseBytes fuses{0xE2, 0xD9, 0xFD};
+    ASSERT_TRUE(WriteFuseBytes(app, ui, layout, fuses));
+    EXPECT_EQ(ReadFuseBytes(app, ui, layout), fuses);
+    ASSERT_TRUE(WriteLockByte(app, ui, 0xFC));
+    EXPECT_EQ(ReadLockByte(app, ui, layout), std::optional<std::uint8_t>(0xFC));
+    EXPECT_TRUE(ui.messages.empty());
+}
 
 // The waits of a page write: an erased page costs none, every other page the same.
 TEST_F(SimTargetTest, PageWriteSkipsErasedPages) {

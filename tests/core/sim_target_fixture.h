@@ -27,7 +27,8 @@ inline std::string TestDeviceDatabase() {
     const Device devices[] = {{"AT90S1200", "1E9001", 1024, 64, 0, 0},
                               {"AT90S2313", "1E9101", 2048, 128, 1, 0},
                               {"Page2", "1E9377", 2048, 128, 2, 64},
-                              {"ATmega328P", "1E950F", 32768, 1024, 3, 128}};
+                              {"ATmega328P", "1E950F", 32768, 1024, 3, 128},
+                              {"ATmega128", "1E9702", 131072, 4096, 3, 256}};
     std::string list = "[Devices]\n";
     std::string sections;
     for (const Device& d : devices) {
