@@ -47,11 +47,5 @@ TEST_F(GuiTargetUiTest, WorkerThreadCallsArriveOnTheGuiThread) {
     EXPECT_TRUE(doneOnGuiThread);
 }
 
-TEST_F(GuiTargetUiTest, DeviceTextReachesTheDeviceBar) {
-    Start();
-    app->TargetInterface().SetDeviceText("Error");
-    EXPECT_EQ(frame->DeviceText(), "Error");
-}
-
 } // namespace
 } // namespace zelk::test

@@ -19,8 +19,7 @@ namespace zelk::test {
 class FakeDialogs : public UserDialogs {
 public:
     std::optional<std::filesystem::path> AskOpenProject() override { return Next(openAnswers); }
-    std::optional<std::filesystem::path> AskSaveProject(const std::string& initialName) override {
-        offeredNames.push_back(initialName);
+    std::optional<std::filesystem::path> AskSaveProject(const std::string&) override {
         return Next(saveAnswers);
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
@@ -28,7 +27,6 @@ public:
     // nullopt answers as a cancelled dialog.
     std::deque<std::optional<std::filesystem::path>> openAnswers;
     std::deque<std::optional<std::filesystem::path>> saveAnswers;
-    std::vector<std::string> offeredNames;
     std::vector<std::string> messages;
 
 private:
