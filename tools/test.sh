@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds zelk and runs every test: the full suite, the core suite under the address and
-# undefined-behaviour sanitizers, and each fuzz target for a bounded time.
+# Builds zelk and runs every test: the full suite, each fuzz target for a bounded time, and
+# the core suite under the address and undefined-behaviour sanitizers.
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc)
@@ -8,10 +8,6 @@ JOBS=$(nproc)
 cmake -S . -B build -G Ninja -DZELK_WERROR=ON
 cmake --build build -j "$JOBS"
 ctest --test-dir build -j "$JOBS" --output-on-failure
-
-cmake -S . -B build-sanitize -G Ninja -DZELK_SANITIZE=ON -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
-cmake --build build-sanitize -j "$JOBS"
-ctest --test-dir build-sanitize -j "$JOBS" --output-on-failure
 
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DZELK_FUZZ=ON -DZELK_BUILD_GUI=OFF
 cmake --build build-fuzz -j "$JOBS"
@@ -23,7 +19,15 @@ for fuzzer in build-fuzz/bin/*_fuzz; do
     if [ -d "tests/fuzz/corpus/$name" ]; then
         cp -r "tests/fuzz/corpus/$name/." "$work/"
     fi
-    echo "== $name"
-    "$fuzzer" -max_total_time=20 -max_len=4096 "$work"
-    rm -rf "$work"
+    if ! "$fuzzer" -max_total_time=20 -max_len=4096 "$work" >"$work.log" 2>&1; then
+        tail -n 60 "$work.log"
+        echo "$name found a failure" >&2
+        exit 1
+    fi
+    echo "$name: $(grep -o 'Done [0-9]* runs' "$work.log"), no crash, no sanitizer report"
+    rm -rf "$work" "$work.log"
 done
+
+cmake -S . -B build-sanitize -G Ninja -DZELK_SANITIZE=ON -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
+cmake --build build-sanitize -j "$JOBS"
+ctest --test-dir build-sanitize -j "$JOBS" --output-on-failure
