@@ -104,8 +104,9 @@ bool CHexGrid::GoTo(std::uint32_t index) {
 }
 
 int CHexGrid::WidthFor(int bytesPerRow) const {
-    // Address, a blank, three cells and one character per byte, and a cell to spare.
-    const int cells = model.AddressDigits() + 1 + 4 * bytesPerRow + 1;
+    // The widest address, a blank, three cells and one character per byte, and a cell to
+    // spare: the size does not change when an image of another size is bound.
+    const int cells = 8 + 1 + 4 * bytesPerRow + 1;
     return cells * model.CharWidth() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
 }
 

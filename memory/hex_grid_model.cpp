@@ -321,7 +321,13 @@ bool HexGridModel::GoTo(std::uint32_t index) {
     if (mode == HexGridMode::ModeNone) {
         mode = HexGridMode::ModeHigh;
     }
-    ScrollToPosition();
+    // A byte out of view comes to the top row, with what follows it below.
+    if (position < topIndex || position >= topIndex + PageBytes()) {
+        const std::int64_t limit = std::max<std::int64_t>(0, length - PageBytes());
+        topIndex = static_cast<std::int32_t>(
+            std::min<std::int64_t>(position - position % bytesPerRow, limit));
+    }
+    PlaceCaret();
     // The caret may stay where it was on screen while the bytes under it change.
     return true;
 }
@@ -485,7 +491,7 @@ std::string HexGridModel::DescribeCurrentByte() const {
     }
     const std::uint8_t byte = data[position];
     char text[80];
-    std::snprintf(text, sizeof text, "Offset: 0x%0*X   Value: 0x%02X = %u", AddressDigits(),
+    std::snprintf(text, sizeof text, "0x%0*X: 0x%02X = %u", AddressDigits(),
                   static_cast<unsigned>(position), byte, static_cast<unsigned>(byte));
     std::string described = text;
     if (byte >= 0x20 && byte <= 0x7E) {

@@ -73,8 +73,8 @@ public:
     void Click(int x, int y);
     // The grid got the keyboard focus: the caret shows on the current byte.
     void Focus();
-    // Makes `index` the current byte and scrolls it into view; false, and nothing changes,
-    // when it lies beyond the shown bytes. Editing switched off by a click on an address
+    // Makes `index` the current byte, at the top row when it was out of view; false, and nothing
+    // changes, when it lies beyond the shown bytes. Editing switched off by a click on an address
     // comes back on the hex digits.
     bool GoTo(std::uint32_t index);
 
@@ -103,8 +103,8 @@ public:
     // Left edges of the current byte's two hex digits and of its character, and the top of
     // its row; false while it is scrolled out of view.
     bool CurrentByteCells(int& hexX, int& charX, int& y) const;
-    // "Offset: 0x0010   Value: 0x41 = 65 = 'A'" for the current byte; the character only
-    // when it is printable. Empty when nothing is bound.
+    // "0x0010: 0x41 = 65 = 'A'" (offset, then the value in hex and decimal) for the current byte;
+    // the character only when it is printable. Empty when nothing is bound.
     std::string DescribeCurrentByte() const;
 
     // The header above the rows: the column offsets, aligned with the hex digits and the

@@ -154,7 +154,7 @@ TEST_F(ViewFixture, LoadFileReportsWhatItLoadedAndShowsTheFirstByte) {
     EXPECT_EQ(status[0], "Loaded Board.hex: 4 bytes, 0x00001200 to 0x00001300");
     EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
     EXPECT_TRUE(flash.Grid().Model().CaretVisible());
-    EXPECT_EQ(flash.CurrentByteText(), "Offset: 0x00001200   Value: 0xAA = 170");
+    EXPECT_EQ(flash.CurrentByteText(), "0x00001200: 0xAA = 170");
 }
 
 struct KeyCase {
