@@ -4,6 +4,7 @@
 #include "app/project_file.h"
 #include "app/qt_user_dialogs.h"
 #include "app/settings_store.h"
+#include "app/working_folder.h"
 #include "engine/flash_write.h"
 #include "engine/port_claim.h"
 #include "engine/port_lines.h"
@@ -14,9 +15,12 @@
 #include "shell/main_frame.h"
 #include "shell/mdi_client.h"
 #include "shell/project_form.h"
+#include "shell/window_placement.h"
 
 #include <algorithm>
 #include <QApplication>
+#include <QScreen>
+#include <QStyle>
 
 namespace zelk {
 namespace {
@@ -24,14 +28,31 @@ namespace {
 constexpr const char* DefaultPosition = "0,0,500,400";
 constexpr const char* NotYetAvailable = "This command is not yet available.";
 
-WindowRect RectOf(const QWidget& window) {
-    const QRect area = window.geometry();
+WindowRect RectOf(const CNormalChild& window) {
+    const QRect area = window.NormalGeometry();
     return {area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
 }
 
-void MoveAndSize(QWidget& window, const WindowRect& rect) {
-    window.move(rect.left, rect.top);
-    window.resize(rect.right - rect.left, rect.bottom - rect.top);
+// A stored rectangle, kept on what the user can see of `areas`.
+void MoveAndSize(QWidget& window, const WindowRect& rect, const QList<QRect>& areas) {
+    const QRect placed = FitInAreas(rect.left, rect.top, rect.right, rect.bottom, areas,
+                                    window.minimumSizeHint().expandedTo(QSize(160, 100)));
+    window.move(placed.topLeft());
+    window.resize(placed.size());
+}
+
+QList<QRect> ScreenAreas() {
+    QList<QRect> areas;
+    // The primary screen first: a window on no screen goes there.
+    if (const QScreen* primary = QGuiApplication::primaryScreen(); primary != nullptr) {
+        areas.append(primary->availableGeometry());
+    }
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen()) {
+            areas.append(screen->availableGeometry());
+        }
+    }
+    return areas;
 }
 
 QString ToQString(const std::string& text) {
@@ -79,8 +100,12 @@ int CProgrammerApp::Shutdown() {
 
 void CProgrammerApp::SaveWindowPosition() {
     // The frame's position and its client size: restoring them gives the same window back.
-    const WindowRect rect{frame->x(), frame->y(), frame->x() + frame->width(),
-                          frame->y() + frame->height()};
+    // A maximised or minimised window is stored as the normal window it returns to.
+    const QRect normal = frame->isMaximized() || frame->isMinimized()
+                             ? frame->normalGeometry()
+                             : QRect(frame->pos(), frame->size());
+    const WindowRect rect{normal.left(), normal.top(), normal.left() + normal.width(),
+                          normal.top() + normal.height()};
     WriteSettingString("MainWindow", "Position", FormatWindowRect(rect));
 }
 
@@ -90,7 +115,8 @@ void CProgrammerApp::RestoreWindowPosition() {
     if (!rect) {
         rect = ParseWindowRect(DefaultPosition);
     }
-    MoveAndSize(*frame, *rect);
+    // A screen that was there when the position was stored may be gone.
+    MoveAndSize(*frame, *rect, ScreenAreas());
 }
 
 EnablingState CProgrammerApp::Enabling() const {
@@ -143,7 +169,9 @@ void CProgrammerApp::OnCommand(int id) {
             OnOpenProject();
             break;
         case cmd::CloseProject:
-            CloseProject();
+            if (MayDiscardProject()) {
+                CloseProject();
+            }
             break;
         case cmd::SaveProject:
             OnSaveProject();
@@ -174,7 +202,11 @@ void CProgrammerApp::OnCommand(int id) {
             // The memory windows act on them; with the project window active they do nothing.
             if (auto* active = qobject_cast<CMyChildFrame*>(frame->MdiClient()->activeSubWindow());
                 active != nullptr) {
-                id == cmd::LoadFile ? active->View()->OnLoadFile() : active->View()->OnSaveFile();
+                if (id == cmd::LoadFile) {
+                    active->View()->OnLoadFile();
+                } else {
+                    active->View()->OnSaveFile();
+                }
             }
             break;
         default:
@@ -205,13 +237,71 @@ CMyChildFrame* CProgrammerApp::CreateMemoryWindow(MemoryKind kind) {
     auto* memory =
         new CMyChildFrame(state, kind, flash ? QStringLiteral("Flash") : QStringLiteral("EEProm"));
     frame->MdiClient()->addSubWindow(memory);
-    memory->setWindowTitle(ToQString(state.projectName) +
-                           (flash ? QStringLiteral(" - Flash") : QStringLiteral(" - EEProm")));
+    memory->SetBaseTitle(ToQString(state.projectName) +
+                         (flash ? QStringLiteral(" - Flash") : QStringLiteral(" - EEProm")));
+    memory->adjustSize();
     memory->show();
     return memory;
 }
 
+void CProgrammerApp::CascadeProjectWindows() {
+    // Flash, EEPROM, then the project window on top, each a title bar lower and further
+    // right than the one before: every title stays in sight.
+    const QRect area = frame->MdiClient()->viewport()->rect();
+    const int title =
+        projectFrame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, projectFrame) + 4;
+    const QPoint step(title, title);
+    int index = 0;
+    for (QMdiSubWindow* window : {static_cast<QMdiSubWindow*>(flashFrame.data()),
+                                  static_cast<QMdiSubWindow*>(eepromFrame.data()),
+                                  static_cast<QMdiSubWindow*>(projectFrame.data())}) {
+        window->setGeometry(CascadePlace(area, index++, step, window->size()));
+    }
+}
+
+bool CProgrammerApp::MayDiscardProject() {
+    if (state.projectOpen == 0) {
+        return true;
+    }
+    for (CMyChildFrame* memory : {flashFrame.data(), eepromFrame.data()}) {
+        if (memory == nullptr || !memory->View()->IsModified()) {
+            continue;
+        }
+        const std::string question =
+            "The " + std::string(memory->Kind() == MemoryKind::Flash ? "flash" : "EEPROM") +
+            " image holds changes that are not saved in a file.\n"
+            "Save them before they are lost?";
+        switch (dialogs->AskSaveChanges(question)) {
+        case SaveChoice::Cancel:
+            return false;
+        case SaveChoice::Save:
+            if (!memory->View()->OnSaveFile()) {
+                return false;
+            }
+            break;
+        case SaveChoice::Discard:
+            break;
+        }
+    }
+    if (projectFrame && projectFrame->Form()->IsEdited()) {
+        const std::string question = "The title or the comment of the project has changed.\n"
+                                     "Save the project?";
+        switch (dialogs->AskSaveChanges(question)) {
+        case SaveChoice::Cancel:
+            return false;
+        case SaveChoice::Save:
+            return OnSaveProject();
+        case SaveChoice::Discard:
+            break;
+        }
+    }
+    return true;
+}
+
 void CProgrammerApp::OnNewProject() {
+    if (!MayDiscardProject()) {
+        return;
+    }
     if (state.projectOpen != 0) {
         CloseProject();
     }
@@ -224,19 +314,23 @@ void CProgrammerApp::OnNewProject() {
 }
 
 void CProgrammerApp::OnOpenProject() {
+    // Cancel changes nothing: the open project stays until a file has been chosen.
+    const std::optional<std::filesystem::path> path = dialogs->AskOpenProject();
+    if (!path || !MayDiscardProject()) {
+        return;
+    }
     if (state.projectOpen != 0) {
         CloseProject();
     }
-    const std::optional<std::filesystem::path> path = dialogs->AskOpenProject();
-    if (!path) {
-        return;
-    }
     CreateProjectWindow();
-    LoadProject(std::filesystem::absolute(*path));
+    LoadProject(Absolute(*path));
     frame->MdiClient()->setActiveSubWindow(flashFrame);
 }
 
 void CProgrammerApp::OpenRecentProject(const std::filesystem::path& path) {
+    if (!MayDiscardProject()) {
+        return;
+    }
     if (state.projectOpen != 0) {
         CloseProject();
     }
@@ -252,29 +346,35 @@ void CProgrammerApp::TransferProjectForm() {
     state.comment = form->GetComment().toStdString();
 }
 
-void CProgrammerApp::OnSaveProject() {
+bool CProgrammerApp::OnSaveProject() {
+    // A project that has no file yet asks where it goes; later saves write in place.
+    if (projectFile.empty()) {
+        return OnSaveProjectAs();
+    }
     TransferProjectForm();
-    // Beside the file the project came from, else in the current folder: the recent entry
-    // and the file written are the same file.
+    return SaveProjectAndRemember(projectFile);
+}
+
+bool CProgrammerApp::OnSaveProjectAs() {
+    TransferProjectForm();
     const std::filesystem::path folder =
-        projectFile.empty() ? std::filesystem::current_path() : projectFile.parent_path();
-    SaveProjectAndRemember(folder / (state.projectName + ".prj"));
-}
-
-void CProgrammerApp::OnSaveProjectAs() {
-    TransferProjectForm();
+        projectFile.empty() ? WorkingFolder() : projectFile.parent_path();
     const std::optional<std::filesystem::path> path =
-        dialogs->AskSaveProject(state.projectName + ".prj");
-    if (path) {
-        SaveProjectAndRemember(std::filesystem::absolute(*path));
-    }
+        dialogs->AskSaveProject(folder / (state.projectName + ".prj"));
+    return path && SaveProjectAndRemember(Absolute(*path));
 }
 
-void CProgrammerApp::SaveProjectAndRemember(const std::filesystem::path& path) {
+std::filesystem::path CProgrammerApp::Absolute(const std::filesystem::path& path) {
+    return path.is_absolute() ? path : WorkingFolder() / path;
+}
+
+bool CProgrammerApp::SaveProjectAndRemember(const std::filesystem::path& path) {
     recent.Add(path.string());
-    if (SaveProject(path)) {
-        projectFile = path;
+    if (!SaveProject(path)) {
+        return false;
     }
+    projectFile = path;
+    return true;
 }
 
 bool CProgrammerApp::SaveProject(const std::filesystem::path& path) {
@@ -292,6 +392,7 @@ bool CProgrammerApp::SaveProject(const std::filesystem::path& path) {
         dialogs->ShowMessage("The project could not be saved to " + path.string() + ".\n" + error);
         return false;
     }
+    projectFrame->Form()->MarkSaved();
     return true;
 }
 
@@ -310,6 +411,7 @@ void CProgrammerApp::LoadProject(const std::optional<std::filesystem::path>& pat
     eepromFrame = CreateMemoryWindow(MemoryKind::Eeprom);
     frame->MdiClient()->setActiveSubWindow(flashFrame);
     frame->MdiClient()->setActiveSubWindow(eepromFrame);
+    CascadeProjectWindows();
 
     std::ranges::fill(state.flashImage, ErasedByte);
     std::ranges::fill(state.eepromImage, ErasedByte);
@@ -320,15 +422,23 @@ void CProgrammerApp::LoadProject(const std::optional<std::filesystem::path>& pat
     eepromFrame->View()->SetImage(state.eepromImage.data(), EepromImageSize);
     eepromFrame->View()->Redraw();
 
-    // A window whose stored place does not parse stays where it was created.
+    // A window whose stored place does not parse stays where it was created; one stored
+    // beyond the area that holds the windows (a larger screen) is brought into it.
+    const QList<QRect> area{frame->MdiClient()->viewport()->rect()};
     if (data.projectWindow) {
-        projectFrame->move(data.projectWindow->left, data.projectWindow->top);
+        const WindowRect& stored = *data.projectWindow;
+        const QSize size = projectFrame->size();
+        projectFrame->move(FitInAreas(stored.left, stored.top,
+                                      static_cast<std::int64_t>(stored.left) + size.width(),
+                                      static_cast<std::int64_t>(stored.top) + size.height(), area,
+                                      size)
+                               .topLeft());
     }
     if (data.flashWindow) {
-        MoveAndSize(*flashFrame, *data.flashWindow);
+        MoveAndSize(*flashFrame, *data.flashWindow, area);
     }
     if (data.eepromWindow) {
-        MoveAndSize(*eepromFrame, *data.eepromWindow);
+        MoveAndSize(*eepromFrame, *data.eepromWindow, area);
     }
     projectFrame->Form()->SetTitle(ToQString(state.projectName));
     projectFrame->Form()->SetComment(ToQString(state.comment));

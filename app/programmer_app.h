@@ -67,8 +67,12 @@ public:
     void OnNewProject();
     void OnOpenProject();
     void OpenRecentProject(const std::filesystem::path& path);
-    void OnSaveProject();
-    void OnSaveProjectAs();
+    // Each answers true when the project was written.
+    bool OnSaveProject();
+    bool OnSaveProjectAs();
+    // Asks about images and project text the user changed and did not save: true when they
+    // are saved or may be discarded, false when the user stays (or a save failed).
+    bool MayDiscardProject();
     void CloseProject();
     // Writes the open project; false, after telling the user, when the file cannot be written.
     bool SaveProject(const std::filesystem::path& path);
@@ -81,7 +85,10 @@ private:
     void CreateProjectWindow();
     CMyChildFrame* CreateMemoryWindow(MemoryKind kind);
     void TransferProjectForm();
-    void SaveProjectAndRemember(const std::filesystem::path& path);
+    bool SaveProjectAndRemember(const std::filesystem::path& path);
+    void CascadeProjectWindows();
+    // Completes a relative path against the working folder without throwing.
+    static std::filesystem::path Absolute(const std::filesystem::path& path);
     bool RefuseWhilePortClaimed();
 
     AppState state;

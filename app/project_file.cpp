@@ -17,12 +17,54 @@ constexpr std::string_view EepromFileKey = "EEPromFile";
 constexpr std::string_view FlashWindowKey = "FlashWindow";
 constexpr std::string_view EepromWindowKey = "EEPromWindow";
 constexpr std::string_view ProjectWindowKey = "ProjectWindow";
+// Present in files whose comment is escaped; a comment of an older file is taken as it stands,
+// so a path such as "C:\new" in it keeps its backslash.
+constexpr std::string_view CommentFormatKey = "CommentFormat";
+constexpr std::string_view EscapedFormat = "escaped";
 
 std::string FormatOptionalRect(const std::optional<WindowRect>& rect) {
     return rect ? FormatWindowRect(*rect) : std::string();
 }
 
 } // namespace
+
+std::string EscapeComment(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        default:
+            escaped += c;
+            break;
+        }
+    }
+    return escaped;
+}
+
+std::string UnescapeComment(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '\\' && (next == '\\' || next == 'n' || next == 'r')) {
+            plain += next == 'n' ? '\n' : next == 'r' ? '\r' : '\\';
+            ++i;
+        } else {
+            // Any other backslash was written by hand; it stays.
+            plain += text[i];
+        }
+    }
+    return plain;
+}
 
 std::optional<WindowRect> ParseWindowRect(std::string_view text) {
     const auto skipBlanks = [&text] {
@@ -74,12 +116,13 @@ bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& d
         return false;
     }
     file->Set(ProjectSection, ProjectNameKey, data.projectName);
-    file->Set(ProjectSection, CommentKey, data.comment);
+    file->Set(ProjectSection, CommentKey, EscapeComment(data.comment));
     file->Set(ProjectSection, FlashFileKey, data.flashFile);
     file->Set(ProjectSection, EepromFileKey, data.eepromFile);
     file->Set(ProjectSection, FlashWindowKey, FormatOptionalRect(data.flashWindow));
     file->Set(ProjectSection, EepromWindowKey, FormatOptionalRect(data.eepromWindow));
     file->Set(ProjectSection, ProjectWindowKey, FormatOptionalRect(data.projectWindow));
+    file->Set(ProjectSection, CommentFormatKey, EscapedFormat);
     return ReplaceFileAtomically(path, file->Serialize(), error);
 }
 
@@ -97,6 +140,9 @@ ProjectFileData LoadProjectFile(const std::filesystem::path& path) {
     };
     read(ProjectNameKey, data.projectName);
     read(CommentKey, data.comment);
+    if (file->Get(ProjectSection, CommentFormatKey) == EscapedFormat) {
+        data.comment = UnescapeComment(data.comment);
+    }
     read(FlashFileKey, data.flashFile);
     read(EepromFileKey, data.eepromFile);
     const auto readRect = [&](std::string_view name) -> std::optional<WindowRect> {

@@ -37,14 +37,21 @@ struct ProjectFileData {
     std::optional<WindowRect> projectWindow;
 };
 
-// Writes the seven values in one atomic update; every other line of an existing file is
-// kept. An absent window is written as an empty value. The comment is stored up to its first
-// line break, which is all a reader could take back. False, with the file unchanged and the
+// A comment on one line: a line break is stored as "\n", a carriage return as "\r" and a
+// backslash as "\\". Unescaping turns those back and keeps any other backslash.
+std::string EscapeComment(std::string_view text);
+std::string UnescapeComment(std::string_view text);
+
+// Writes the seven values in one atomic update, and after them a mark that the comment is
+// escaped; every other line of an existing file is kept. An absent window is written as an
+// empty value. False, with the file unchanged and the
 // reason in `error`, when the file cannot be read or written.
 bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& data,
                      std::string& error);
 
-// Reads a project; a missing or unreadable file, or an absent value, gives the defaults
+// Reads a project; the comment is unescaped only in a file that carries the mark, so a file
+// written before comments were escaped reads as it always did. A missing or unreadable file, or an
+// absent value, gives the defaults
 // ("Default", "None", empty file names, absent windows).
 ProjectFileData LoadProjectFile(const std::filesystem::path& path);
 

@@ -3,17 +3,26 @@
 
 #include "app/user_dialogs.h"
 
+#include <memory>
+#include <QFileDialog>
 #include <QPointer>
 #include <QWidget>
 
 namespace zelk {
+
+// The project dialogs, built as zelk shows them.
+std::unique_ptr<QFileDialog> MakeProjectOpenDialog(QWidget* parent);
+std::unique_ptr<QFileDialog> MakeProjectSaveDialog(QWidget* parent,
+                                                   const std::filesystem::path& initialPath);
 
 class QtUserDialogs : public UserDialogs {
 public:
     void SetParent(QWidget* parent) { owner = parent; }
 
     std::optional<std::filesystem::path> AskOpenProject() override;
-    std::optional<std::filesystem::path> AskSaveProject(const std::string& initialName) override;
+    std::optional<std::filesystem::path>
+    AskSaveProject(const std::filesystem::path& initialPath) override;
+    SaveChoice AskSaveChanges(const std::string& question) override;
     void ShowMessage(const std::string& text) override;
 
 private:

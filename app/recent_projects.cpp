@@ -10,15 +10,6 @@ namespace {
 
 constexpr std::string_view RecentSection = "Recent File List";
 
-bool SamePathIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
 std::string FolderText(const std::filesystem::path& folder) {
     std::filesystem::path normal = folder.lexically_normal();
     if (!normal.has_filename() && normal.has_relative_path()) {
@@ -73,8 +64,8 @@ void RecentProjectList::Add(const std::string& path) {
         }
     }
     const std::string entry = full.lexically_normal().string();
-    std::erase_if(entries,
-                  [&](const std::string& known) { return SamePathIgnoringCase(known, entry); });
+    // Linux file names are case-sensitive: Board.prj and board.prj are two files.
+    std::erase(entries, entry);
     entries.insert(entries.begin(), entry);
     if (entries.size() > Capacity) {
         entries.resize(Capacity);
@@ -105,8 +96,7 @@ std::string RecentProjectList::MenuText(int index, const std::string& path,
     constexpr std::size_t MaxShownPath = 30;
     const std::filesystem::path file = path;
     const bool inCurrentFolder =
-        !currentFolder.empty() &&
-        SamePathIgnoringCase(FolderText(file.parent_path()), FolderText(currentFolder));
+        !currentFolder.empty() && FolderText(file.parent_path()) == FolderText(currentFolder);
     const std::string shown =
         inCurrentFolder ? file.filename().string() : ShortenPath(path, MaxShownPath);
     return "&" + std::to_string(index + 1) + " " + EscapeAmpersands(shown);

@@ -13,7 +13,8 @@ public:
     static constexpr std::size_t Capacity = 4;
 
     // Completes a relative name against the current folder and puts it on top. A path already
-    // listed (compared without regard to case) moves to the top; beyond four the oldest goes.
+    // listed (compared exactly, as Linux names files) moves to the top; beyond four the oldest
+    // goes.
     void Add(const std::string& path);
     // Most recent first.
     const std::vector<std::string>& Entries() const { return entries; }

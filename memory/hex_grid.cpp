@@ -1,8 +1,8 @@
 #include "memory/hex_grid.h"
 
 #include <cmath>
+#include <functional>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QKeyEvent>
@@ -14,18 +14,25 @@ namespace zelk {
 
 namespace {
 
-// Courier New at 12 pixels where it is installed, else the system's fixed-pitch font.
-QFont GridFontChoice() {
-    QFont font(QStringLiteral("Courier New"));
-    if (!QFontDatabase::hasFamily(font.family()) || !QFontInfo(font).fixedPitch()) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    }
-    font.setPixelSize(12);
-    return font;
-}
+// A strip that lets its owner paint it.
+class PaintedStrip : public QWidget {
+public:
+    PaintedStrip(QWidget* parent, std::function<void(QPainter&)> paint)
+        : QWidget(parent), painter(std::move(paint)) {}
 
-HexGridKey GridKey(int key) {
-    switch (key) {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter on(this);
+        painter(on);
+    }
+
+private:
+    std::function<void(QPainter&)> painter;
+};
+
+HexGridKey GridKey(const QKeyEvent& event) {
+    const bool control = (event.modifiers() & Qt::ControlModifier) != 0;
+    switch (event.key()) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
         return HexGridKey::Tab;
@@ -34,9 +41,9 @@ HexGridKey GridKey(int key) {
     case Qt::Key_PageDown:
         return HexGridKey::PageDown;
     case Qt::Key_End:
-        return HexGridKey::End;
+        return control ? HexGridKey::Finish : HexGridKey::End;
     case Qt::Key_Home:
-        return HexGridKey::Home;
+        return control ? HexGridKey::Start : HexGridKey::Home;
     case Qt::Key_Left:
         return HexGridKey::Left;
     case Qt::Key_Up:
@@ -56,7 +63,9 @@ constexpr int WheelNotch = 120;
 } // namespace
 
 CHexGrid::CHexGrid(QWidget* parent)
-    : QAbstractScrollArea(parent), font(GridFontChoice()), rawFont(QRawFont::fromFont(font)) {
+    : QAbstractScrollArea(parent), font(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
+      rawFont(QRawFont::fromFont(font)),
+      header(new PaintedStrip(this, [this](QPainter& painter) { PaintHeader(painter); })) {
     const QFontMetricsF metrics(font);
     const int charWidth =
         std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QLatin1Char('0')))));
@@ -82,7 +91,56 @@ CHexGrid::CHexGrid(QWidget* parent)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::IBeamCursor);
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &CHexGrid::OnScrollAction);
+    setViewportMargins(0, whole.height(), 0, 0);
     SyncScrollBar();
+}
+
+bool CHexGrid::GoTo(std::uint32_t index) {
+    if (!model.GoTo(index)) {
+        return false;
+    }
+    AfterInput(true);
+    return true;
+}
+
+int CHexGrid::WidthFor(int bytesPerRow) const {
+    // The widest address, a blank, three cells and one character per byte, and a cell to
+    // spare: the size does not change when an image of another size is bound.
+    const int cells = 8 + 1 + 4 * bytesPerRow + 1;
+    return cells * model.CharWidth() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+}
+
+int CHexGrid::HeightFor(int rows) const {
+    return (rows + 1) * model.LineHeight() + 2 * frameWidth();
+}
+
+void CHexGrid::PlaceHeader() {
+    const QRect area = viewport()->geometry();
+    header->setGeometry(area.left(), area.top() - model.LineHeight(), area.width(),
+                        model.LineHeight());
+}
+
+void CHexGrid::PaintHeader(QPainter& painter) {
+    painter.fillRect(header->rect(), palette().color(QPalette::Window));
+    if (!model.IsBound()) {
+        return;
+    }
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    model.FormatHeader(rowText);
+    DrawCells(painter, rowText, QPointF(0, ascent));
+}
+
+void CHexGrid::DrawCells(QPainter& painter, const std::string& text, QPointF origin) {
+    const auto cells = std::min<qsizetype>(std::ssize(text), MaxRowCells);
+    glyphIndexes.resize(cells);
+    for (qsizetype i = 0; i < cells; ++i) {
+        glyphIndexes[i] = glyphOf[static_cast<unsigned char>(text[i]) & 0x7F];
+    }
+    QGlyphRun run;
+    run.setRawFont(rawFont);
+    run.setGlyphIndexes(glyphIndexes);
+    run.setPositions(cellPositions.first(cells));
+    painter.drawGlyphRun(origin, run);
 }
 
 void CHexGrid::SetData(std::uint8_t* bytes, std::uint32_t length) {
@@ -136,18 +194,9 @@ void CHexGrid::RenderRows() {
         painter.setPen(palette().color(QPalette::Text));
         const int rows = model.VisibleRows();
         const int lineHeight = model.LineHeight();
-        QGlyphRun run;
-        run.setRawFont(rawFont);
         for (int row = 0; row < rows; ++row) {
             model.FormatRow(row, rowText);
-            const auto cells = std::min<qsizetype>(std::ssize(rowText), MaxRowCells);
-            glyphIndexes.resize(cells);
-            for (qsizetype i = 0; i < cells; ++i) {
-                glyphIndexes[i] = glyphOf[static_cast<unsigned char>(rowText[i]) & 0x7F];
-            }
-            run.setGlyphIndexes(glyphIndexes);
-            run.setPositions(cellPositions.first(cells));
-            painter.drawGlyphRun(QPointF(0, row * lineHeight + ascent), run);
+            DrawCells(painter, rowText, QPointF(0, row * lineHeight + ascent));
         }
     }
     bufferDirty = false;
@@ -160,6 +209,18 @@ void CHexGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.setClipRegion(event->region());
     painter.drawPixmap(0, 0, buffer);
+    int hexX = 0;
+    int charX = 0;
+    int y = 0;
+    if (model.CurrentByteCells(hexX, charX, y)) {
+        // The current byte is marked in both columns; the caret shows which one is edited.
+        QColor mark = palette().color(QPalette::Highlight);
+        mark.setAlpha(90);
+        const int cell = model.CharWidth();
+        const int height = model.LineHeight();
+        painter.fillRect(hexX, y, 2 * cell, height, mark);
+        painter.fillRect(charX, y, cell, height, mark);
+    }
     if (hasFocus() && model.CaretVisible()) {
         // A solid block that inverts what lies beneath it.
         painter.setCompositionMode(QPainter::CompositionMode_Difference);
@@ -172,29 +233,38 @@ void CHexGrid::resizeEvent(QResizeEvent* event) {
     model.SetClientSize(viewport()->width(), viewport()->height());
     bufferDirty = true;
     SyncScrollBar();
+    PlaceHeader();
 }
 
-void CHexGrid::AfterInput(bool redraw, const QRect& caretBefore) {
+void CHexGrid::AfterInput(bool redraw) {
     SyncScrollBar();
     if (redraw) {
         bufferDirty = true;
-        viewport()->update();
-        return;
     }
-    const QRect caretNow = CaretRect();
-    if (caretNow != caretBefore) {
-        viewport()->update(caretBefore);
-        viewport()->update(caretNow);
-    }
+    // The mark of the current byte may have moved in both columns: the cached rows make a
+    // whole repaint cheap.
+    viewport()->update();
+    header->update();
+    emit CurrentByteChanged();
 }
 
 void CHexGrid::keyPressEvent(QKeyEvent* event) {
-    const QRect caretBefore = CaretRect();
-    bool redraw = model.Key(GridKey(event->key()));
-    for (char32_t character : event->text().toUcs4()) {
-        redraw = model.Type(character) || redraw;
+    if (event->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_G)) {
+        emit GoToRequested();
+        event->accept();
+        return;
     }
-    AfterInput(redraw, caretBefore);
+    const std::uint64_t editsBefore = model.EditCount();
+    bool redraw = model.Key(GridKey(*event));
+    if ((event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
+        for (char32_t character : event->text().toUcs4()) {
+            redraw = model.Type(character) || redraw;
+        }
+    }
+    AfterInput(redraw);
+    if (model.EditCount() != editsBefore) {
+        emit Edited();
+    }
     event->accept();
 }
 
@@ -204,10 +274,9 @@ void CHexGrid::mousePressEvent(QMouseEvent* event) {
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    const QRect caretBefore = CaretRect();
     const QPoint at = event->position().toPoint();
     model.Click(at.x(), at.y());
-    AfterInput(false, caretBefore);
+    AfterInput(false);
 }
 
 void CHexGrid::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -227,10 +296,9 @@ void CHexGrid::wheelEvent(QWheelEvent* event) {
     }
     wheelDelta += delta;
     if (std::abs(wheelDelta) >= WheelNotch) {
-        const QRect caretBefore = CaretRect();
         const bool redraw = model.Wheel(wheelDelta);
         wheelDelta = 0;
-        AfterInput(redraw, caretBefore);
+        AfterInput(redraw);
     }
     event->accept();
 }
@@ -282,11 +350,10 @@ void CHexGrid::OnScrollAction(int action) {
         break;
     }
     QScrollBar* scrollBar = verticalScrollBar();
-    const QRect caretBefore = CaretRect();
     const bool redraw = model.Scroll(request, scrollBar->sliderPosition());
     // The slider takes the model's row once this action is done.
     scrollBar->setSliderPosition(model.ScrollBar().value);
-    AfterInput(redraw, caretBefore);
+    AfterInput(redraw);
 }
 
 } // namespace zelk

@@ -33,6 +33,22 @@ public:
 
     const HexGridModel& Model() const { return model; }
     const QFont& GridFont() const { return font; }
+    // Makes `index` the current byte and scrolls it into view; false beyond the shown bytes.
+    bool GoTo(std::uint32_t index);
+    // The width the control needs to show rows of `bytesPerRow` bytes whole, and the
+    // height for `rows` rows under the header, in the control's font.
+    int WidthFor(int bytesPerRow) const;
+    int HeightFor(int rows) const;
+    // The strip above the rows that shows the column offsets.
+    QWidget* Header() const { return header; }
+
+signals:
+    // After every input that may have moved the caret or changed the current byte.
+    void CurrentByteChanged();
+    // A byte was typed into the image.
+    void Edited();
+    // Ctrl+G: the owner asks for an address and calls GoTo.
+    void GoToRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -50,12 +66,15 @@ protected:
 
 private:
     void OnScrollAction(int action);
-    // Repaints once after an input: all rows when the model says so, else only where the
-    // caret was and is.
-    void AfterInput(bool redraw, const QRect& caretBefore);
+    // Repaints once after an input, drawing the rows again when the model says so.
+    void AfterInput(bool redraw);
     QRect CaretRect() const;
     void RenderRows();
     void SyncScrollBar();
+    // Draws `text` one character per cell, the first cell's baseline at `origin`.
+    void DrawCells(QPainter& painter, const std::string& text, QPointF origin);
+    void PaintHeader(QPainter& painter);
+    void PlaceHeader();
 
     // Address, blank, 16 bytes of three cells and 16 characters.
     static constexpr int MaxRowCells = 8 + 1 + 16 * 4;
@@ -72,6 +91,7 @@ private:
     bool bufferDirty = true;
     int wheelDelta = 0;
     std::string rowText;
+    QWidget* header;
 };
 
 } // namespace zelk

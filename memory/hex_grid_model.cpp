@@ -1,6 +1,7 @@
 #include "memory/hex_grid_model.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace zelk {
 
@@ -22,10 +23,44 @@ int HexDigitValue(char32_t c) {
     if (c >= U'a' && c <= U'f') {
         return static_cast<int>(c - U'a') + 10;
     }
+    if (c >= U'A' && c <= U'F') {
+        return static_cast<int>(c - U'A') + 10;
+    }
     return -1;
 }
 
+// Keys such as Delete, Backspace, Enter and Escape arrive as control characters; they are
+// not characters to store.
+bool IsControlCharacter(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
 } // namespace
+
+std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 8) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = HexDigitValue(static_cast<unsigned char>(c));
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
 
 void HexGridModel::SetData(std::uint8_t* newData, std::uint32_t newLength) {
     data = (newData != nullptr && newLength > 0) ? newData : nullptr;
@@ -247,6 +282,56 @@ bool HexGridModel::Move(int dx, int dy) {
     return redraw;
 }
 
+bool HexGridModel::ScrollToPosition() {
+    const std::int64_t before = topIndex;
+    const std::int64_t rowStart = position - position % bytesPerRow;
+    if (position < topIndex) {
+        topIndex = static_cast<std::int32_t>(rowStart);
+    } else if (position >= topIndex + PageBytes()) {
+        const std::int64_t limit = std::max<std::int64_t>(0, length - PageBytes());
+        const std::int64_t lastRowOnTop = rowStart - (PageBytes() - bytesPerRow);
+        topIndex = static_cast<std::int32_t>(std::min(lastRowOnTop, limit));
+    }
+    PlaceCaret();
+    return topIndex != before;
+}
+
+bool HexGridModel::MoveByPage(int direction) {
+    // The view moves by a page and the caret with it, in its column, so it stays on screen;
+    // at either end of the image the caret goes to the first or last row instead.
+    const std::int64_t column = position % bytesPerRow;
+    std::int64_t target = position + direction * PageBytes();
+    if (target < 0) {
+        target = column;
+    } else if (target >= length) {
+        const std::int64_t lastRowStart = (length - 1) / bytesPerRow * bytesPerRow;
+        target = std::min<std::int64_t>(lastRowStart + column, length - 1);
+    }
+    bool redraw = ScrollBy(direction < 0 ? HexGridScroll::PageUp : HexGridScroll::PageDown, 0);
+    position = static_cast<std::int32_t>(target);
+    redraw = ScrollToPosition() || redraw;
+    return redraw;
+}
+
+bool HexGridModel::GoTo(std::uint32_t index) {
+    if (data == nullptr || index >= length) {
+        return false;
+    }
+    position = static_cast<std::int32_t>(index);
+    if (mode == HexGridMode::ModeNone) {
+        mode = HexGridMode::ModeHigh;
+    }
+    // A byte out of view comes to the top row, with what follows it below.
+    if (position < topIndex || position >= topIndex + PageBytes()) {
+        const std::int64_t limit = std::max<std::int64_t>(0, length - PageBytes());
+        topIndex = static_cast<std::int32_t>(
+            std::min<std::int64_t>(position - position % bytesPerRow, limit));
+    }
+    PlaceCaret();
+    // The caret may stay where it was on screen while the bytes under it change.
+    return true;
+}
+
 bool HexGridModel::Key(HexGridKey key) {
     if (data == nullptr) {
         return false;
@@ -262,12 +347,16 @@ bool HexGridModel::Key(HexGridKey key) {
         redraw = Move(0, 0);
         break;
     case HexGridKey::PageUp:
-        redraw = Scroll(HexGridScroll::PageUp);
-        redraw = Move(0, 0) || redraw;
+        redraw = MoveByPage(-1);
         break;
     case HexGridKey::PageDown:
-        redraw = Scroll(HexGridScroll::PageDown);
-        redraw = Move(0, 0) || redraw;
+        redraw = MoveByPage(1);
+        break;
+    case HexGridKey::Start:
+        redraw = GoTo(0);
+        break;
+    case HexGridKey::Finish:
+        redraw = GoTo(length - 1);
         break;
     case HexGridKey::End: {
         const std::int64_t rowEnd =
@@ -304,9 +393,9 @@ bool HexGridModel::Type(char32_t character) {
         return false;
     }
     // A character that does not fit in a byte changes nothing rather than storing a
-    // truncated code.
-    if (character > 0xFF) {
-        return true;
+    // truncated code; nor does a key that is no character.
+    if (character > 0xFF || IsControlCharacter(character)) {
+        return false;
     }
     std::uint8_t& byte = data[position];
     if (mode == HexGridMode::ModeChar) {
@@ -314,11 +403,12 @@ bool HexGridModel::Type(char32_t character) {
     } else {
         const int value = HexDigitValue(character);
         if (value < 0) {
-            return true;
+            return false;
         }
         byte = mode == HexGridMode::ModeHigh ? static_cast<std::uint8_t>(value * 16 + (byte & 0x0F))
                                              : static_cast<std::uint8_t>((byte & 0xF0) + value);
     }
+    ++editCount;
     // Typing past the bottom row scrolls the view along, so the user sees each byte typed.
     const bool savedHold = holdPosition;
     holdPosition = true;
@@ -380,6 +470,48 @@ void HexGridModel::Click(int x, int y) {
 
 void HexGridModel::Focus() {
     PlaceCaret();
+}
+
+bool HexGridModel::CurrentByteCells(int& hexX, int& charX, int& y) const {
+    EnsureLayout();
+    const std::int64_t offset = static_cast<std::int64_t>(position) - topIndex;
+    if (data == nullptr || offset < 0 || offset >= PageBytes()) {
+        return false;
+    }
+    const std::int64_t col = offset % bytesPerRow;
+    hexX = static_cast<int>(hexColumnX + 3 * col * charWidth);
+    charX = static_cast<int>(asciiColumnX + col * charWidth);
+    y = static_cast<int>(offset / bytesPerRow * lineHeight);
+    return y + lineHeight <= clientHeight;
+}
+
+std::string HexGridModel::DescribeCurrentByte() const {
+    if (data == nullptr) {
+        return {};
+    }
+    const std::uint8_t byte = data[position];
+    char text[80];
+    std::snprintf(text, sizeof text, "0x%0*X: 0x%02X = %u", AddressDigits(),
+                  static_cast<unsigned>(position), byte, static_cast<unsigned>(byte));
+    std::string described = text;
+    if (byte >= 0x20 && byte <= 0x7E) {
+        described += " = '";
+        described += static_cast<char>(byte);
+        described += '\'';
+    }
+    return described;
+}
+
+void HexGridModel::FormatHeader(std::string& out) const {
+    out.assign(static_cast<std::size_t>(AddressDigits()) + 1, ' ');
+    for (int i = 0; i < bytesPerRow; ++i) {
+        out.push_back(HexDigits[i >> 4]);
+        out.push_back(HexDigits[i & 0xF]);
+        out.push_back(' ');
+    }
+    for (int i = 0; i < bytesPerRow; ++i) {
+        out.push_back(HexDigits[i & 0xF]);
+    }
 }
 
 int HexGridModel::VisibleRows() const {

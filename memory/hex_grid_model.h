@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace zelk {
 
@@ -22,8 +24,22 @@ enum class HexGridScroll {
     Bottom = 7,
 };
 
-// The keys the grid reacts to; every other key is Other.
-enum class HexGridKey { Tab, PageUp, PageDown, End, Home, Left, Up, Right, Down, Other };
+// The keys the grid reacts to; every other key is Other. Start and Finish are Ctrl+Home and
+// Ctrl+End: the first and the last byte shown.
+enum class HexGridKey {
+    Tab,
+    PageUp,
+    PageDown,
+    End,
+    Home,
+    Left,
+    Up,
+    Right,
+    Down,
+    Start,
+    Finish,
+    Other
+};
 
 // The vertical scroll bar in rows: the top row runs from 0 to `maximum`.
 struct HexGridScrollBar {
@@ -32,6 +48,10 @@ struct HexGridScrollBar {
     int value = 0;
     bool enabled = false;
 };
+
+// An address typed by the user: hexadecimal digits, with or without "0x" in front, blanks
+// around them allowed. nullopt for anything else or a number above 32 bits.
+std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
 
 class HexGridModel {
 public:
@@ -53,6 +73,10 @@ public:
     void Click(int x, int y);
     // The grid got the keyboard focus: the caret shows on the current byte.
     void Focus();
+    // Makes `index` the current byte, at the top row when it was out of view; false, and nothing
+    // changes, when it lies beyond the shown bytes. Editing switched off by a click on an address
+    // comes back on the hex digits.
+    bool GoTo(std::uint32_t index);
 
     bool IsBound() const { return data != nullptr; }
     std::uint32_t Length() const { return length; }
@@ -73,6 +97,19 @@ public:
     bool CaretVisible() const;
     HexGridScrollBar ScrollBar() const;
 
+    // Counts every byte typed into the image, so the owner can tell an edit happened.
+    std::uint64_t EditCount() const { return editCount; }
+
+    // Left edges of the current byte's two hex digits and of its character, and the top of
+    // its row; false while it is scrolled out of view.
+    bool CurrentByteCells(int& hexX, int& charX, int& y) const;
+    // "0x0010: 0x41 = 65 = 'A'" (offset, then the value in hex and decimal) for the current byte;
+    // the character only when it is printable. Empty when nothing is bound.
+    std::string DescribeCurrentByte() const;
+
+    // The header above the rows: the column offsets, aligned with the hex digits and the
+    // characters ("     00 01 ... 0F 0123456789ABCDEF").
+    void FormatHeader(std::string& out) const;
     // Rows to draw from the top: those that fit wholly in the client area and hold bytes.
     int VisibleRows() const;
     // The text of the visible row `row`, one character per cell: address, hex bytes, and
@@ -82,6 +119,9 @@ public:
 private:
     void EnsureLayout() const;
     bool Move(int dx, int dy);
+    bool MoveByPage(int direction);
+    // Scrolls the least that brings the current byte into view.
+    bool ScrollToPosition();
     void PlaceCaret();
     bool ScrollBy(HexGridScroll request, int thumbRow);
     std::int64_t PageBytes() const;
@@ -96,6 +136,7 @@ private:
     bool wideAddress = false;
     // Set while a key is handled: scrolling then leaves `position` where it is.
     bool holdPosition = false;
+    std::uint64_t editCount = 0;
 
     int charWidth = 1;
     int lineHeight = 1;

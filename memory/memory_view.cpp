@@ -1,6 +1,8 @@
 #include "memory/memory_view.h"
 
+#include "memory/file_dialogs.h"
 #include "memory/hex_file.h"
+#include "memory/loaded_range.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,8 +10,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <span>
 #include <string>
 
@@ -17,45 +19,33 @@ namespace zelk {
 
 namespace {
 
-const QString OpenFilters = QStringLiteral("HEX Files (*.hex *.rom);;"
-                                           "S-Record Files (*.srec *.s19 *.s28 *.s37 *.mot);;"
-                                           "All Files (*)");
-const QString SaveFilters = QStringLiteral("HEX Files (*.hex);;"
-                                           "S-Record Files (*.srec *.s19 *.s28 *.s37);;"
-                                           "Binary Files (*.bin)");
-
-// "S-Record Files (*.srec *.s19)" gives "srec"; a filter without a pattern gives "hex".
-QString FilterExtension(const QString& filter) {
-    static const QRegularExpression pattern(QStringLiteral(R"(\*\.(\w+))"));
-    const QRegularExpressionMatch match = pattern.match(filter);
-    return match.hasMatch() ? match.captured(1) : QStringLiteral("hex");
-}
-
 std::filesystem::path FileSystemPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString RunDialog(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
 }
 
 class DialogPrompts : public CMemoryView::Prompts {
 public:
     QString AskOpenPath(QWidget* parent, const QString& folder) override {
-        return QFileDialog::getOpenFileName(parent, QStringLiteral("Load File"), folder,
-                                            OpenFilters);
+        return RunDialog(*MakeImageOpenDialog(parent, folder));
     }
 
     QString AskSavePath(QWidget* parent, const QString& folder, QString& selectedFilter) override {
-        QFileDialog dialog(parent, QStringLiteral("Save File"), folder, SaveFilters);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        // The dialog adds the chosen type's extension before it asks about overwriting.
-        dialog.setDefaultSuffix(FilterExtension(dialog.selectedNameFilter()));
-        QObject::connect(
-            &dialog, &QFileDialog::filterSelected, &dialog,
-            [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterExtension(filter)); });
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-            return {};
-        }
-        selectedFilter = dialog.selectedNameFilter();
-        return dialog.selectedFiles().constFirst();
+        const auto dialog = MakeImageSaveDialog(parent, folder);
+        const QString path = RunDialog(*dialog);
+        selectedFilter = dialog->selectedNameFilter();
+        return path;
+    }
+
+    QString AskAddress(QWidget* parent) override {
+        return QInputDialog::getText(parent, QStringLiteral("Go to Address"),
+                                     QStringLiteral("Address (hexadecimal):"));
     }
 
     void ShowMessage(QWidget* parent, const QString& text) override {
@@ -71,6 +61,25 @@ CMemoryView::CMemoryView(AppState& appState, MemoryKind kind, QWidget* parent)
     : QWidget(parent), app(appState), isFlashView(kind == MemoryKind::Flash),
       prompts(&dialogPrompts), grid(this) {
     setFocusProxy(&grid);
+    connect(&grid, &CHexGrid::Edited, this, [this] { SetModified(true); });
+    connect(&grid, &CHexGrid::GoToRequested, this, &CMemoryView::OnGoToAddress);
+    connect(&grid, &CHexGrid::CurrentByteChanged, this,
+            [this] { emit CurrentByteChanged(CurrentByteText()); });
+}
+
+void CMemoryView::SetModified(bool newModified) {
+    if (modified != newModified) {
+        modified = newModified;
+        emit ModifiedChanged(modified);
+    }
+}
+
+QSize CMemoryView::sizeHint() const {
+    return {grid.WidthFor(16) + 2 * Margin, grid.HeightFor(16) + 2 * Margin};
+}
+
+QString CMemoryView::CurrentByteText() const {
+    return QString::fromStdString(grid.Model().DescribeCurrentByte());
 }
 
 void CMemoryView::SetPrompts(Prompts* newPrompts) {
@@ -83,6 +92,8 @@ void CMemoryView::SetImage(std::uint8_t* image, std::uint32_t length) {
     grid.SetData(image, static_cast<std::uint32_t>(std::min<std::size_t>(length, imageSize)));
     // The core's loaders fill as many bytes as the view shows.
     (isFlashView ? app.flashShownLength : app.eepromShownLength) = grid.Model().Length();
+    SetModified(false);
+    emit CurrentByteChanged(CurrentByteText());
 }
 
 void CMemoryView::Redraw() {
@@ -92,7 +103,8 @@ void CMemoryView::Redraw() {
 void CMemoryView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const QRect inner = rect().adjusted(Margin, Margin, -Margin, -Margin);
-    grid.SetBytesPerRow(inner.width() >= WideRowWidth ? 16 : 8);
+    // 16 bytes a row once they fit whole in the user's font, else 8.
+    grid.SetBytesPerRow(inner.width() >= grid.WidthFor(16) ? 16 : 8);
     grid.setGeometry(inner);
     grid.Redraw();
 }
@@ -113,7 +125,8 @@ QString CMemoryView::CurrentFolder() {
 bool CMemoryView::LoadFile(const QString& path) {
     std::vector<std::uint8_t>& image = isFlashView ? app.flashImage : app.eepromImage;
     HexFileError error;
-    if (!LoadImageFile(FileSystemPath(path), image, grid.Model().Length(), error)) {
+    LoadedRange range;
+    if (!LoadImageFileWithRange(FileSystemPath(path), image, grid.Model().Length(), error, range)) {
         QString where = QDir::toNativeSeparators(path);
         if (error.line > 0) {
             where += QStringLiteral(", line %1").arg(error.line);
@@ -121,6 +134,19 @@ bool CMemoryView::LoadFile(const QString& path) {
         prompts->ShowMessage(this, QStringLiteral("Urrrk, can't load that file\n%1: %2")
                                        .arg(where, QString::fromStdString(error.reason)));
         return false;
+    }
+    SetModified(false);
+    const int digits = grid.Model().AddressDigits();
+    const auto hex = [digits](std::uint32_t address) {
+        return QStringLiteral("0x") +
+               QStringLiteral("%1").arg(address, digits, 16, QLatin1Char('0')).toUpper();
+    };
+    emit StatusMessage(QStringLiteral("Loaded %1: %2 bytes, %3 to %4")
+                           .arg(QFileInfo(path).fileName())
+                           .arg(range.bytes)
+                           .arg(hex(range.lowest), hex(range.highest)));
+    if (range.bytes > 0) {
+        grid.GoTo(range.lowest);
     }
     grid.RedrawNow();
     return true;
@@ -136,7 +162,25 @@ bool CMemoryView::SaveToFile(const QString& path) {
                       .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
         return false;
     }
+    SetModified(false);
     return true;
+}
+
+void CMemoryView::OnGoToAddress() {
+    if (!grid.Model().IsBound()) {
+        return;
+    }
+    const QString typed = prompts->AskAddress(this);
+    if (typed.isEmpty()) {
+        return;
+    }
+    const std::optional<std::uint32_t> address = ParseHexAddress(typed.toStdString());
+    if (!address || !grid.GoTo(*address)) {
+        prompts->ShowMessage(this, QStringLiteral("There is no address %1 here: the image shows "
+                                                  "0 to %2 (hexadecimal).")
+                                       .arg(typed.trimmed())
+                                       .arg(grid.Model().Length() - 1, 0, 16));
+    }
 }
 
 void CMemoryView::OnLoadFile() {
@@ -149,16 +193,16 @@ void CMemoryView::OnLoadFile() {
     }
 }
 
-void CMemoryView::OnSaveFile() {
+bool CMemoryView::OnSaveFile() {
     QString selectedFilter;
     QString path = prompts->AskSavePath(this, CurrentFolder(), selectedFilter);
     if (path.isEmpty()) {
-        return;
+        return false;
     }
     if (QFileInfo(path).suffix().isEmpty()) {
         path += QLatin1Char('.') + FilterExtension(selectedFilter);
     }
-    SaveToFile(path);
+    return SaveToFile(path);
 }
 
 } // namespace zelk

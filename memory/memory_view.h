@@ -16,8 +16,8 @@ class CMemoryView : public QWidget {
     Q_OBJECT
 
 public:
-    // What the view asks of the user. The default answers with file dialogs and message
-    // boxes captioned "zelk"; tests answer without a screen.
+    // What the view asks of the user. The default answers with the desktop's file dialogs
+    // and message boxes captioned "zelk"; tests answer without a screen.
     class Prompts {
     public:
         virtual ~Prompts() = default;
@@ -25,23 +25,24 @@ public:
         virtual QString AskOpenPath(QWidget* parent, const QString& folder) = 0;
         virtual QString AskSavePath(QWidget* parent, const QString& folder,
                                     QString& selectedFilter) = 0;
+        // The address typed for Go to address; empty when cancelled.
+        virtual QString AskAddress(QWidget* parent) = 0;
         virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     };
 
-    // Inner width from which a row holds 16 bytes instead of 8.
-    static constexpr int WideRowWidth = 400;
     static constexpr int Margin = 4;
 
     CMemoryView(AppState& app, MemoryKind kind, QWidget* parent = nullptr);
 
     // Shows the first `length` bytes of `image`, which is the application's image of this
-    // view's kind, and records that length as the shown length of that image. Does not
-    // repaint: call Redraw.
+    // view's kind, and records that length as the shown length of that image. The image now
+    // holds no edits of the user. Does not repaint: call Redraw.
     void SetImage(std::uint8_t* image, std::uint32_t length);
     void Redraw();
 
-    // Fills the shown bytes with 0xFF and reads the file into the image. A file that fails
-    // leaves the image exactly as it was and tells the user why.
+    // Fills the shown bytes with 0xFF and reads the file into the image, then shows its first
+    // byte and says in the status bar what was loaded. A file that fails leaves the image
+    // exactly as it was and tells the user why.
     bool LoadFile(const QString& path);
     // Writes the shown bytes as HEX, S-records or binary, by the file's extension. A failed
     // write tells the user why and leaves an existing file untouched.
@@ -52,10 +53,24 @@ public:
 
     bool IsFlashView() const { return isFlashView; }
     CHexGrid& Grid() { return grid; }
+    // True after the user typed into the image, until it is saved, loaded or replaced.
+    bool IsModified() const { return modified; }
+    // The current byte for the status bar; empty when nothing is shown.
+    QString CurrentByteText() const;
+    // Room for 16 rows of 16 bytes in the user's font.
+    QSize sizeHint() const override;
 
 public slots:
     void OnLoadFile();
-    void OnSaveFile();
+    // True when the image was written to a file.
+    bool OnSaveFile();
+    void OnGoToAddress();
+
+signals:
+    void ModifiedChanged(bool modified);
+    void CurrentByteChanged(const QString& text);
+    // A message for the status bar, such as what Load File loaded.
+    void StatusMessage(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -63,11 +78,13 @@ protected:
 private:
     std::string& CurrentFile();
     QString CurrentFolder();
+    void SetModified(bool modified);
 
     AppState& app;
     const bool isFlashView;
     Prompts* prompts;
     CHexGrid grid;
+    bool modified = false;
 };
 
 } // namespace zelk

@@ -4,11 +4,36 @@
 #include "shell/project_form.h"
 
 #include <QCloseEvent>
+#include <QMdiArea>
 
 namespace zelk {
 
-CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent), form(new CProjectForm) {
+QRect CNormalChild::NormalGeometry() const {
+    return normal.isValid() ? normal : geometry();
+}
+
+void CNormalChild::Remember() {
+    if ((windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0) {
+        normal = geometry();
+    }
+}
+
+void CNormalChild::moveEvent(QMoveEvent* event) {
+    QMdiSubWindow::moveEvent(event);
+    Remember();
+}
+
+void CNormalChild::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    Remember();
+}
+
+CChildFrame::CChildFrame(QWidget* parent) : CNormalChild(parent), form(new CProjectForm) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A window of fixed size has nothing to gain from maximising, and a maximised MDI child
+    // would hand its buttons to the menu bar and lose its frame.
+    setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWidget(form);
 }
 
@@ -33,13 +58,33 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     QMetaObject::invokeMethod(this, &CChildFrame::CloseProjectRequested, Qt::QueuedConnection);
 }
 
+void CChildFrame::changeEvent(QEvent* event) {
+    QMdiSubWindow::changeEvent(event);
+    // A double click on the title or a window manager's key can still ask for it.
+    if (event->type() == QEvent::WindowStateChange && isMaximized()) {
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
+            Qt::QueuedConnection);
+    }
+}
+
 CMyChildFrame::CMyChildFrame(AppState& app, MemoryKind memory, const QString& frameName,
                              QWidget* parent)
-    : QMdiSubWindow(parent), view(new CMemoryView(app, memory)), kind(memory), name(frameName) {
+    : CNormalChild(parent), view(new CMemoryView(app, memory)), kind(memory), name(frameName),
+      baseTitle(frameName) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(view);
-    setWindowTitle(name);
-    resize(560, 300);
+    UpdateTitle();
+    connect(view, &CMemoryView::ModifiedChanged, this, &CMyChildFrame::UpdateTitle);
+}
+
+void CMyChildFrame::SetBaseTitle(const QString& title) {
+    baseTitle = title;
+    UpdateTitle();
+}
+
+void CMyChildFrame::UpdateTitle() {
+    setWindowTitle(view->IsModified() ? baseTitle + QStringLiteral(" *") : baseTitle);
 }
 
 void CMyChildFrame::Destroy() {
@@ -54,6 +99,20 @@ void CMyChildFrame::closeEvent(QCloseEvent* event) {
     }
     event->ignore();
     hide();
+    // A hidden window that stayed active would take Load File into a window nobody sees.
+    QMdiArea* area = mdiArea();
+    if (area == nullptr || area->activeSubWindow() != this) {
+        return;
+    }
+    QMdiSubWindow* next = nullptr;
+    const QList<QMdiSubWindow*> history = area->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto window = history.crbegin(); window != history.crend(); ++window) {
+        if (*window != this && (*window)->isVisible()) {
+            next = *window;
+            break;
+        }
+    }
+    area->setActiveSubWindow(next);
 }
 
 } // namespace zelk

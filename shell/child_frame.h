@@ -12,8 +12,26 @@ struct AppState;
 class CMemoryView;
 class CProjectForm;
 
-// The project window. It cannot be resized; its close box closes the whole project.
-class CChildFrame : public QMdiSubWindow {
+// A child window that remembers its place and size as a normal window, so that a minimised
+// or maximised window is saved as the window the user will get back.
+class CNormalChild : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    using QMdiSubWindow::QMdiSubWindow;
+    QRect NormalGeometry() const;
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Remember();
+    QRect normal;
+};
+
+// The project window. It cannot be resized or maximised; its close box closes the whole
+// project.
+class CChildFrame : public CNormalChild {
     Q_OBJECT
 public:
     explicit CChildFrame(QWidget* parent = nullptr);
@@ -31,29 +49,36 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     CProjectForm* form;
     bool destroying = false;
 };
 
-// A memory window. Its close box only hides it; Close project destroys it.
-class CMyChildFrame : public QMdiSubWindow {
+// A memory window. Its close box only hides it, and the next visible window becomes the
+// active one; Close project destroys it. Its title carries " *" while its image holds edits.
+class CMyChildFrame : public CNormalChild {
     Q_OBJECT
 public:
     CMyChildFrame(AppState& app, MemoryKind kind, const QString& name, QWidget* parent = nullptr);
 
     CMemoryView* View() const { return view; }
     MemoryKind Kind() const { return kind; }
+    // The title without the mark of an edited image.
+    void SetBaseTitle(const QString& title);
     void Destroy();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void UpdateTitle();
+
     CMemoryView* view;
     MemoryKind kind;
     QString name;
+    QString baseTitle;
     bool destroying = false;
 };
 

@@ -2,13 +2,19 @@
 
 #include "app/command_enabling.h"
 #include "app/command_ids.h"
+#include "app/private_profile.h"
 #include "app/programmer_app.h"
 #include "app/recent_projects.h"
 #include "app/settings_store.h"
+#include "app/working_folder.h"
 #include "engine/port_claim.h"
+#include "memory/memory_view.h"
+#include "shell/child_frame.h"
+#include "shell/lock_keys.h"
 #include "shell/mdi_client.h"
 
-#include <filesystem>
+#include <algorithm>
+#include <charconv>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -18,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -28,20 +35,24 @@ constexpr int Separator = 0;
 constexpr int RecentBlock = -1;
 
 constexpr const char* BarSection = "CtrlBars";
-// The bar layout is longer than one stored value may be: it is kept in numbered parts.
+// The bar layout is longer than one stored value may be: it is kept in numbered parts. A
+// layout of three bars takes a few hundred characters; more parts than this are no layout.
 constexpr int BarStatePartLength = 200;
+constexpr int MaxBarStateParts = 64;
 constexpr int BarStateVersion = 1;
 
 struct ToolButton {
     int id;
     const char* icon;
+    // The desktop theme's icon for the command, where it has a standard one.
+    const char* themeIcon = nullptr;
 };
 
 // Left to right; Separator draws a bar between groups.
 const ToolButton ToolButtons[] = {
-    {cmd::NewProject, "new_project"},
-    {cmd::OpenProject, "open_project"},
-    {cmd::SaveProject, "save_project"},
+    {cmd::NewProject, "new_project", "document-new"},
+    {cmd::OpenProject, "open_project", "document-open"},
+    {cmd::SaveProject, "save_project", "document-save"},
     {Separator, nullptr},
     {cmd::EraseChip, "erase_chip"},
     {cmd::BlankCheck, "blank_check"},
@@ -60,7 +71,7 @@ const ToolButton ToolButtons[] = {
     {Separator, nullptr},
     {cmd::SerialNumbering, "serial_numbering"},
     {Separator, nullptr},
-    {cmd::About, "about"},
+    {cmd::About, "about", "help-about"},
 };
 
 // Keys bound to commands this system does not have: consumed before the focused window,
@@ -87,14 +98,14 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// X11 reports Caps Lock and Num Lock as modifier bits of every key event.
-constexpr quint32 X11LockMask = 0x02;
-constexpr quint32 X11NumLockMask = 0x10;
+// The lock keys can change in any window: their lights are read this often.
+constexpr int LockKeyPollMs = 300;
 
 } // namespace
 
 CMainFrame::CMainFrame(CProgrammerApp& owner) : app(owner), mdiClient(new CMdiClient(this)) {
     setWindowTitle(QStringLiteral("zelk"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/zelk.svg")));
     setCentralWidget(mdiClient);
     CreateActions();
     CreateMenus();
@@ -103,7 +114,10 @@ CMainFrame::CMainFrame(CProgrammerApp& owner) : app(owner), mdiClient(new CMdiCl
     CreateDeviceBar();
     RestoreBarState();
 
-    connect(mdiClient, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
+    connect(mdiClient, &QMdiArea::subWindowActivated, this, [this] {
+        FollowMemoryViews();
+        UpdateCommandStates();
+    });
     qApp->installEventFilter(this);
     UpdateCommandStates();
 }
@@ -140,9 +154,6 @@ void CMainFrame::CreateActions() {
         connect(action, &QAction::triggered, this, [this, id] { app.OnCommand(id); });
         actions[id] = action;
     }
-    emptyRecentEntry = new QAction(QStringLiteral("mru_list"), this);
-    emptyRecentEntry->setEnabled(false);
-
     for (const QKeySequence& keys : ConsumedKeys) {
         auto* consumed = new QAction(this);
         consumed->setShortcut(keys);
@@ -157,10 +168,13 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> item
         if (id == Separator) {
             menu->addSeparator();
         } else if (id == RecentBlock) {
+            // The separator above the entries goes with them while the list is empty.
+            if (!menu->actions().isEmpty() && menu->actions().constLast()->isSeparator()) {
+                recentSeparators.append(menu->actions().constLast());
+            }
             for (int recent = cmd::RecentFirst; recent <= cmd::RecentLast; ++recent) {
                 menu->addAction(Action(recent));
             }
-            menu->addAction(emptyRecentEntry);
         } else {
             menu->addAction(Action(id));
         }
@@ -187,7 +201,8 @@ void CMainFrame::CreateMenus() {
              cmd::SaveProjectAs, Separator, cmd::Exit, Separator, RecentBlock},
             true);
     AddMenu(QStringLiteral("&File"), {cmd::LoadFile, cmd::SaveFile}, true);
-    AddMenu(QStringLiteral("&Program"),
+    // "P&rogram": Alt+P belongs to "&Project", and two menus on one key would take turns.
+    AddMenu(QStringLiteral("P&rogram"),
             {cmd::EraseChip, cmd::BlankCheck, Separator, cmd::ReadFlash, cmd::WriteFlash,
              cmd::VerifyFlash, Separator, cmd::ReadEeprom, cmd::WriteEeprom, cmd::VerifyEeprom,
              Separator, cmd::AutoProgram, cmd::LockBitsFuses, cmd::SerialNumbering},
@@ -219,14 +234,16 @@ void CMainFrame::ShowMenuSet(bool projectMenu) {
 void CMainFrame::CreateToolBar() {
     toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     toolBar->setObjectName(QStringLiteral("ToolBar"));
-    toolBar->setIconSize(QSize(16, 15));
     for (const ToolButton& button : ToolButtons) {
         if (button.id == Separator) {
             toolBar->addSeparator();
             continue;
         }
         QAction* action = Action(button.id);
-        action->setIcon(QIcon(QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(button.icon))));
+        const QIcon own(QStringLiteral(":/toolbar/%1.svg").arg(QLatin1String(button.icon)));
+        action->setIcon(button.themeIcon != nullptr
+                            ? QIcon::fromTheme(QLatin1String(button.themeIcon), own)
+                            : own);
         toolBar->addAction(action);
         // A command without a tooltip shows none, rather than its menu text.
         if (action->toolTip() == action->text().remove(QLatin1Char('&'))) {
@@ -243,14 +260,16 @@ void CMainFrame::CreateDeviceBar() {
     auto* button = new QPushButton(QStringLiteral("Detect Device"), deviceBar);
     button->setStatusTip(detect->statusTip());
     button->setToolTip(detect->toolTip());
-    button->setFixedWidth(86);
     connect(button, &QPushButton::clicked, detect, &QAction::trigger);
     connect(detect, &QAction::changed, button,
             [button, detect] { button->setEnabled(detect->isEnabled()); });
     deviceName = new QLabel(QStringLiteral("Unknown Device"), deviceBar);
     deviceName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     deviceName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    deviceName->setFixedWidth(105);
+    // Room for the longest device name in the user's font; a longer text widens the field.
+    deviceName->setMinimumWidth(
+        deviceName->fontMetrics().horizontalAdvance(QStringLiteral("Unknown Device")) +
+        deviceName->fontMetrics().averageCharWidth() * 2);
     deviceName->setObjectName(QStringLiteral("DeviceName"));
     deviceBar->addWidget(button);
     deviceBar->addSeparator();
@@ -263,17 +282,53 @@ void CMainFrame::CreateDeviceBar() {
 void CMainFrame::CreateStatusBar() {
     readyLabel = new QLabel(QStringLiteral("Ready"));
     statusBar()->addWidget(readyLabel, 1);
+    byteLabel = new QLabel;
+    byteLabel->setObjectName(QStringLiteral("CurrentByte"));
+    statusBar()->addPermanentWidget(byteLabel);
     for (QLabel** indicator : {&capsIndicator, &numIndicator, &scrollIndicator}) {
         *indicator = new QLabel;
         (*indicator)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         (*indicator)->setEnabled(false);
+        statusBar()->addPermanentWidget(*indicator);
     }
     capsIndicator->setText(QStringLiteral("CAP"));
     numIndicator->setText(QStringLiteral("NUM"));
     scrollIndicator->setText(QStringLiteral("SCRL"));
-    statusBar()->addPermanentWidget(capsIndicator);
-    statusBar()->addPermanentWidget(numIndicator);
-    statusBar()->addPermanentWidget(scrollIndicator);
+    // Where the lights cannot be read, no indicator pretends to know them.
+    const bool readable = ReadLockKeys().has_value();
+    for (QLabel* indicator : {capsIndicator, numIndicator, scrollIndicator}) {
+        indicator->setVisible(readable);
+    }
+    if (readable) {
+        UpdateLockIndicators();
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
+        poll->start(LockKeyPollMs);
+    }
+}
+
+void CMainFrame::FollowMemoryViews() {
+    const auto* active = qobject_cast<CMyChildFrame*>(mdiClient->activeSubWindow());
+    for (QMdiSubWindow* child : mdiClient->subWindowList()) {
+        if (const auto* memory = qobject_cast<CMyChildFrame*>(child); memory != nullptr) {
+            connect(memory->View(), &CMemoryView::StatusMessage, this,
+                    &CMainFrame::ShowStatusMessage, Qt::UniqueConnection);
+            connect(memory->View(), &CMemoryView::CurrentByteChanged, this,
+                    &CMainFrame::ShowCurrentByte, Qt::UniqueConnection);
+        }
+    }
+    byteLabel->setText(active != nullptr ? active->View()->CurrentByteText() : QString());
+}
+
+void CMainFrame::ShowStatusMessage(const QString& text) {
+    statusBar()->showMessage(text);
+}
+
+void CMainFrame::ShowCurrentByte(const QString& text) {
+    const auto* active = qobject_cast<CMyChildFrame*>(mdiClient->activeSubWindow());
+    if (active != nullptr && sender() == active->View()) {
+        byteLabel->setText(text);
+    }
 }
 
 void CMainFrame::AddPermanentNote(const QString& text) {
@@ -293,11 +348,21 @@ QString CMainFrame::DeviceText() const {
 }
 
 void CMainFrame::RestoreBarState() {
-    const int parts = ReadSettingInt(BarSection, "Parts", 0);
+    // The store is read once for all parts, not once per part.
+    std::string error;
+    const std::optional<ProfileFile> store = ProfileFile::Load(SettingsFilePath(), error);
+    if (!store) {
+        return;
+    }
+    const std::optional<std::string> count = store->Get(BarSection, "Parts");
+    int parts = 0;
+    if (!count || !ParseBarParts(*count, parts)) {
+        return;
+    }
     QByteArray encoded;
     for (int part = 1; part <= parts; ++part) {
         encoded += QByteArray::fromStdString(
-            ReadSettingString(BarSection, "Part" + std::to_string(part), ""));
+            store->Get(BarSection, "Part" + std::to_string(part)).value_or(""));
     }
     if (!encoded.isEmpty()) {
         // A state that does not apply leaves the bars as docked above.
@@ -322,6 +387,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (PortClaimed()) {
         event->ignore();
         app.Dialogs().ShowMessage(PortBusyMessage);
+        return;
+    }
+    if (!app.MayDiscardProject()) {
+        event->ignore();
         return;
     }
     SaveBarState();
@@ -351,7 +420,7 @@ void CMainFrame::UpdateRecentEntries() {
     }
     recentShownOnce = true;
     shownRecent = entries;
-    const std::filesystem::path here = std::filesystem::current_path();
+    const std::filesystem::path here = WorkingFolder();
     for (int id = cmd::RecentFirst; id <= cmd::RecentLast; ++id) {
         const auto index = static_cast<std::size_t>(id - cmd::RecentFirst);
         QAction* action = Action(id);
@@ -362,7 +431,9 @@ void CMainFrame::UpdateRecentEntries() {
                 RecentProjectList::MenuText(static_cast<int>(index), entries[index], here)));
         }
     }
-    emptyRecentEntry->setVisible(entries.empty());
+    for (QAction* separator : recentSeparators) {
+        separator->setVisible(!entries.empty());
+    }
 }
 
 void CMainFrame::UpdateTitle() {
@@ -381,22 +452,33 @@ void CMainFrame::RebuildWindowList() {
     }
     windowListEntries.clear();
     int number = 0;
+    // Memory windows hidden by their close box are listed too: choosing one shows it again.
     for (QMdiSubWindow* child : mdiClient->subWindowList()) {
-        if (child->isHidden()) {
-            continue;
-        }
         if (number == 0) {
             windowListEntries.append(windowMenu->addSeparator());
         }
         ++number;
-        QAction* entry =
-            windowMenu->addAction(QStringLiteral("&%1 %2").arg(number).arg(child->windowTitle()));
+        QString title = child->windowTitle().replace(QLatin1Char('&'), QStringLiteral("&&"));
+        if (child->isHidden()) {
+            title += QStringLiteral(" (hidden)");
+        }
+        QAction* entry = windowMenu->addAction(QStringLiteral("&%1 %2").arg(number).arg(title));
         entry->setCheckable(true);
-        entry->setChecked(child == mdiClient->activeSubWindow());
-        connect(entry, &QAction::triggered, mdiClient,
-                [this, child] { mdiClient->setActiveSubWindow(child); });
+        entry->setChecked(child == mdiClient->activeSubWindow() && !child->isHidden());
+        connect(entry, &QAction::triggered, mdiClient, [this, child] {
+            child->show();
+            mdiClient->setActiveSubWindow(child);
+        });
         windowListEntries.append(entry);
     }
+}
+
+QString CMainFrame::CurrentByteText() const {
+    return byteLabel->text();
+}
+
+bool CMainFrame::LockIndicatorsShown() const {
+    return !capsIndicator->isHidden();
 }
 
 void CMainFrame::ArrangeIcons() {
@@ -409,12 +491,25 @@ void CMainFrame::ArrangeIcons() {
     }
 }
 
-void CMainFrame::UpdateLockIndicators(Qt::KeyboardModifiers, quint32 nativeModifiers) {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+void CMainFrame::UpdateLockIndicators() {
+    const std::optional<LockKeyState> keys = ReadLockKeys();
+    if (!keys) {
         return;
     }
-    capsIndicator->setEnabled((nativeModifiers & X11LockMask) != 0);
-    numIndicator->setEnabled((nativeModifiers & X11NumLockMask) != 0);
+    capsIndicator->setEnabled(keys->caps);
+    numIndicator->setEnabled(keys->num);
+    scrollIndicator->setEnabled(keys->scroll);
+}
+
+bool ParseBarParts(const std::string& text, int& parts) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 1 ||
+        value > MaxBarStateParts) {
+        return false;
+    }
+    parts = value;
+    return true;
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -423,8 +518,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget != nullptr && widget->window() == this) {
             const auto& key = static_cast<const QKeyEvent&>(*event);
-            if (type == QEvent::KeyPress) {
-                UpdateLockIndicators(key.modifiers(), key.nativeModifiers());
+            if (type == QEvent::KeyPress && capsIndicator->isVisible()) {
+                // The light changes once the server has handled the key.
+                QMetaObject::invokeMethod(this, &CMainFrame::UpdateLockIndicators,
+                                          Qt::QueuedConnection);
             }
             if (IsConsumedKey(key)) {
                 return true;

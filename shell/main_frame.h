@@ -16,6 +16,9 @@ namespace zelk {
 class CMdiClient;
 class CProgrammerApp;
 
+// The stored count of bar layout parts: a number from 1 to a bound no real layout reaches.
+bool ParseBarParts(const std::string& text, int& parts);
+
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -25,8 +28,6 @@ public:
     CMdiClient* MdiClient() const { return mdiClient; }
     // The action of a command id, or null.
     QAction* Action(int id) const;
-    // The disabled entry shown while the recent-project list is empty.
-    QAction* EmptyRecentEntry() const { return emptyRecentEntry; }
     QToolBar* ToolBar() const { return toolBar; }
     QToolBar* DeviceBar() const { return deviceBar; }
     QMenuBar* Menus() const { return menuBar(); }
@@ -42,6 +43,12 @@ public:
     void UpdateCommandStates();
     // Lines the minimized child windows up along the bottom edge.
     void ArrangeIcons();
+    // The current byte of the active memory window, as the status bar shows it.
+    QString CurrentByteText() const;
+    // Rebuilds the Window menu's list of child windows (done as the menu opens).
+    void RebuildWindowList();
+    QMenu* WindowMenu() const { return windowMenu; }
+    bool LockIndicatorsShown() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,18 +65,22 @@ private:
     void ShowMenuSet(bool projectMenu);
     void UpdateRecentEntries();
     void UpdateTitle();
-    void UpdateLockIndicators(Qt::KeyboardModifiers modifiers, quint32 nativeModifiers);
-    void RebuildWindowList();
+    void UpdateLockIndicators();
+    // Listens to the memory windows' status messages and current byte.
+    void FollowMemoryViews();
+    void ShowStatusMessage(const QString& text);
+    void ShowCurrentByte(const QString& text);
     QMenu* AddMenu(const QString& title, std::initializer_list<int> items, bool projectSet);
 
     CProgrammerApp& app;
     CMdiClient* mdiClient;
     std::map<int, QAction*> actions;
-    QAction* emptyRecentEntry = nullptr;
+    QList<QAction*> recentSeparators;
     QToolBar* toolBar = nullptr;
     QToolBar* deviceBar = nullptr;
     QLabel* deviceName = nullptr;
     QLabel* readyLabel = nullptr;
+    QLabel* byteLabel = nullptr;
     QLabel* capsIndicator = nullptr;
     QLabel* numIndicator = nullptr;
     QLabel* scrollIndicator = nullptr;

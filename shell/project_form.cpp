@@ -3,30 +3,35 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace zelk {
-namespace {
-
-// The form is laid out in dialog units of an 8-point dialog font: 4 units are 6 pixels
-// across, 8 units are 13 pixels down.
-QRect Units(int x, int y, int width, int height) {
-    return {x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8};
-}
-
-} // namespace
 
 CProjectForm::CProjectForm(QWidget* parent)
     : QWidget(parent), titleEdit(new QLineEdit(this)), commentEdit(new QPlainTextEdit(this)) {
     auto* titleLabel = new QLabel(QStringLiteral("Project Title"), this);
     auto* commentLabel = new QLabel(QStringLiteral("Comments"), this);
-    titleLabel->setGeometry(Units(7, 7, 60, 8));
-    titleEdit->setGeometry(Units(7, 16, 166, 12));
-    commentLabel->setGeometry(Units(7, 36, 60, 8));
-    commentEdit->setGeometry(Units(7, 47, 166, 57));
     commentEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     // Enter starts a new line in the comment; Tab moves on to the next field.
     commentEdit->setTabChangesFocus(true);
-    setFixedSize(Units(0, 0, 180, 116).size());
+
+    // Sized in characters of the user's font, so that every text fits at any font size and
+    // screen scale: about 40 characters across, 5 lines of comment.
+    const QFontMetrics metrics(commentEdit->font());
+    const int width = metrics.averageCharWidth() * 40;
+    titleEdit->setMinimumWidth(width);
+    commentEdit->setMinimumSize(
+        width, metrics.lineSpacing() * 5 +
+                   2 * static_cast<int>(commentEdit->document()->documentMargin()) +
+                   2 * commentEdit->frameWidth());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(titleLabel);
+    layout->addWidget(titleEdit);
+    layout->addSpacing(metrics.height() / 2);
+    layout->addWidget(commentLabel);
+    layout->addWidget(commentEdit, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     setFocusProxy(titleEdit);
 }
 
@@ -45,9 +50,19 @@ void CProjectForm::TransferFromControls() {
     title = titleEdit->text();
 }
 
+bool CProjectForm::IsEdited() const {
+    return titleEdit->text() != savedTitle || commentEdit->toPlainText() != savedComment;
+}
+
+void CProjectForm::MarkSaved() {
+    savedTitle = titleEdit->text();
+    savedComment = commentEdit->toPlainText();
+}
+
 void CProjectForm::TransferToControls() {
     titleEdit->setText(title);
     commentEdit->setPlainText(comment);
+    MarkSaved();
 }
 
 } // namespace zelk

@@ -21,6 +21,10 @@ public:
     void TransferFromControls();
     QString GetTitle() const { return title; }
     QString GetComment() const { return comment; }
+    // True when either edit differs from what was last shown or saved.
+    bool IsEdited() const;
+    // The edits as they stand are saved.
+    void MarkSaved();
 
     QLineEdit* TitleEdit() const { return titleEdit; }
     QPlainTextEdit* CommentEdit() const { return commentEdit; }
@@ -30,6 +34,8 @@ private:
 
     QString comment;
     QString title;
+    QString savedTitle;
+    QString savedComment;
     QLineEdit* titleEdit;
     QPlainTextEdit* commentEdit;
 };

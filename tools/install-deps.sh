@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends \
     build-essential cmake ninja-build clang libclang-rt-14-dev clang-format \
-    qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth \
+    qt6-base-dev qt6-svg-dev libgl-dev libx11-dev fonts-dejavu-core xvfb xauth \
     xdotool x11-apps imagemagick \
     libgtest-dev libgmock-dev libcli11-dev \
-    srecord binutils-avr
+    srecord binutils-avr dpkg-dev

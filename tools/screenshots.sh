@@ -1,44 +1,85 @@
 #!/bin/sh
-# Takes screenshots of zelk on a simulated ATmega328P under a virtual X display: after start,
-# after New Project, and after Detect Device. They land in ./screenshots/.
-# Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see tools/install-deps.sh).
+# Takes screenshots of zelk on a simulated ATmega328P under a virtual X display of 1280x900:
+# after start, after New Project, after Detect Device and with a HEX file loaded into the
+# flash window; then the same at twice the scale (QT_SCALE_FACTOR=2) with a 12-point font.
+# They land in ./screenshots/. Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see
+# tools/install-deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
 if [ -z "${ZELK_SCREENSHOT_DISPLAY:-}" ]; then
     cmake -S . -B build -G Ninja >/dev/null
     cmake --build build --target zelk
     export ZELK_SCREENSHOT_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
 fi
 
 mkdir -p screenshots
-# A settings store and simulator state of their own, so the pictures show a first start.
 scratch=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$scratch"' EXIT
-export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$scratch"' EXIT
 CONVERT=convert
 [ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
 
+# A small program image: text and a counting pattern from 0x0100 on.
+cat >"$scratch/demo.hex" <<'HEX'
+:10010000C0E0D0E00E9400010C940001FFCFF89401
+:100110007A656C6B2064656D6F206669726D7761BE
+:1001200072652076312E30000001020304050607B7
+:1001300008090A0B0C0D0E0F1011121314151617C7
+:00000001FF
+HEX
+
 shoot() {
     sleep 1
-    xwd -root -silent | "$CONVERT" xwd:- -crop 640x480+0+0 "screenshots/$1.png"
+    xwd -root -silent | "$CONVERT" xwd:- -crop "$2" "screenshots/$1.png"
     echo "screenshots/$1.png"
 }
 
-start=$(date +%s%N)
-build/bin/zelk --simulate ATmega328P &
-pid=$!
-window=$(xdotool search --sync --onlyvisible --name '^zelk')
-echo "main window shown after $(( ($(date +%s%N) - start) / 1000000 )) ms"
-xdotool windowsize "$window" 640 480
-shoot 1-start
+# One run of zelk with a settings store and simulator state of its own (a first start).
+run() {
+    prefix=$1
+    crop=$2
+    rm -rf "$scratch/config" "$scratch/state"
+    XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state" \
+        build/bin/zelk --simulate ATmega328P ${ZELK_STYLE:+-stylesheet "$ZELK_STYLE"} &
+    pid=$!
+    window=$(xdotool search --sync --onlyvisible --name '^zelk')
+    xdotool windowmove "$window" 0 0
+    xdotool windowsize "$window" 1280 900
+    shoot "$prefix-1-start" "$crop"
 
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
-xdotool key ctrl+n
-shoot 2-new-project
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+    xdotool key ctrl+n
+    shoot "$prefix-2-new-project" "$crop"
 
-# Options > Detect Device by its mnemonics; the menu needs a moment to open.
-xdotool key alt+o
-sleep 0.5
-xdotool key d
-shoot 3-detect-device
+    # Options > Detect Device by its mnemonics; the menu needs a moment to open.
+    xdotool key alt+o
+    sleep 0.5
+    xdotool key d
+    shoot "$prefix-3-detect-device" "$crop"
+
+    # Window > the flash window, then File > Load File with the demo file, then Ctrl+G.
+    xdotool key alt+w
+    sleep 0.5
+    xdotool key 2
+    sleep 0.3
+    xdotool key alt+f
+    sleep 0.5
+    xdotool key l
+    sleep 1
+    xdotool type --delay 20 "$scratch/demo.hex"
+    xdotool key Return
+    sleep 0.5
+    xdotool key Right Right Caps_Lock
+    shoot "$prefix-4-hex-editor" "$crop"
+    xdotool key Caps_Lock
+
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=""
+}
+
+run 1x 1280x900+0+0
+# Twice the scale, and widgets in a 12-point font as a user may have chosen.
+echo '* { font-size: 12pt; }' >"$scratch/font.qss"
+QT_SCALE_FACTOR=2 ZELK_STYLE="$scratch/font.qss" run 2x 1280x900+0+0

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 #include <vector>
 
 namespace zelk {
@@ -52,11 +53,17 @@ TEST(HexGridModel, TypingChangesTheCurrentByte) {
         M modeAfter;
     };
     const Case cases[] = {
-        {M::ModeHigh, U"A", 0x00, 0x00, 4, M::ModeHigh}, // uppercase is not a digit
+        {M::ModeHigh, U"A", 0x00, 0xA0, 4, M::ModeLow}, // upper case is a digit too
+        {M::ModeHigh, U"Fe", 0x00, 0xFE, 5, M::ModeHigh},
+        {M::ModeHigh, U"g", 0x00, 0x00, 4, M::ModeHigh},
         {M::ModeHigh, U"a5", 0x00, 0xA5, 5, M::ModeHigh},
         {M::ModeHigh, U"f", 0x12, 0xF2, 4, M::ModeLow},
         {M::ModeLow, U"9", 0x12, 0x19, 5, M::ModeHigh},
-        {M::ModeChar, U"\b", 0x00, 0x08, 5, M::ModeChar}, // control characters count
+        // Keys that arrive as control characters (Backspace, Delete, Escape) are no text.
+        {M::ModeChar, U"\b", 0x00, 0x00, 4, M::ModeChar},
+        {M::ModeChar, U"\x7f", 0x00, 0x00, 4, M::ModeChar},
+        {M::ModeChar, U"\x1b\r", 0x00, 0x00, 4, M::ModeChar},
+        {M::ModeChar, U"~", 0x00, 0x7E, 5, M::ModeChar},
         {M::ModeChar, U"\u00e9", 0x00, 0xE9, 5, M::ModeChar},
         {M::ModeChar, U"\u20ac", 0x00, 0x00, 4, M::ModeChar}, // does not fit in a byte
         {M::ModeNone, U"5", 0x00, 0x00, 0, M::ModeNone},
@@ -65,9 +72,12 @@ TEST(HexGridModel, TypingChangesTheCurrentByte) {
         Grid g(64);
         g.bytes[4] = c.before;
         g.Select(4, c.mode);
+        const std::uint64_t editsBefore = g.model.EditCount();
         for (char32_t ch : c.typed) {
             g.model.Type(ch);
         }
+        // An edit is counted exactly when a byte was stored.
+        EXPECT_EQ(g.model.EditCount() != editsBefore, c.after != c.before);
         EXPECT_EQ(g.bytes[4], c.after) << static_cast<int>(c.mode) << " " << c.typed.size();
         EXPECT_EQ(g.model.Position(), c.position);
         EXPECT_EQ(g.model.Mode(), c.modeAfter);
@@ -95,13 +105,27 @@ TEST(HexGridModel, KeysMoveTheCaretInsideTheImage) {
         {64, 5, M::ModeNone, K::Down, 0, M::ModeNone}, // editing is off
         {64, 5, M::ModeNone, K::Tab, 0, M::ModeHigh},
         {64, 5, M::ModeLow, K::Tab, 5, M::ModeChar},
+        {0x100, 40, M::ModeLow, K::Finish, 255, M::ModeLow}, // Ctrl+End
+        {0x100, 200, M::ModeChar, K::Start, 0, M::ModeChar}, // Ctrl+Home
+        {0x100, 200, M::ModeNone, K::Start, 0, M::ModeHigh},
+        // Page keys move the caret by a page in its column, at the ends to the first or
+        // last row.
+        {0x100, 37, M::ModeHigh, K::PageDown, 197, M::ModeHigh},
+        {0x100, 197, M::ModeHigh, K::PageDown, 245, M::ModeHigh},
+        {0x100, 5, M::ModeHigh, K::PageUp, 5, M::ModeHigh},
+        {0x104, 37, M::ModeChar, K::PageDown, 197, M::ModeChar},
     };
     for (const Case& c : cases) {
         Grid g(c.length);
+        g.model.GoTo(static_cast<std::uint32_t>(c.start)); // into view
         g.Select(c.start, c.mode);
         g.model.Key(c.key);
         EXPECT_EQ(g.model.Position(), c.position) << c.start << " key " << static_cast<int>(c.key);
         EXPECT_EQ(g.model.Mode(), c.modeAfter) << c.start << " key " << static_cast<int>(c.key);
+        // Whatever the key, the caret stays in sight while editing is on.
+        if (c.modeAfter != M::ModeNone) {
+            EXPECT_TRUE(g.model.CaretVisible()) << c.start << " key " << static_cast<int>(c.key);
+        }
     }
 }
 
@@ -168,6 +192,45 @@ TEST(HexGridModel, ScrollRequests) {
         const int expected = std::min(255, positionBefore + c.top - topBefore);
         EXPECT_EQ(g.model.Position(), expected) << static_cast<int>(c.request);
         EXPECT_EQ(g.model.ScrollBar().value, c.top / 16);
+    }
+}
+
+TEST(HexGridModel, HeaderAndCurrentByteDescription) {
+    Grid narrow(0x100, 10, 8);
+    std::string header;
+    narrow.model.FormatHeader(header);
+    EXPECT_EQ(header, "     00 01 02 03 04 05 06 07 01234567");
+    std::string row;
+    narrow.model.FormatRow(0, row);
+    EXPECT_EQ(header.size(), row.size()) << "the header lines up with the rows";
+
+    Grid wide(0x20000);
+    wide.model.FormatHeader(header);
+    EXPECT_EQ(header.substr(0, 12), "         00 ");
+    EXPECT_EQ(header.substr(header.size() - 16), "0123456789ABCDEF");
+
+    struct Case {
+        std::uint8_t byte;
+        const char* text;
+    };
+    for (const Case c : {Case{0x41, "0x0012: 0x41 = 65 = 'A'"},
+                         Case{0x0A, "0x0012: 0x0A = 10"},
+                         Case{0xFF, "0x0012: 0xFF = 255"}}) {
+        Grid g(0x100);
+        g.bytes[0x12] = c.byte;
+        g.model.GoTo(0x12);
+        EXPECT_EQ(g.model.DescribeCurrentByte(), c.text);
+    }
+}
+
+TEST(HexGridModel, ParsesTypedAddresses) {
+    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
+        {"1a0", 0x1A0},           {"0x7FFF", 0x7FFF},          {" 0X10 ", 0x10},
+        {"FFFFFFFF", 0xFFFFFFFF}, {"", std::nullopt},          {"0x", std::nullopt},
+        {"12g", std::nullopt},    {"100000000", std::nullopt}, {"-1", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ParseHexAddress(text), expected) << text;
     }
 }
 

@@ -41,8 +41,34 @@ TEST(ProjectFile, AFreshFileHoldsTheSevenValuesInOrderAndReadsBack) {
                                    "EEPromFile=\r\n"
                                    "FlashWindow=-4,10,496,310\r\n"
                                    "EEPromWindow=\r\n"
-                                   "ProjectWindow=0,0,200,120\r\n");
+                                   "ProjectWindow=0,0,200,120\r\n"
+                                   "CommentFormat=escaped\r\n");
     EXPECT_EQ(Fields(LoadProjectFile(path)), Fields(SampleProject()));
+}
+
+// A comment keeps its line breaks and backslashes through a save; a file without the escape
+// mark, as older versions wrote it, reads as it stands.
+TEST(ProjectFile, CommentsKeepLineBreaksAndOldFilesReadAsBefore) {
+    ScratchFolder folder;
+    const auto path = folder / "c.prj";
+    for (const std::string comment : {"rev B\nfuses: E2 D9\n\nend", "C:\\new\\x",
+                                      "\\n is no line break", "trail\\", "crlf\r\nline", "\n"}) {
+        ProjectFileData data = SampleProject();
+        data.comment = comment;
+        std::string error;
+        ASSERT_TRUE(SaveProjectFile(path, data, error)) << error;
+        EXPECT_EQ(LoadProjectFile(path).comment, comment);
+    }
+
+    struct OldFile {
+        const char* comment;
+        const char* expected;
+    };
+    for (const OldFile old : {OldFile{"C:\\new\\board", "C:\\new\\board"},
+                              OldFile{"two\\\\slashes", "two\\\\slashes"}}) {
+        WriteWholeFile(path, std::string("[zelk Project]\r\nComment=") + old.comment + "\r\n");
+        EXPECT_EQ(LoadProjectFile(path).comment, old.expected);
+    }
 }
 
 TEST(ProjectFile, MissingFilesSectionsAndValuesGiveTheDefaults) {

@@ -7,7 +7,7 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-TEST(RecentProjects, KeepsFourMostRecentFirstIgnoringCase) {
+TEST(RecentProjects, KeepsFourMostRecentFirst) {
     struct Case {
         const char* what;
         std::vector<std::string> added;
@@ -19,8 +19,11 @@ TEST(RecentProjects, KeepsFourMostRecentFirstIgnoringCase) {
          {"/p/1.prj", "/p/2.prj", "/p/3.prj", "/p/4.prj", "/p/5.prj"},
          {"/p/5.prj", "/p/4.prj", "/p/3.prj", "/p/2.prj"}},
         {"a known path moves to the top",
-         {"/p/1.prj", "/p/2.prj", "/p/3.prj", "/P/1.PRJ"},
-         {"/P/1.PRJ", "/p/3.prj", "/p/2.prj"}},
+         {"/p/1.prj", "/p/2.prj", "/p/3.prj", "/p/1.prj"},
+         {"/p/1.prj", "/p/3.prj", "/p/2.prj"}},
+        {"names that differ in case are two files",
+         {"/home/a/board.prj", "/home/a/Board.prj"},
+         {"/home/a/Board.prj", "/home/a/board.prj"}},
         {"dots are resolved before comparing", {"/p/q/../a.prj", "/p/./a.prj"}, {"/p/a.prj"}},
         {"an empty name is ignored", {"/p/a.prj", ""}, {"/p/a.prj"}},
     };
@@ -47,6 +50,7 @@ TEST(RecentProjects, MenuTextNumbersTheEntryAndShortensForeignPaths) {
          "&4 /home/.../board-7/main.prj"},
         {0, "/srv/R&D/a.prj", "/", "&1 /srv/R&&D/a.prj"},
         {0, "/srv/R&D/a.prj", "/srv/R&D", "&1 a.prj"},
+        {0, "/srv/Boards/a.prj", "/srv/boards", "&1 /srv/Boards/a.prj"},
         {1, "/home/ann/Pläne/Überlänge/Schaltung-ä.prj", "/", "&2 /home/.../Schaltung-ä.prj"},
         {2, "/home/" + std::string(40, 'f') + ".prj", "/", "&3 fffffffffffffffffffffffffff..."},
     };

@@ -19,8 +19,19 @@ namespace zelk::test {
 class FakeDialogs : public UserDialogs {
 public:
     std::optional<std::filesystem::path> AskOpenProject() override { return Next(openAnswers); }
-    std::optional<std::filesystem::path> AskSaveProject(const std::string&) override {
+    std::optional<std::filesystem::path>
+    AskSaveProject(const std::filesystem::path& initialPath) override {
+        saveOffered.push_back(initialPath);
         return Next(saveAnswers);
+    }
+    SaveChoice AskSaveChanges(const std::string& question) override {
+        questions.push_back(question);
+        if (choices.empty()) {
+            return SaveChoice::Cancel;
+        }
+        const SaveChoice choice = choices.front();
+        choices.pop_front();
+        return choice;
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
 
@@ -28,6 +39,11 @@ public:
     std::deque<std::optional<std::filesystem::path>> openAnswers;
     std::deque<std::optional<std::filesystem::path>> saveAnswers;
     std::vector<std::string> messages;
+    // The initial paths the save dialog offered.
+    std::vector<std::filesystem::path> saveOffered;
+    // Answers to "save the changes?"; none left answers Cancel.
+    std::deque<SaveChoice> choices;
+    std::vector<std::string> questions;
 
 private:
     static std::optional<std::filesystem::path>

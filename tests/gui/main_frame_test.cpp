@@ -1,8 +1,13 @@
 #include "app/command_ids.h"
 #include "gui_test_support.h"
+#include "shell/lock_keys.h"
+#include "shell/window_placement.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 
@@ -34,8 +39,8 @@ using MainFrameTest = AppTest;
 TEST_F(MainFrameTest, MenusSwitchBetweenStartAndProjectState) {
     Start();
     const QStringList startMenus{"&Project", "&Options", "&Help"};
-    const QStringList startProjectItems{"&New Project", "&Open Project", "", "E&xit", "",
-                                        "mru_list"};
+    // No recent projects: no entry for them, and no separator above nothing.
+    const QStringList startProjectItems{"&New Project", "&Open Project", "", "E&xit"};
     EXPECT_EQ(VisibleItems(frame->Menus()), startMenus);
     EXPECT_EQ(VisibleItems(VisibleMenu(frame->Menus(), "&Project")), startProjectItems);
     EXPECT_EQ(frame->DeviceText(), "Unknown Device");
@@ -44,10 +49,10 @@ TEST_F(MainFrameTest, MenusSwitchBetweenStartAndProjectState) {
     ProcessEvents();
     EXPECT_TRUE(frame->ShowsProjectMenu());
     EXPECT_EQ(VisibleItems(frame->Menus()),
-              QStringList({"&Project", "&File", "&Program", "&Options", "&Window", "&Help"}));
+              QStringList({"&Project", "&File", "P&rogram", "&Options", "&Window", "&Help"}));
     EXPECT_EQ(VisibleItems(VisibleMenu(frame->Menus(), "&Project")),
               QStringList({"&New Project", "&Open Project", "&Close project", "&Save project",
-                           "Save &As...", "", "E&xit", "", "mru_list"}));
+                           "Save &As...", "", "E&xit"}));
     EXPECT_EQ(frame->windowTitle(), "zelk - Untitled");
 
     frame->Action(cmd::CloseProject)->trigger();
@@ -58,7 +63,8 @@ TEST_F(MainFrameTest, MenusSwitchBetweenStartAndProjectState) {
     EXPECT_EQ(frame->windowTitle(), "zelk");
 }
 
-// Alt and a menu's mnemonic open it in either menu state; both states have an "&Options".
+// Alt and a menu's mnemonic open it in either menu state, the same menu at every press; both
+// states have an "&Options".
 TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
     for (const bool projectOpen : {false, true}) {
         Start();
@@ -68,12 +74,21 @@ TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
             frame->Action(cmd::NewProject)->trigger();
             ProcessEvents();
         }
-        for (const auto& [key, title] :
-             {std::pair{Qt::Key_P, "&Project"}, std::pair{Qt::Key_O, "&Options"}}) {
+        std::vector<std::pair<Qt::Key, const char*>> keys{
+            {Qt::Key_P, "&Project"}, {Qt::Key_P, "&Project"}, {Qt::Key_O, "&Options"}};
+        if (projectOpen) {
+            keys.emplace_back(Qt::Key_R, "P&rogram");
+        }
+        for (const auto& [key, title] : keys) {
             QMenu* menu = VisibleMenu(frame->Menus(), title);
             ASSERT_NE(menu, nullptr) << title;
             QTest::keyClick(frame, key, Qt::AltModifier);
             EXPECT_TRUE(menu->isVisible()) << title << " with a project open: " << projectOpen;
+            for (QAction* other : frame->Menus()->actions()) {
+                if (other->menu() != menu && other->menu() != nullptr) {
+                    EXPECT_FALSE(other->menu()->isVisible()) << title;
+                }
+            }
             menu->close();
         }
         Quit();
@@ -90,6 +105,97 @@ TEST_F(MainFrameTest, BarLayoutSurvivesARestart) {
     EXPECT_EQ(frame->toolBarArea(frame->ToolBar()), Qt::LeftToolBarArea);
     EXPECT_TRUE(frame->DeviceBar()->isHidden());
     EXPECT_FALSE(frame->ToolBar()->isHidden());
+}
+
+// Stored numbers are bounded to what they can mean: a window on a screen that is gone comes
+// back on one that is there, an absurd size is cut to the screen, and an absurd count of
+// bar layout parts is no layout (reading two billion parts would hang the start).
+TEST_F(MainFrameTest, StoredPlacesAndCountsAreBounded) {
+    struct Case {
+        const char* position;
+        const char* parts;
+    };
+    for (const Case c :
+         {Case{"5000,5000,5600,5400", "2000000000"}, Case{"0,0,2147483647,2147483647", "-1"},
+          Case{"-2147483648,-2147483648,2147483647,2147483647", "x"}}) {
+        ASSERT_TRUE(WriteSettingString("MainWindow", "Position", c.position));
+        ASSERT_TRUE(WriteSettingString("CtrlBars", "Parts", c.parts));
+        Start();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(QRect(frame->pos(), frame->size()))) << c.position;
+        EXPECT_FALSE(frame->ToolBar()->isHidden()) << c.parts;
+        Quit();
+    }
+}
+
+// Texts fit at a large font: nothing is cut to a fixed pixel width.
+TEST_F(MainFrameTest, TextsFitAtALargeFont) {
+    const QFont previous = QApplication::font();
+    QFont large = previous;
+    large.setPointSize(24);
+    QApplication::setFont(large);
+    Start();
+    frame->resize(1600, 900);
+    frame->Action(cmd::NewProject)->trigger();
+    ProcessEvents();
+    QList<QWidget*> texts;
+    for (QWidget* widget : frame->findChildren<QPushButton*>()) {
+        texts << widget;
+    }
+    for (QWidget* widget : frame->findChildren<QLabel*>()) {
+        if (widget->isVisible() && !qobject_cast<QLabel*>(widget)->text().isEmpty()) {
+            texts << widget;
+        }
+    }
+    for (QWidget* widget : texts) {
+        if (!widget->isVisible()) {
+            continue;
+        }
+        QString text = widget->property("text").toString();
+        text.remove(QLatin1Char('&'));
+        EXPECT_GE(widget->width(), widget->fontMetrics().horizontalAdvance(text))
+            << text.toStdString();
+    }
+    QApplication::setFont(previous);
+}
+
+// Offscreen nothing can tell the lock keys' state, so no indicator claims to.
+TEST_F(MainFrameTest, LockIndicatorsShowOnlyWhatThePlatformTells) {
+    Start();
+    EXPECT_EQ(frame->LockIndicatorsShown(), ReadLockKeys().has_value());
+    EXPECT_FALSE(frame->LockIndicatorsShown()) << "the tests run offscreen";
+}
+
+TEST(BarParts, OnlyACountALayoutCanHaveIsTaken) {
+    const std::pair<const char*, int> cases[] = {{"1", 1},  {"3", 3},          {"64", 64},
+                                                 {"65", 0}, {"2000000000", 0}, {"0", 0},
+                                                 {"-1", 0}, {"", 0},           {"3x", 0}};
+    for (const auto& [text, expected] : cases) {
+        int parts = 0;
+        EXPECT_EQ(ParseBarParts(text, parts), expected != 0) << text;
+        EXPECT_EQ(parts, expected) << text;
+    }
+}
+
+TEST(WindowPlacement, FitsStoredRectanglesIntoTheAreas) {
+    const QList<QRect> screens{QRect(0, 0, 1280, 900), QRect(1280, 0, 1920, 1080)};
+    struct Case {
+        std::int64_t left, top, right, bottom;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {100, 100, 600, 500, QRect(100, 100, 500, 400)},            // fits: unchanged
+        {1500, 50, 2000, 450, QRect(1500, 50, 500, 400)},           // on the second screen
+        {5000, 5000, 5600, 5400, QRect(680, 500, 600, 400)},        // on no screen: the first
+        {1200, 100, 1400, 300, QRect(1280, 100, 200, 200)},         // mostly on the second
+        {0, 0, 2147483647, 2147483647, QRect(1280, 0, 1920, 1080)}, // cut to a screen
+        {-2147483648LL, 0, 2147483647, 10, QRect(0, 0, 1280, 100)},
+        {10, 10, 20, 20, QRect(10, 10, 160, 100)}, // never smaller than usable
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FitInAreas(c.left, c.top, c.right, c.bottom, screens), c.expected)
+            << c.left << "," << c.top << "," << c.right << "," << c.bottom;
+    }
 }
 
 } // namespace

@@ -1,11 +1,15 @@
 #include "app/app_state.h"
+#include "app/qt_user_dialogs.h"
+#include "memory/file_dialogs.h"
 #include "memory/memory_view.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <vector>
 
 namespace zelk {
@@ -17,6 +21,7 @@ struct ScriptedPrompts : CMemoryView::Prompts {
     QString savePath;
     QString saveFilter;
     QString folderAsked;
+    QString address;
     QStringList messages;
 
     QString AskOpenPath(QWidget*, const QString& folder) override {
@@ -28,6 +33,7 @@ struct ScriptedPrompts : CMemoryView::Prompts {
         selectedFilter = saveFilter;
         return savePath;
     }
+    QString AskAddress(QWidget*) override { return address; }
     void ShowMessage(QWidget*, const QString& text) override { messages << text; }
 };
 
@@ -53,18 +59,20 @@ struct ViewFixture : ::testing::Test {
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 
-// Sixteen bytes a row from an inner width of 400 pixels (4 pixels of margin each side).
+// Sixteen bytes a row once a whole row of them fits in the font (4 pixels of margin each side).
 TEST_F(ViewFixture, RowWidthFollowsTheInnerWidthAndKeepsTheTopRow) {
-    flash.resize(600, 300);
+    flash.resize(flash.sizeHint());
     flash.show();
     flash.Grid().verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
     const int top = flash.Grid().Model().TopIndex();
     ASSERT_GT(top, 0);
+    const int wide = flash.Grid().WidthFor(16) + 8;
     struct Case {
         int width;
         int bytesPerRow;
     };
-    for (const Case c : {Case{407, 8}, Case{408, 16}, Case{300, 8}, Case{1000, 16}}) {
+    for (const Case c :
+         {Case{wide - 1, 8}, Case{wide, 16}, Case{wide / 2, 8}, Case{wide * 2, 16}}) {
         flash.resize(c.width, 300);
         QCoreApplication::processEvents();
         EXPECT_EQ(flash.Grid().Model().BytesPerRow(), c.bytesPerRow) << c.width;
@@ -129,6 +137,92 @@ TEST_F(ViewFixture, SavedFileReadsBack) {
                            reader.eepromImage.begin()));
     // Bytes past the shown length are not written, so the reader's erased value stays.
     EXPECT_EQ(reader.eepromImage[0x200], 0xFF);
+}
+
+// Load File tells what it loaded and shows the first byte the file held.
+TEST_F(ViewFixture, LoadFileReportsWhatItLoadedAndShowsTheFirstByte) {
+    QStringList status;
+    QObject::connect(&flash, &CMemoryView::StatusMessage,
+                     [&status](const QString& text) { status << text; });
+    flash.resize(flash.sizeHint());
+    flash.show();
+    prompts.openPath = Path("Board.hex");
+    // Three bytes at 0x1200 (one of them 0xFF) and one at 0x1300.
+    WriteText(prompts.openPath, ":03120000AAFFBB87\n:011300005597\n:00000001FF\n");
+    flash.OnLoadFile();
+    ASSERT_EQ(status.size(), 1);
+    EXPECT_EQ(status[0], "Loaded Board.hex: 4 bytes, 0x00001200 to 0x00001300");
+    EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
+    EXPECT_TRUE(flash.Grid().Model().CaretVisible());
+    EXPECT_EQ(flash.CurrentByteText(), "0x00001200: 0xAA = 170");
+}
+
+struct KeyCase {
+    Qt::Key key;
+    const char* text;
+    std::uint8_t after;
+};
+
+// Keys that are no characters leave the byte alone in the character column; a typed
+// character replaces it and marks the image as edited until it is saved or replaced.
+TEST_F(ViewFixture, OnlyCharactersChangeBytesAndAnEditMarksTheImage) {
+    eeprom.resize(eeprom.sizeHint());
+    eeprom.show();
+    CHexGrid& grid = eeprom.Grid();
+    QTest::keyClick(&grid, Qt::Key_Tab); // to the character column
+    ASSERT_EQ(grid.Model().Mode(), HexGridMode::ModeChar);
+    const KeyCase cases[] = {
+        {Qt::Key_Delete, "\x7f", 0xFF}, {Qt::Key_Backspace, "\b", 0xFF},
+        {Qt::Key_Escape, "\x1b", 0xFF}, {Qt::Key_Return, "\r", 0xFF},
+        {Qt::Key_F2, "", 0xFF},         {Qt::Key_Z, "Z", 'Z'},
+    };
+    for (const KeyCase& c : cases) {
+        app.eepromImage[0] = 0xFF;
+        grid.GoTo(0);
+        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
+        QCoreApplication::sendEvent(&grid, &press);
+        EXPECT_EQ(app.eepromImage[0], c.after) << c.key;
+        EXPECT_EQ(eeprom.IsModified(), c.after != 0xFF) << c.key;
+    }
+    // Upper-case hex digits count like lower case.
+    QTest::keyClick(&grid, Qt::Key_Tab);
+    grid.GoTo(1);
+    QTest::keyClicks(&grid, "Bc");
+    EXPECT_EQ(app.eepromImage[1], 0xBC);
+
+    // A read from the chip binds the image again: no edit of the user's any more.
+    eeprom.SetImage(app.eepromImage.data(), 0x400);
+    EXPECT_FALSE(eeprom.IsModified());
+}
+
+TEST_F(ViewFixture, GoToAddressMovesToTheTypedByte) {
+    eeprom.resize(eeprom.sizeHint());
+    eeprom.show();
+    struct Case {
+        const char* typed;
+        int position;
+        bool refused;
+    };
+    for (const Case c : {Case{"1a0", 0x1A0, false}, Case{" 0x7FFF ", 0x7FFF, false},
+                         Case{"8000", 0x7FFF, true}, Case{"zz", 0x7FFF, true}}) {
+        prompts.messages.clear();
+        prompts.address = c.typed;
+        QTest::keyClick(&eeprom.Grid(), Qt::Key_G, Qt::ControlModifier);
+        EXPECT_EQ(eeprom.Grid().Model().Position(), c.position) << c.typed;
+        EXPECT_EQ(prompts.messages.size(), c.refused ? 1 : 0) << c.typed;
+        EXPECT_TRUE(eeprom.Grid().Model().CaretVisible()) << c.typed;
+    }
+}
+
+// Load File, Save File and the project dialogs are all the same kind: the desktop's own.
+TEST(FileDialogs, AllAreThePlatformsDialogs) {
+    const std::unique_ptr<QFileDialog> dialogs[] = {
+        MakeImageOpenDialog(nullptr, {}), MakeImageSaveDialog(nullptr, {}),
+        MakeProjectOpenDialog(nullptr), MakeProjectSaveDialog(nullptr, "/tmp/a.prj")};
+    for (const auto& dialog : dialogs) {
+        EXPECT_FALSE(dialog->testOption(QFileDialog::DontUseNativeDialog))
+            << dialog->windowTitle().toStdString();
+    }
 }
 
 } // namespace
