@@ -98,7 +98,12 @@ struct Section {
     std::vector<std::uint8_t> bytes;
 };
 
-std::string SectionBytes(Elf_Scn* scn, const GElf_Shdr& header, std::vector<std::uint8_t>& bytes) {
+std::string SectionBytes(Elf_Scn* scn, const GElf_Shdr& header, std::uint64_t fileSize,
+                         std::vector<std::uint8_t>& bytes) {
+    // Checked before anything is allocated: a damaged size could ask for gigabytes.
+    if (header.sh_offset > fileSize || header.sh_size > fileSize - header.sh_offset) {
+        return "damaged ELF file: its data lies past the end of the file";
+    }
     bytes.assign(header.sh_size, 0);
     Elf_Data* data = nullptr;
     while ((data = elf_getdata(scn, data)) != nullptr) {
@@ -116,7 +121,7 @@ std::string SectionBytes(Elf_Scn* scn, const GElf_Shdr& header, std::vector<std:
 }
 
 // The sections that put bytes into the chip, in file order.
-std::string LoadableSections(Elf* elf, std::vector<Section>& sections) {
+std::string LoadableSections(Elf* elf, std::uint64_t fileSize, std::vector<Section>& sections) {
     elf_errno(); // forget failures of earlier files
     std::size_t segmentCount = 0;
     std::size_t namesIndex = 0;
@@ -144,7 +149,8 @@ std::string LoadableSections(Elf* elf, std::vector<Section>& sections) {
         const char* name = elf_strptr(elf, namesIndex, header.sh_name);
         section.name = name != nullptr ? name : "#" + std::to_string(elf_ndxscn(scn));
         section.loadAddress = LoadAddress(header, segments);
-        if (std::string reason = SectionBytes(scn, header, section.bytes); !reason.empty()) {
+        if (std::string reason = SectionBytes(scn, header, fileSize, section.bytes);
+            !reason.empty()) {
             return "section " + section.name + ": " + reason;
         }
         sections.push_back(std::move(section));
@@ -230,7 +236,7 @@ std::string ReadElfImage(std::string& contents, MemoryKind memory, std::span<std
         return reason;
     }
     std::vector<Section> sections;
-    if (std::string reason = LoadableSections(elf, sections); !reason.empty()) {
+    if (std::string reason = LoadableSections(elf, contents.size(), sections); !reason.empty()) {
         return reason;
     }
     for (const Section& section : sections) {

@@ -134,7 +134,8 @@ TEST(ElfImage, RefusesWhatItCannotProgramAndKeepsTheImage) {
          MemoryKind::Flash, 0x100, "section .data: address 0x2 is also given"},
         {"section data past the end of the file",
          MovedSectionData(BuildElf({{".text", 0, 0, std::string(16, '\x01')}}), 1, 0x10000),
-         MemoryKind::Flash, 0x100, "section .text: damaged ELF file"},
+         MemoryKind::Flash, 0x100,
+         "section .text: damaged ELF file: its data lies past the end of the file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
