@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,9 +30,22 @@ struct ConvertOptions {
     std::string input;
     std::string output;
     std::string size = "0x20000";
-    std::optional<ImageFormat> outputFormat;
-    MemoryKind memory = MemoryKind::Flash;
+    std::string outputFormatName; // empty: from OUT's extension
+    std::string memoryName = "flash";
 };
+
+std::optional<ImageFormat> OutputFormatNamed(const std::string& name) {
+    if (name == "hex") {
+        return ImageFormat::IntelHex;
+    }
+    if (name == "srec") {
+        return ImageFormat::SRecord;
+    }
+    if (name == "bin") {
+        return ImageFormat::Binary;
+    }
+    return std::nullopt;
+}
 
 std::string Shown(const std::string& file, const char* stream) {
     return file == StandardStreamName ? stream : file;
@@ -54,8 +66,11 @@ const char* NameOf(OtherMemory memory) {
 }
 
 int RunConvert(const ConvertOptions& options) {
+    const auto outputFormat = OutputFormatNamed(options.outputFormatName);
+    const MemoryKind memory =
+        options.memoryName == "eeprom" ? MemoryKind::Eeprom : MemoryKind::Flash;
     std::string formatError;
-    if (!OutputFormatFor(options.output, options.outputFormat, formatError)) {
+    if (!OutputFormatFor(options.output, outputFormat, formatError)) {
         std::cerr << "zelk-cli: " << Shown(options.output, "standard output") << ": " << formatError
                   << '\n';
         return 2;
@@ -66,8 +81,7 @@ int RunConvert(const ConvertOptions& options) {
     std::vector<std::uint8_t> image(size, ErasedByte);
     LoadedImage loaded;
     HexFileError readError;
-    if (!LoadImageAnyFormat(options.input, options.memory, image, image.size(), loaded,
-                            readError)) {
+    if (!LoadImageAnyFormat(options.input, memory, image, image.size(), loaded, readError)) {
         std::cerr << "zelk-cli: " << input;
         if (readError.line > 0) {
             std::cerr << ':' << readError.line;
@@ -81,7 +95,7 @@ int RunConvert(const ConvertOptions& options) {
                   << (other.bytes.size() == 1 ? " byte" : " bytes") << ") is not converted\n";
     }
     std::string writeError;
-    if (!WriteImageAnyFormat(options.output, options.outputFormat, image, writeError)) {
+    if (!WriteImageAnyFormat(options.output, outputFormat, image, writeError)) {
         std::cerr << "zelk-cli: " << Shown(options.output, "standard output") << ": " << writeError
                   << '\n';
         return 1;
@@ -109,19 +123,16 @@ void AddConvertCommand(CLI::App& app, int& exitCode) {
         ->add_option("OUT", options->output,
                      "File to write, replaced atomically, or - for standard output")
         ->required();
-    command->add_option("--output-format", options->outputFormat, "Format of OUT: hex, srec or bin")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, ImageFormat>{{"hex", ImageFormat::IntelHex},
-                                               {"srec", ImageFormat::SRecord},
-                                               {"bin", ImageFormat::Binary}},
-            CLI::ignore_case));
     command
-        ->add_option("--memory", options->memory,
-                     "Memory to take from an ELF file: flash, or eeprom (its .eeprom section)")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, MemoryKind>{{"flash", MemoryKind::Flash},
-                                              {"eeprom", MemoryKind::Eeprom}},
-            CLI::ignore_case));
+        ->add_option("--output-format", options->outputFormatName,
+                     "Format of OUT: hex, srec or bin")
+        ->transform(CLI::IsMember({"hex", "srec", "bin"}, CLI::ignore_case))
+        ->option_text("FORMAT");
+    command
+        ->add_option("--memory", options->memoryName,
+                     "Memory to take from an ELF file: flash (the default) or eeprom")
+        ->transform(CLI::IsMember({"flash", "eeprom"}, CLI::ignore_case))
+        ->option_text("MEMORY");
     command
         ->add_option("--size", options->size,
                      "Image size in bytes, decimal or 0x hex, at most 16 MiB; data beyond it "

@@ -79,10 +79,6 @@ TEST(ConvertFormatsCli, RefusesAnUnwritableOutputTypeBeforeReading) {
         {missing + " " + Quote(folder / "out.dat"),
          "out.dat: unknown file type \".dat\" (use .hex, .srec or .bin, or give an output format)"},
         {missing + " -", "standard output: an output format must be given (hex, srec or bin)"},
-        {missing + " " + Quote(folder / "out.hex") + " --output-format bin",
-         "out.hex: name ends in \".hex\" but the output format is bin"},
-        {missing + " " + Quote(folder / "out.elf"),
-         "out.elf: zelk does not write ELF files (use .hex, .srec or .bin)"},
         {missing + " - --output-format elf", ""},
         {Quote(Program) + " - --output-format hex --memory ram", ""},
     };
