@@ -1,11 +1,12 @@
-// zelk-cli convert: turns an Intel HEX or S-record file into HEX, S-records or binary.
+// zelk-cli convert: turns a HEX, S-record, binary or ELF file into HEX, S-records or binary.
 #include "cli/commands.h"
-#include "memory/hex_file.h"
+#include "memory/image_file.h"
 #include "memory/target_images.h"
 
 #include <charconv>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zelk {
@@ -29,24 +30,74 @@ struct ConvertOptions {
     std::string input;
     std::string output;
     std::string size = "0x20000";
+    std::string outputFormatName; // empty: from OUT's extension
+    std::string memoryName = "flash";
 };
 
+std::optional<ImageFormat> OutputFormatNamed(const std::string& name) {
+    if (name == "hex") {
+        return ImageFormat::IntelHex;
+    }
+    if (name == "srec") {
+        return ImageFormat::SRecord;
+    }
+    if (name == "bin") {
+        return ImageFormat::Binary;
+    }
+    return std::nullopt;
+}
+
+std::string Shown(const std::string& file, const char* stream) {
+    return file == StandardStreamName ? stream : file;
+}
+
+const char* NameOf(OtherMemory memory) {
+    switch (memory) {
+    case OtherMemory::Fuses:
+        return "fuses";
+    case OtherMemory::LockBits:
+        return "lock bits";
+    case OtherMemory::Signature:
+        return "signature";
+    case OtherMemory::UserSignatures:
+        break;
+    }
+    return "user signatures";
+}
+
 int RunConvert(const ConvertOptions& options) {
+    const auto outputFormat = OutputFormatNamed(options.outputFormatName);
+    const MemoryKind memory =
+        options.memoryName == "eeprom" ? MemoryKind::Eeprom : MemoryKind::Flash;
+    std::string formatError;
+    if (!OutputFormatFor(options.output, outputFormat, formatError)) {
+        std::cerr << "zelk-cli: " << Shown(options.output, "standard output") << ": " << formatError
+                  << '\n';
+        return 2;
+    }
+    const std::string input = Shown(options.input, "standard input");
     std::size_t size = 0;
     ParseImageSize(options.size, size);
     std::vector<std::uint8_t> image(size, ErasedByte);
+    LoadedImage loaded;
     HexFileError readError;
-    if (!LoadImageFile(options.input, image, image.size(), readError)) {
-        std::cerr << "zelk-cli: " << options.input;
+    if (!LoadImageAnyFormat(options.input, memory, image, image.size(), loaded, readError)) {
+        std::cerr << "zelk-cli: " << input;
         if (readError.line > 0) {
             std::cerr << ':' << readError.line;
         }
         std::cerr << ": " << readError.reason << '\n';
         return 1;
     }
+    for (const OtherMemoryData& other : loaded.otherMemories) {
+        std::cerr << "zelk-cli: " << input << ": section " << other.section << " ("
+                  << NameOf(other.memory) << ", " << other.bytes.size()
+                  << (other.bytes.size() == 1 ? " byte" : " bytes") << ") is not converted\n";
+    }
     std::string writeError;
-    if (!WriteImageFile(options.output, image, writeError)) {
-        std::cerr << "zelk-cli: " << options.output << ": " << writeError << '\n';
+    if (!WriteImageAnyFormat(options.output, outputFormat, image, writeError)) {
+        std::cerr << "zelk-cli: " << Shown(options.output, "standard output") << ": " << writeError
+                  << '\n';
         return 1;
     }
     return 0;
@@ -56,15 +107,32 @@ int RunConvert(const ConvertOptions& options) {
 
 void AddConvertCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ConvertOptions>();
-    CLI::App* command =
-        app.add_subcommand("convert", "Convert a HEX or S-record file to HEX, S-records or binary");
-    command->footer("IN (Intel HEX or S-records, told apart by content) is read into an image "
-                    "of SIZE bytes filled with 0xFF. OUT's extension chooses its format: Intel "
-                    "HEX (.hex .ihx .ihex), S-records (.srec .s19 .s28 .s37 .mot) or raw binary "
-                    "(.bin, the whole image). HEX output leaves out records that hold only 0xFF.\n"
-                    "Exit status: 0 done, 1 a file could not be read or written, 2 usage error.");
-    command->add_option("IN", options->input, "HEX or S-record file to read")->required();
-    command->add_option("OUT", options->output, "File to write, replaced atomically")->required();
+    CLI::App* command = app.add_subcommand(
+        "convert", "Convert a HEX, S-record, binary or ELF file to HEX, S-records or binary");
+    command->footer(
+        "IN is read into an image of SIZE bytes filled with 0xFF. Its extension names its "
+        "format: Intel HEX (.hex .ihx .ihex .eep), S-records (.srec .s19 .s28 .s37 .mot), raw "
+        "binary (.bin, loaded at address 0) or ELF (.elf, as avr-gcc links it); any other name, "
+        "and - for standard input, is told by its content (ELF, Intel HEX or S-records). OUT's "
+        "extension, or --output-format, chooses its format: Intel HEX, S-records or raw binary "
+        "(the whole image); - writes to standard output and needs --output-format. HEX output "
+        "leaves out records that hold only 0xFF.\n"
+        "Exit status: 0 done, 1 a file could not be read or written, 2 usage error.");
+    command->add_option("IN", options->input, "File to read, or - for standard input")->required();
+    command
+        ->add_option("OUT", options->output,
+                     "File to write, replaced atomically, or - for standard output")
+        ->required();
+    command
+        ->add_option("--output-format", options->outputFormatName,
+                     "Format of OUT: hex, srec or bin")
+        ->transform(CLI::IsMember({"hex", "srec", "bin"}, CLI::ignore_case))
+        ->option_text("FORMAT");
+    command
+        ->add_option("--memory", options->memoryName,
+                     "Memory to take from an ELF file: flash (the default) or eeprom")
+        ->transform(CLI::IsMember({"flash", "eeprom"}, CLI::ignore_case))
+        ->option_text("MEMORY");
     command
         ->add_option("--size", options->size,
                      "Image size in bytes, decimal or 0x hex, at most 16 MiB; data beyond it "

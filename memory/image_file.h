@@ -1,0 +1,96 @@
+// Loading an image from any file format zelk knows (Intel HEX, S-records, raw binary, ELF),
+// from a file or standard input, and writing one to a file or standard output.
+#pragma once
+
+#include "memory/hex_file.h"
+#include "memory/target_images.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelk {
+
+enum class ImageFormat { IntelHex, SRecord, Binary, Elf };
+
+// The file name that stands for standard input when reading and standard output when writing.
+inline constexpr std::string_view StandardStreamName = "-";
+
+// Nothing larger is read, from a file or from standard input: far more than any AVR holds,
+// small enough that a wrong file (a disk image, /dev/zero) is refused instead of eaten.
+inline constexpr std::size_t MaxInputSize = 64 * 1024 * 1024;
+
+// Addresses begin to end - 1.
+struct AddressRange {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    friend bool operator==(const AddressRange&, const AddressRange&) = default;
+};
+
+// Memories of an AVR that an ELF file can carry besides flash and EEPROM. They are returned,
+// never loaded into an image: they are programmed by their own commands.
+enum class OtherMemory { Fuses, LockBits, Signature, UserSignatures };
+
+struct OtherMemoryData {
+    OtherMemory memory;
+    std::string section;
+    std::uint32_t address = 0; // within that memory
+    std::vector<std::uint8_t> bytes;
+};
+
+// What a load found besides the bytes it stored.
+struct LoadedImage {
+    ImageFormat format = ImageFormat::IntelHex;
+    // The addresses the file gives a value, in order, neither overlapping nor touching.
+    std::vector<AddressRange> defined;
+    std::vector<OtherMemoryData> otherMemories;
+
+    bool DefinesNothing() const { return defined.empty(); }
+    // Only when something is defined.
+    std::size_t Lowest() const { return defined.front().begin; }
+    std::size_t Highest() const { return defined.back().end - 1; }
+};
+
+// The format an extension names (case ignored): .hex .ihx .ihex .eep, .srec .s19 .s28 .s37
+// .mot, .bin, .elf. Nothing for any other extension, and for none.
+std::optional<ImageFormat> FormatOfExtension(const std::filesystem::path& path);
+
+// Loads the file at `path`, or standard input for "-", into `image` for `memory`: a copy of
+// the image has its first `shownLength` bytes set to 0xFF, then receives the file, and
+// replaces `image` only when the whole file was accepted. On failure `image` and `loaded`
+// are as they were and `error` says why (line > 0 for a refused HEX line).
+//
+// The extension names the format; contents that plainly are another format are refused. An
+// unknown extension, and standard input, leave it to the contents: ELF, or records starting
+// with ':' or 'S'; anything else is refused rather than taken as raw binary. Raw binary is
+// loaded at address 0. An ELF file gives the flash from its loadable sections at their load
+// addresses and the EEPROM from the sections linked at 0x810000 and up; HEX, S-records and raw
+// binary give `memory` whatever they hold. Data beyond the image is refused.
+bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
+                        std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                        HexFileError& error);
+
+// The same for contents already read; `name` is used for its extension only.
+bool LoadImageContents(std::string contents, const std::filesystem::path& name, MemoryKind memory,
+                       std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                       HexFileError& error);
+
+// The format to write `path` in: `requested` when given, else the extension's. Standard
+// output ("-") needs `requested`; a file whose extension names another format than
+// `requested` is refused, as is ELF, which zelk does not write. Callers ask before reading
+// anything, so that a bad output name costs no work.
+std::optional<ImageFormat> OutputFormatFor(const std::filesystem::path& path,
+                                           std::optional<ImageFormat> requested,
+                                           std::string& error);
+
+// Writes `bytes` to `path` (replaced atomically) or to standard output for "-", in the format
+// OutputFormatFor chooses.
+bool WriteImageAnyFormat(const std::filesystem::path& path, std::optional<ImageFormat> requested,
+                         std::span<const std::uint8_t> bytes, std::string& error);
+
+} // namespace zelk

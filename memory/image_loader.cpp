@@ -1,0 +1,264 @@
+#include "memory/elf_image.h"
+#include "memory/image_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zelk {
+namespace {
+
+constexpr std::string_view ElfMagic = "\x7F"
+                                      "ELF";
+
+std::string Hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string LowercaseExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// Reads up to MaxInputSize bytes; more is an error, so that nothing unbounded is held. A
+// buffer one byte larger than `expectedSize` lets a file of that size be read in one go and
+// its end seen at once.
+bool ReadBounded(int fd, std::size_t expectedSize, std::string& contents, std::string& reason) {
+    std::size_t length = 0;
+    contents.resize(std::min(std::max<std::size_t>(expectedSize + 1, 65536), MaxInputSize + 1));
+    for (;;) {
+        if (length == contents.size()) {
+            contents.resize(std::min(2 * length, MaxInputSize + 1));
+        }
+        const ssize_t got = ::read(fd, contents.data() + length, contents.size() - length);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            reason = std::string("cannot read: ") + std::strerror(errno);
+            return false;
+        }
+        if (got == 0) {
+            contents.resize(length);
+            return true;
+        }
+        length += static_cast<std::size_t>(got);
+        if (length > MaxInputSize) {
+            reason = "larger than 64 MiB";
+            return false;
+        }
+    }
+}
+
+bool ReadInput(const std::filesystem::path& path, std::string& contents, std::string& reason) {
+    if (path == StandardStreamName) {
+        return ReadBounded(STDIN_FILENO, 0, contents, reason);
+    }
+    // Not blocking, so that naming a FIFO is refused below instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        reason = std::string("cannot open file: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat status {};
+    bool ok = false;
+    if (::fstat(fd, &status) != 0) {
+        reason = std::string("cannot open file: ") + std::strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        reason = "not a regular file";
+    } else if (static_cast<std::uint64_t>(status.st_size) > MaxInputSize) {
+        reason = "larger than 64 MiB";
+    } else {
+        ok = ReadBounded(fd, static_cast<std::size_t>(status.st_size), contents, reason);
+    }
+    ::close(fd);
+    return ok;
+}
+
+enum class Contents { Empty, Elf, IntelRecords, SRecords, Unknown };
+
+Contents KindOfContents(std::string_view contents) {
+    if (contents.starts_with(ElfMagic)) {
+        return Contents::Elf;
+    }
+    const std::size_t first = contents.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return Contents::Empty;
+    }
+    const auto next =
+        static_cast<unsigned char>(first + 1 < contents.size() ? contents[first + 1] : '\0');
+    if (contents[first] == ':' && std::isxdigit(next)) {
+        return Contents::IntelRecords;
+    }
+    if (contents[first] == 'S' && std::isdigit(next)) {
+        return Contents::SRecords;
+    }
+    return Contents::Unknown;
+}
+
+// The extension says what the user expects; contents that plainly are something else point
+// to a wrong or misnamed file, which on a production line must stop the job, not be guessed.
+std::optional<ImageFormat> ChooseFormat(const std::filesystem::path& name,
+                                        std::string_view contents, std::string& reason) {
+    const Contents kind = KindOfContents(contents);
+    const auto named = FormatOfExtension(name);
+    if (named && *named != ImageFormat::Elf && kind == Contents::Elf) {
+        reason = "named \"" + name.extension().string() + "\" but holds an ELF file";
+        return std::nullopt;
+    }
+    if (named == ImageFormat::Elf && kind != Contents::Elf) {
+        reason = "not an ELF file";
+        return std::nullopt;
+    }
+    // Records of either kind are read by one reader, which also refuses what is no record.
+    if (named) {
+        return named;
+    }
+    switch (kind) {
+    case Contents::Elf:
+        return ImageFormat::Elf;
+    case Contents::IntelRecords:
+        return ImageFormat::IntelHex;
+    case Contents::SRecords:
+        return ImageFormat::SRecord;
+    case Contents::Empty:
+        reason = "no data";
+        return std::nullopt;
+    case Contents::Unknown:
+        break;
+    }
+    reason = "cannot tell the format from the contents: not Intel HEX, S-records or ELF (name a "
+             "raw binary .bin)";
+    return std::nullopt;
+}
+
+// The HEX reader does not report the addresses it stores; two reads into buffers filled with
+// 0x00 and with 0xFF tell them exactly: a stored byte reads the same in both, no other does.
+bool ReadRecords(std::string_view text, std::span<std::uint8_t> image, std::vector<bool>& defined,
+                 HexFileError& error) {
+    std::vector<std::uint8_t> zeros(image.size(), 0x00);
+    std::vector<std::uint8_t> ones(image.size(), 0xFF);
+    for (auto* buffer : {&zeros, &ones}) {
+        HexFileReader reader;
+        reader.SetBuffer(*buffer);
+        if (!reader.ReadText(text, error)) {
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        if (zeros[i] == ones[i]) {
+            image[i] = zeros[i];
+            defined[i] = true;
+        }
+    }
+    return true;
+}
+
+std::string ReadBinary(std::string_view contents, std::span<std::uint8_t> image,
+                       std::vector<bool>& defined) {
+    if (contents.size() > image.size()) {
+        return "binary of " + Hex(contents.size()) + " bytes is larger than the image (" +
+               Hex(image.size()) + " bytes)";
+    }
+    std::copy(contents.begin(), contents.end(), image.begin());
+    std::fill_n(defined.begin(), contents.size(), true);
+    return {};
+}
+
+std::vector<AddressRange> RangesOf(const std::vector<bool>& defined) {
+    std::vector<AddressRange> ranges;
+    std::size_t i = 0;
+    while (i < defined.size()) {
+        const auto begin =
+            std::find(defined.begin() + static_cast<std::ptrdiff_t>(i), defined.end(), true);
+        if (begin == defined.end()) {
+            break;
+        }
+        const auto end = std::find(begin, defined.end(), false);
+        ranges.push_back({static_cast<std::size_t>(begin - defined.begin()),
+                          static_cast<std::size_t>(end - defined.begin())});
+        i = ranges.back().end;
+    }
+    return ranges;
+}
+
+} // namespace
+
+std::optional<ImageFormat> FormatOfExtension(const std::filesystem::path& path) {
+    const std::string extension = LowercaseExtension(path);
+    if (extension == ".hex" || extension == ".ihx" || extension == ".ihex" || extension == ".eep") {
+        return ImageFormat::IntelHex;
+    }
+    if (extension == ".srec" || extension == ".s19" || extension == ".s28" || extension == ".s37" ||
+        extension == ".mot") {
+        return ImageFormat::SRecord;
+    }
+    if (extension == ".bin") {
+        return ImageFormat::Binary;
+    }
+    if (extension == ".elf") {
+        return ImageFormat::Elf;
+    }
+    return std::nullopt;
+}
+
+bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
+                        std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                        HexFileError& error) {
+    std::string contents;
+    std::string reason;
+    if (!ReadInput(path, contents, reason)) {
+        error = {0, std::move(reason)};
+        return false;
+    }
+    return LoadImageContents(std::move(contents), path, memory, image, shownLength, loaded, error);
+}
+
+bool LoadImageContents(std::string contents, const std::filesystem::path& name, MemoryKind memory,
+                       std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                       HexFileError& error) {
+    std::string reason;
+    const auto format = ChooseFormat(name, contents, reason);
+    if (!format) {
+        error = {0, std::move(reason)};
+        return false;
+    }
+    std::vector<std::uint8_t> copy(image.begin(), image.end());
+    std::fill_n(copy.begin(), std::min(shownLength, copy.size()), ErasedByte);
+    std::vector<bool> defined(copy.size(), false);
+    LoadedImage result;
+    result.format = *format;
+    switch (*format) {
+    case ImageFormat::IntelHex:
+    case ImageFormat::SRecord:
+        if (!ReadRecords(contents, copy, defined, error)) {
+            return false;
+        }
+        break;
+    case ImageFormat::Binary:
+        reason = ReadBinary(contents, copy, defined);
+        break;
+    case ImageFormat::Elf:
+        reason = ReadElfImage(contents, memory, copy, defined, result.otherMemories);
+        break;
+    }
+    if (!reason.empty()) {
+        error = {0, std::move(reason)};
+        return false;
+    }
+    result.defined = RangesOf(defined);
+    std::copy(copy.begin(), copy.end(), image.begin());
+    loaded = std::move(result);
+    return true;
+}
+
+} // namespace zelk
