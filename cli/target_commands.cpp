@@ -351,7 +351,9 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
     app.add_option("--sim-time", options.simTime, "Simulator: virtual or real time")
         ->check(CLI::IsMember({"virtual", "real"}))
         ->capture_default_str();
-    app.add_option("--sim-fault", options.simFaults, "Simulator: a fault to inject");
+    app.add_option("--sim-fault", options.simFaults,
+                   "Simulator: a fault to inject (none-connected, wrong-cable=N, no-echo=N, "
+                   "stuck-busy, bit-error=N, remove-after=N, slow=FACTOR, clock=HZ)");
 }
 
 CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,

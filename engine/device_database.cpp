@@ -47,6 +47,14 @@ RawEntry ReadEntry(const ProfileFile& file, std::string_view name) {
     entry.fuses = ReadString(file, name, "Fuses");
     entry.fusesHi = ReadString(file, name, "FusesHi");
     entry.fusesExt = ReadString(file, name, "FusesExt");
+    entry.flashWriteUs = ReadInt(file, name, "FlashWriteUs");
+    entry.eepromWriteUs = ReadInt(file, name, "EepromWriteUs");
+    entry.chipEraseUs = ReadInt(file, name, "ChipEraseUs");
+    entry.fuseWriteUs = ReadInt(file, name, "FuseWriteUs");
+    entry.pollReadyBusy = ReadInt(file, name, "PollReadyBusy") != 0;
+    entry.lockHidesSignature = ReadInt(file, name, "LockHidesSignature") != 0;
+    entry.resetDisableFuse = ReadString(file, name, "ResetDisableFuse");
+    entry.debugWireFuse = ReadString(file, name, "DebugWireFuse");
     return raw;
 }
 

@@ -22,6 +22,16 @@ struct DeviceEntry {
     std::string fuses;    // "Fuses", "FusesHi", "FusesExt": 8 bit characters each
     std::string fusesHi;
     std::string fusesExt;
+    // How the chip behaves in serial programming, from its data sheet (the simulator's model of
+    // it); 0, false or empty where the section does not say.
+    std::int32_t flashWriteUs = 0;   // "FlashWriteUs": a flash byte, or a page in page mode
+    std::int32_t eepromWriteUs = 0;  // "EepromWriteUs": an EEPROM byte
+    std::int32_t chipEraseUs = 0;    // "ChipEraseUs"
+    std::int32_t fuseWriteUs = 0;    // "FuseWriteUs": a fuse or lock byte
+    bool pollReadyBusy = false;      // "PollReadyBusy": answers instruction 0xF0 with busy
+    bool lockHidesSignature = false; // "LockHidesSignature": locked, it reads 00 01 02
+    std::string resetDisableFuse{};  // "ResetDisableFuse": the RSTDISBL bit, e.g. "FusesHi.7"
+    std::string debugWireFuse{};     // "DebugWireFuse": the DWEN bit, e.g. "FusesHi.6"
 };
 
 // zelk.ini beside the running executable, else ../share/zelk/zelk.ini relative to it.

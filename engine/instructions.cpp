@@ -12,7 +12,7 @@ constexpr std::uint8_t ErasedFlashByte = 0xFF;
 
 constexpr std::int32_t ProgrammingEnableWaitUs = 10000;
 constexpr std::int32_t ChipEraseWaitUs = 50000;
-constexpr std::int32_t FlashByteWaitUs = 4000;
+constexpr std::int32_t FlashByteWaitUs = 4500;
 constexpr std::int32_t FlashBusyByteWaitUs = 14000;
 constexpr std::int32_t EepromByteWaitUs = 15000;
 constexpr std::int32_t FlashPageWaitUs = 25000;

@@ -1,5 +1,7 @@
 #include "sim/avr_target.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -8,7 +10,12 @@ namespace {
 
 constexpr std::uint8_t ProgrammingEnable1 = 0xAC;
 constexpr std::uint8_t ProgrammingEnable2 = 0x53;
+constexpr std::uint8_t PollReadyBusy = 0xF0;
 constexpr int FrameBits = 32;
+// The data sheets want each SCK phase longer than two CPU clocks below 12 MHz, three above.
+constexpr std::uint64_t FastClockHz = 12000000;
+// Any phase this long is long enough for every clock the fault accepts.
+constexpr std::int64_t SurelyLongEnoughUs = 1000000;
 
 std::uint8_t UpperCase(std::uint8_t c) {
     return (c >= 'a' && c <= 'z') ? static_cast<std::uint8_t>(c - 'a' + 'A') : c;
@@ -21,12 +28,26 @@ AvrTarget::AvrTarget(const DeviceEntry& entry, std::shared_ptr<ChipState> memori
     : device(entry), chip(std::move(memories)), faults(faultSet), clock(simClock),
       pageMode(entry.algorithm == 2 || entry.algorithm == 3), hasFuseLow(!entry.fuses.empty()),
       hasFuseHigh(!entry.fusesHi.empty()), hasFuseExt(!entry.fusesExt.empty()),
+      times(TimesOf(entry, faultSet.slowFactor)),
+      resetDisable(ParseFuseBitMark(entry.resetDisableFuse).value_or(FuseBitMark{})),
+      debugWire(ParseFuseBitMark(entry.debugWireFuse).value_or(FuseBitMark{})),
       noEchoPending(faultSet.noEchoAttempts > 0 && faultSet.noEchoAttempts < FrameBits) {
     pageBuffer.fill(0xFF);
     if (faults.removeAfterBytes && *faults.removeAfterBytes == 0) {
         removed = true;
         mode = Mode::Silent;
     }
+}
+
+AvrTarget::WriteTimes AvrTarget::TimesOf(const DeviceEntry& entry, double slowFactor) {
+    const auto stretched = [slowFactor](std::int32_t given, std::int32_t fallback) {
+        const double us = static_cast<double>(given > 0 ? given : fallback) * slowFactor;
+        return static_cast<std::int64_t>(std::ceil(us));
+    };
+    return {stretched(entry.flashWriteUs, DefaultWriteTimes::Flash),
+            stretched(entry.eepromWriteUs, DefaultWriteTimes::Eeprom),
+            stretched(entry.chipEraseUs, DefaultWriteTimes::ChipErase),
+            stretched(entry.fuseWriteUs, DefaultWriteTimes::Fuse)};
 }
 
 void AvrTarget::SetPins(bool reset, bool sck, bool mosi) {
@@ -37,7 +58,9 @@ void AvrTarget::SetPins(bool reset, bool sck, bool mosi) {
     // that raises SCK with RESET raises it after RESET has moved.
     if (!sck && sckLevel) {
         sckLevel = false;
-        ClockFell();
+        const bool longEnough = PhaseLongEnough(clock.NowUs() - sckEdgeAt);
+        sckEdgeAt = clock.NowUs();
+        ClockFell(longEnough);
     }
     if (reset != resetLevel) {
         resetLevel = reset;
@@ -49,13 +72,27 @@ void AvrTarget::SetPins(bool reset, bool sck, bool mosi) {
     }
     if (sck && !sckLevel) {
         sckLevel = true;
-        ClockRose(mosi);
+        const bool longEnough = PhaseLongEnough(clock.NowUs() - sckEdgeAt);
+        sckEdgeAt = clock.NowUs();
+        ClockRose(mosi, longEnough);
     }
 }
 
+bool AvrTarget::PhaseLongEnough(std::int64_t microseconds) const {
+    if (faults.clockHz == 0 || microseconds >= SurelyLongEnoughUs) {
+        return true;
+    }
+    const std::uint64_t cycles = faults.clockHz < FastClockHz ? 2 : 3;
+    return microseconds > 0 &&
+           static_cast<std::uint64_t>(microseconds) * faults.clockHz > cycles * 1000000;
+}
+
+bool AvrTarget::ResetPinDisabled() {
+    Settle(); // a fuse write whose time is up counts from this reset on
+    return resetDisable.ProgrammedIn(*chip) || debugWire.ProgrammedIn(*chip);
+}
+
 void AvrTarget::ResetFell(bool sck) {
-    // Serial programming starts only when SCK is low as RESET goes low.
-    mode = sck ? Mode::Silent : Mode::Programming;
     misoLevel = true;
     resetFellAt = clock.NowUs();
     serialReady = false;
@@ -64,7 +101,18 @@ void AvrTarget::ResetFell(bool sck) {
     outShift = 0;
     nextOut = 0;
     bitInByte = 0;
+    bitSampled = false;
     byteInFrame = 0;
+    frame.fill(0);
+    if (ResetPinDisabled()) {
+        // The pin is now an input of the running program (or the debugWIRE line): RESET low
+        // neither stops the program nor starts serial programming, and the demo program
+        // keeps off the SPI lines while that input is low.
+        mode = Mode::Silent;
+        return;
+    }
+    // Serial programming starts only when SCK is low as RESET goes low.
+    mode = sck ? Mode::Silent : Mode::Programming;
     if (mode != Mode::Programming) {
         return;
     }
@@ -86,11 +134,12 @@ void AvrTarget::ResetRose() {
     outShift = 0;
     nextOut = 0;
     bitInByte = 0;
+    bitSampled = false;
     misoLevel = false;
     spdrLoadPending = false;
 }
 
-void AvrTarget::ClockRose(bool mosi) {
+void AvrTarget::ClockRose(bool mosi, bool lowPhaseLongEnough) {
     switch (mode) {
     case Mode::Silent:
         return;
@@ -121,17 +170,22 @@ void AvrTarget::ClockRose(bool mosi) {
             outShift ^= 0x01;
         }
     }
-    inShift = static_cast<std::uint8_t>(inShift << 1 | (mosi ? 1 : 0));
-    if (++bitInByte == 8) {
-        ByteReceived(inShift);
-    }
+    sampledMosi = mosi;
+    sampleGarbled = !lowPhaseLongEnough;
+    bitSampled = true;
+    ++bitInByte;
 }
 
-void AvrTarget::ClockFell() {
-    if (mode == Mode::Silent || (mode == Mode::Programming && !serialReady)) {
+void AvrTarget::ClockFell(bool highPhaseLongEnough) {
+    if (mode == Mode::Silent || (mode == Mode::Programming && !serialReady) || !bitSampled) {
         return;
     }
+    bitSampled = false;
+    // A phase too short for the target's clock loses the bit: it reads the wrong level.
+    const bool garbled = sampleGarbled || !highPhaseLongEnough;
+    inShift = static_cast<std::uint8_t>(inShift << 1 | (sampledMosi != garbled ? 1 : 0));
     if (bitInByte == 8) {
+        ByteReceived(inShift);
         if (removeAtByteEnd) {
             removed = true;
             mode = Mode::Silent;
@@ -141,7 +195,7 @@ void AvrTarget::ClockFell() {
         bitInByte = 0;
         outShift = nextOut;
         misoLevel = (outShift & 0x80) != 0;
-    } else if (bitInByte > 0) {
+    } else {
         misoLevel = (outShift << bitInByte & 0x80) != 0;
     }
 }
@@ -159,21 +213,24 @@ void AvrTarget::ByteReceived(std::uint8_t value) {
 }
 
 void AvrTarget::ProgrammingByte(std::uint8_t value) {
-    // The interface sends two things: 0x53 during the third byte of a frame that began with
-    // 0xAC 0x53, and the result of a read during the fourth byte; every other byte it sends
-    // is 0x00. An echo of every byte would be an 8-bit delay line that answers 0x53 whatever
-    // the framing; this one is heard only in step, which is how the host finds step again.
+    // As the data sheets' instruction tables show, the interface sends back byte N - 1 of the
+    // instruction while byte N comes in (so Programming Enable echoes its 0x53 during the
+    // third byte), and a read's result in place of the fourth. Between instructions it sends
+    // 0x00. Until programming is enabled it answers only an instruction that began with
+    // 0xAC, Programming Enable's first byte: out of step, the bytes it sees are shifted and
+    // it stays quiet, which is how the host finds step.
     frame[static_cast<std::size_t>(byteInFrame)] = value;
     ++byteInFrame;
-    nextOut = 0x00;
-    if (byteInFrame == 2) {
-        const bool enable = frame[0] == ProgrammingEnable1 && value == ProgrammingEnable2;
-        nextOut = enable ? ProgrammingEnable2 : 0x00;
-    } else if (byteInFrame == 3 && programmingEnabled) {
-        nextOut = ReadResult();
-    } else if (byteInFrame == 4) {
+    if (byteInFrame == 4) {
         byteInFrame = 0;
+        nextOut = 0x00;
         Execute();
+        return;
+    }
+    const bool answering = programmingEnabled || frame[0] == ProgrammingEnable1;
+    nextOut = answering ? value : std::uint8_t{0x00};
+    if (byteInFrame == 3 && programmingEnabled) {
+        nextOut = ReadResult(value);
     }
 }
 
@@ -192,18 +249,28 @@ std::uint32_t AvrTarget::FlashAddress() const {
     return (word * 2 + highByte) % device.programSize;
 }
 
-std::uint8_t AvrTarget::ReadResult() {
+std::uint8_t AvrTarget::ReadResult(std::uint8_t echo) {
     Settle();
     switch (frame[0]) {
     case 0x20:
     case 0x28: {
+        if (ReadsLocked()) {
+            return echo; // verification is disabled: no result replaces the echo
+        }
         const std::uint32_t address = FlashAddress();
         if (pending == PendingWrite::FlashByte && pendingAddress == address) {
             return 0x7F; // data polling: the location is being programmed
         }
+        if (pending == PendingWrite::FlashPage && address >= pendingAddress &&
+            address < pendingAddress + device.pageSize) {
+            return 0xFF; // the page being programmed
+        }
         return chip->flash[address];
     }
     case 0xA0: {
+        if (ReadsLocked()) {
+            return echo;
+        }
         if (chip->eeprom.empty()) {
             return 0xFF;
         }
@@ -216,6 +283,10 @@ std::uint8_t AvrTarget::ReadResult() {
     }
     case 0x30: {
         const int index = frame[2] & 3;
+        if (device.lockHidesSignature && index < 3 &&
+            (chip->lock & (LockBit1() | LockBit2())) == 0) {
+            return static_cast<std::uint8_t>(index); // lock mode 3 reads 00 01 02
+        }
         return index == 3 ? std::uint8_t{0xFF}
                           : static_cast<std::uint8_t>(device.signature >> (16 - 8 * index));
     }
@@ -229,8 +300,13 @@ std::uint8_t AvrTarget::ReadResult() {
             return hasFuseExt ? chip->fuseExt : 0xFF;
         }
         return hasFuseLow ? chip->fuseLow : 0xFF;
+    case PollReadyBusy:
+        if (device.pollReadyBusy) {
+            return pending != PendingWrite::None ? 0x01 : 0x00;
+        }
+        return echo;
     default:
-        return 0x00;
+        return echo; // an instruction the part does not know
     }
 }
 
@@ -253,37 +329,37 @@ void AvrTarget::ExecuteWrite() {
             return;
         }
         if ((b2 & 0xE0) == 0x80) {
-            StartWrite(PendingWrite::Erase, 0, 0, AvrTimings::ChipErase);
+            StartWrite(PendingWrite::Erase, 0, 0, times.chipErase);
         } else if (device.algorithm == 2 && (b2 & 0xF0) == 0xB0) {
             // The older parts carry their fuse bits 0, 1 and 3 in the second byte.
             if (hasFuseLow) {
                 const auto value = static_cast<std::uint8_t>((chip->fuseLow & ~0x0B) | (b2 & 0x0B));
-                StartWrite(PendingWrite::FuseLow, 0, value, AvrTimings::LockOrFuse);
+                StartWrite(PendingWrite::FuseLow, 0, value, times.fuse);
             }
         } else if (b2 == 0xA0) {
             if (hasFuseLow) {
-                StartWrite(PendingWrite::FuseLow, 0, b4, AvrTimings::LockOrFuse);
+                StartWrite(PendingWrite::FuseLow, 0, b4, times.fuse);
             }
         } else if (b2 == 0xA8) {
             if (hasFuseHigh) {
-                StartWrite(PendingWrite::FuseHigh, 0, b4, AvrTimings::LockOrFuse);
+                StartWrite(PendingWrite::FuseHigh, 0, b4, times.fuse);
             }
         } else if (b2 == 0xA4) {
             if (hasFuseExt) {
-                StartWrite(PendingWrite::FuseExt, 0, b4, AvrTimings::LockOrFuse);
+                StartWrite(PendingWrite::FuseExt, 0, b4, times.fuse);
             }
         } else if ((b2 & 0xE0) == 0xE0) {
             // Algorithm 3 parts take the lock byte in the fourth byte; the others take lock
             // bits 1 and 2 in the second.
             const auto value = device.algorithm == 3 ? b4 : static_cast<std::uint8_t>(b2 | 0xF9);
-            StartWrite(PendingWrite::Lock, 0, value, AvrTimings::LockOrFuse);
+            StartWrite(PendingWrite::Lock, 0, value, times.fuse);
         }
         return;
     }
     if ((op & 0xF7) == 0x40) {
         if (!pageMode) {
-            if (!MemoryLocked()) {
-                StartWrite(PendingWrite::FlashByte, FlashAddress(), b4, AvrTimings::FlashByte);
+            if (!WritesLocked()) {
+                StartWrite(PendingWrite::FlashByte, FlashAddress(), b4, times.flash);
             }
         } else if (pending == PendingWrite::None) {
             const std::uint32_t wordsPerPage = device.pageSize / 2U;
@@ -291,24 +367,39 @@ void AvrTarget::ExecuteWrite() {
             pageBuffer[offset] = b4;
         }
     } else if (op == 0x4C && pageMode) {
-        if (!MemoryLocked()) {
+        if (!WritesLocked()) {
             const std::uint32_t word = static_cast<std::uint32_t>(b2) << 8 | frame[2];
             const std::uint32_t start = (word * 2 % device.programSize) & ~(device.pageSize - 1U);
-            StartWrite(PendingWrite::FlashPage, start, 0, AvrTimings::FlashPage);
+            StartWrite(PendingWrite::FlashPage, start, 0, times.flash);
         }
     } else if (op == 0xC0 && !chip->eeprom.empty()) {
-        if (!MemoryLocked()) {
+        if (!WritesLocked()) {
             const std::uint32_t address = (static_cast<std::uint32_t>(b2) << 8 | frame[2]) %
                                           static_cast<std::uint32_t>(chip->eeprom.size());
-            StartWrite(PendingWrite::Eeprom, address, b4, AvrTimings::EepromByte);
+            StartWrite(PendingWrite::Eeprom, address, b4, times.eeprom);
         }
     }
 }
 
-bool AvrTarget::MemoryLocked() const {
-    // Lock bit 1 programmed (0) disables further programming of flash and EEPROM.
-    const std::uint8_t lockBit1 = device.algorithm == 3 ? 0x01 : 0x02;
-    return (chip->lock & lockBit1) == 0;
+// Algorithm 3 parts keep LB1 and LB2 in bits 0 and 1 of the lock byte, the others, which
+// take them in the second instruction byte, in bits 1 and 2.
+std::uint8_t AvrTarget::LockBit1() const {
+    return device.algorithm == 3 ? 0x01 : 0x02;
+}
+
+std::uint8_t AvrTarget::LockBit2() const {
+    return device.algorithm == 3 ? 0x02 : 0x04;
+}
+
+bool AvrTarget::WritesLocked() const {
+    // Lock modes 2 and 3 disable further programming of flash and EEPROM.
+    const std::uint8_t lockBits = LockBit1() | LockBit2();
+    return (chip->lock & lockBits) != lockBits;
+}
+
+bool AvrTarget::ReadsLocked() const {
+    // Lock mode 3 (LB2 programmed too) also disables their verification.
+    return (chip->lock & LockBit2()) == 0;
 }
 
 void AvrTarget::StartWrite(PendingWrite kind, std::uint32_t address, std::uint8_t value,

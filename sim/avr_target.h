@@ -13,15 +13,18 @@
 
 namespace zelk {
 
-// Write times in microseconds, taken from the data sheets' minimum wait delays and kept
-// below the waits a correct host makes (4 ms a byte, 25 ms a page, 15 ms an EEPROM byte,
-// 50 ms an erase, 5 ms between fuse writes).
+// Write times in microseconds of a part whose section does not give them: the longest of
+// the data sheets of the parts we list, so that an unknown part is never easier than a known
+// one. Each stays below the wait a correct host makes (4.5 ms a flash byte, 25 ms a page,
+// 15 ms an EEPROM byte, 50 ms an erase, 5 ms between fuse writes).
+struct DefaultWriteTimes {
+    static constexpr std::int32_t Flash = 4500;
+    static constexpr std::int32_t Eeprom = 9000;
+    static constexpr std::int32_t ChipErase = 9000;
+    static constexpr std::int32_t Fuse = 4500;
+};
+
 struct AvrTimings {
-    static constexpr std::int64_t FlashByte = 3600;
-    static constexpr std::int64_t FlashPage = 4500;
-    static constexpr std::int64_t EepromByte = 8500;
-    static constexpr std::int64_t ChipErase = 9000;
-    static constexpr std::int64_t LockOrFuse = 4500;
     // From the falling edge of RESET (with SCK low) until Programming Enable is heard.
     static constexpr std::int64_t ResetToSerial = 20000;
     // From the end of a received byte until the running program has loaded its answer.
@@ -60,20 +63,34 @@ private:
         FuseExt
     };
 
+    // Write times of this chip, stretched by the slow fault.
+    struct WriteTimes {
+        std::int64_t flash;
+        std::int64_t eeprom;
+        std::int64_t chipErase;
+        std::int64_t fuse;
+    };
+    static WriteTimes TimesOf(const DeviceEntry& entry, double slowFactor);
+
     void ResetFell(bool sck);
     void ResetRose();
-    void ClockRose(bool mosi);
-    void ClockFell();
+    bool PhaseLongEnough(std::int64_t microseconds) const;
+    void ClockRose(bool mosi, bool lowPhaseLongEnough);
+    void ClockFell(bool highPhaseLongEnough);
     void ByteReceived(std::uint8_t value);
     void ProgrammingByte(std::uint8_t value);
     void DemoByte(std::uint8_t value);
-    std::uint8_t ReadResult();
+    std::uint8_t ReadResult(std::uint8_t echo);
     void Apply();
     void Execute();
     void StartWrite(PendingWrite kind, std::uint32_t address, std::uint8_t value,
                     std::int64_t duration);
     void ExecuteWrite();
-    bool MemoryLocked() const;
+    bool ResetPinDisabled();
+    std::uint8_t LockBit1() const;
+    std::uint8_t LockBit2() const;
+    bool WritesLocked() const;
+    bool ReadsLocked() const;
     std::uint32_t FlashAddress() const;
 
     DeviceEntry device;
@@ -84,6 +101,9 @@ private:
     bool hasFuseLow;
     bool hasFuseHigh;
     bool hasFuseExt;
+    WriteTimes times;
+    FuseBitMark resetDisable;
+    FuseBitMark debugWire;
 
     bool resetLevel = true;
     bool sckLevel = false;
@@ -94,11 +114,17 @@ private:
     bool removeAtByteEnd = false;
     bool noEchoPending; // the no-echo fault still shifts each entry out of step
     std::int64_t resetFellAt = 0;
+    std::int64_t sckEdgeAt = 0;
 
     // Shift registers of the byte in flight.
     std::uint8_t inShift = 0;
     std::uint8_t outShift = 0;
     int bitInByte = 0;
+    // The bit taken at the rising edge, shifted in at the falling one, when the length of
+    // both phases is known.
+    bool bitSampled = false;
+    bool sampledMosi = false;
+    bool sampleGarbled = false;
     std::uint8_t nextOut = 0; // loaded into outShift when the byte ends
     std::uint64_t bytesExchanged = 0;
     std::uint64_t bytesSent = 0;

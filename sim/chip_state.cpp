@@ -58,6 +58,29 @@ std::string Hex(std::uint32_t value) {
 
 } // namespace
 
+std::optional<FuseBitMark> ParseFuseBitMark(std::string_view text) {
+    if (text.empty()) {
+        return FuseBitMark{};
+    }
+    const std::size_t dot = text.find('.');
+    if (dot == std::string_view::npos || text.size() != dot + 2 || text[dot + 1] < '0' ||
+        text[dot + 1] > '7') {
+        return std::nullopt;
+    }
+    const std::string_view key = text.substr(0, dot);
+    const auto mask = static_cast<std::uint8_t>(1U << (text[dot + 1] - '0'));
+    if (key == "Fuses") {
+        return FuseBitMark{&ChipState::fuseLow, mask};
+    }
+    if (key == "FusesHi") {
+        return FuseBitMark{&ChipState::fuseHigh, mask};
+    }
+    if (key == "FusesExt") {
+        return FuseBitMark{&ChipState::fuseExt, mask};
+    }
+    return std::nullopt;
+}
+
 std::string SimDeviceProblem(const DeviceEntry& device) {
     if (device.programSize == 0 || device.programSize > FlashImageSize) {
         return "Device " + device.name + ": program size " + std::to_string(device.programSize) +
@@ -74,6 +97,12 @@ std::string SimDeviceProblem(const DeviceEntry& device) {
         return "Device " + device.name + ": page size " + std::to_string(device.pageSize) +
                " is not a power of two from 2 to " + std::to_string(MaxSimPageSize) +
                " that divides the flash into whole pages";
+    }
+    for (const std::string& mark : {device.resetDisableFuse, device.debugWireFuse}) {
+        if (!ParseFuseBitMark(mark)) {
+            return "Device " + device.name + ": fuse mark \"" + mark +
+                   "\" is not Fuses, FusesHi or FusesExt, a dot and a bit from 0 to 7";
+        }
     }
     return {};
 }

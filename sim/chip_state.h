@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelk {
@@ -23,8 +25,22 @@ struct ChipState {
     std::uint8_t fuseExt = 0xFF;
 };
 
+// A fuse bit as zelk.ini marks it: the key of its fuse byte, a dot and the bit number
+// ("FusesHi.7"). No byte for an empty mark: the part has no such fuse.
+struct FuseBitMark {
+    std::uint8_t ChipState::*byte = nullptr;
+    std::uint8_t mask = 0;
+    // True when the bit is programmed (0) in `chip`.
+    bool ProgrammedIn(const ChipState& chip) const {
+        return byte != nullptr && (chip.*byte & mask) == 0;
+    }
+};
+// The mark of `text`, or none when it is not of that form.
+std::optional<FuseBitMark> ParseFuseBitMark(std::string_view text);
+
 // Why a device entry cannot be simulated (no flash, sizes beyond the images, a page size
-// that is not a power of two tiling the flash), or empty when it can.
+// that is not a power of two tiling the flash, a fuse mark that names no fuse bit), or empty
+// when it can.
 std::string SimDeviceProblem(const DeviceEntry& device);
 
 // A new chip as shipped: memories erased, lock bits unprogrammed, the data sheets' default

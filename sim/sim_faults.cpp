@@ -1,14 +1,28 @@
 #include "sim/sim_faults.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace zelk {
 namespace {
+
+constexpr const char* FaultForms = "none-connected, wrong-cable=N, no-echo=N, stuck-busy, "
+                                   "bit-error=N, remove-after=N, slow=FACTOR, clock=HZ";
+constexpr double LargestSlowFactor = 100.0;
+// From a watch crystal to well above any AVR's clock.
+constexpr std::uint64_t SlowestClockHz = 1000;
+constexpr std::uint64_t FastestClockHz = 1000000000;
 
 bool ParseCount(std::string_view text, std::uint64_t& value) {
     const char* end = text.data() + text.size();
     const auto [next, ec] = std::from_chars(text.data(), end, value);
     return !text.empty() && ec == std::errc() && next == end;
+}
+
+bool ParseFactor(std::string_view text, double& value) {
+    const char* end = text.data() + text.size();
+    const auto [next, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    return !text.empty() && ec == std::errc() && next == end && std::isfinite(value);
 }
 
 } // namespace
@@ -27,11 +41,20 @@ bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& e
         (name == "none-connected" ? faults.noneConnected : faults.stuckBusy) = true;
         return true;
     }
+    if (name == "slow") {
+        double factor = 0;
+        if (!hasValue || !ParseFactor(valueText, factor) || factor < 1.0 ||
+            factor > LargestSlowFactor) {
+            error = "slow takes a factor from 1 to 100, such as slow=1.5: \"" +
+                    std::string(faultText) + "\"";
+            return false;
+        }
+        faults.slowFactor = factor;
+        return true;
+    }
     if (name != "wrong-cable" && name != "no-echo" && name != "bit-error" &&
-        name != "remove-after") {
-        error = "Unknown simulator fault \"" + std::string(faultText) +
-                "\" (none-connected, wrong-cable=N, no-echo=N, stuck-busy, bit-error=N, "
-                "remove-after=N)";
+        name != "remove-after" && name != "clock") {
+        error = "Unknown simulator fault \"" + std::string(faultText) + "\" (" + FaultForms + ")";
         return false;
     }
     std::uint64_t value = 0;
@@ -58,6 +81,12 @@ bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& e
             return false;
         }
         faults.bitErrorAtByte = value;
+    } else if (name == "clock") {
+        if (value < SlowestClockHz || value > FastestClockHz) {
+            error = "clock takes the target's clock in Hz, from 1000 to 1000000000";
+            return false;
+        }
+        faults.clockHz = value;
     } else {
         faults.removeAfterBytes = value;
     }

@@ -25,11 +25,15 @@ struct SimFaults {
     std::optional<std::uint64_t> bitErrorAtByte;
     // The target is gone (MISO floats, nothing answers) once this many bytes were exchanged.
     std::optional<std::uint64_t> removeAfterBytes;
+    // Every write takes this many times its data-sheet time (a part at the edge of its specs).
+    double slowFactor = 1.0;
+    // The target's clock in Hz: SCK phases it cannot follow garble the bit. 0: no limit.
+    std::uint64_t clockHz = 0;
 };
 
 // Adds one fault given as "none-connected", "wrong-cable=N", "no-echo=N", "stuck-busy",
-// "bit-error=N" or "remove-after=N" to `faults`. False, with the reason, for anything else;
-// `faults` is then unchanged.
+// "bit-error=N", "remove-after=N", "slow=FACTOR" or "clock=HZ" to `faults`. False, with the
+// reason, for anything else; `faults` is then unchanged.
 bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& error);
 
 } // namespace zelk

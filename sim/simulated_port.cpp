@@ -30,17 +30,17 @@ std::optional<SimulatedPort::Cable> SimulatedPort::CableOfType(int type) {
     switch (type) {
     case CableAutoDetect:
     case CableKestan:
-        return Cable{0x80, false, 0x40, 0x01, 0x02, 0x08, 0x08, Drivers::None};
+        return Cable{0x80, false, 0x40, 0x01, 0x02, 0x04, 0x08, 0x08, Drivers::None};
     case CableAltera:
-        return Cable{0x80, false, 0x40, 0x01, 0x02, 0x20, 0x40, Drivers::ControlRegister};
+        return Cable{0x80, false, 0x40, 0x01, 0x02, 0x04, 0x20, 0x40, Drivers::ControlRegister};
     case CableStk200:
-        return Cable{0x40, false, 0x20, 0x10, 0x80, 0x01, 0x20, Drivers::DataD2D3};
+        return Cable{0x40, false, 0x20, 0x10, 0x80, 0x40, 0x01, 0x20, Drivers::DataD2D3};
     case CableSp12:
-        return Cable{0x80, false, 0x80, 0x01, 0x02, 0x00, 0x00, Drivers::None};
+        return Cable{0x80, false, 0x80, 0x01, 0x02, 0x40, 0x00, 0x00, Drivers::None};
     case CableUsb:
         // SELECT is not inverted by the port, so this cable inverts MISO itself: the host
         // reads every MISO bit but STK200's as the complement.
-        return Cable{0x10, true, 0x01, 0x02, 0x04, 0x00, 0x00, Drivers::None};
+        return Cable{0x10, true, 0x01, 0x02, 0x04, 0x08, 0x00, 0x00, Drivers::None};
     default:
         return std::nullopt;
     }
@@ -90,7 +90,7 @@ void SimulatedPort::Update() {
         break;
     }
     if (driversOn) {
-        target->SetPins((pins & cable->reset) != 0, (pins & cable->sck) != 0,
+        target->SetPins((pins & (cable->reset | cable->reset2)) != 0, (pins & cable->sck) != 0,
                         (pins & cable->mosi) != 0);
     } else {
         // Undriven, RESET is pulled up (the target runs) and SCK and MOSI rest low.

@@ -58,7 +58,10 @@ private:
         bool misoInverter = false; // the cable inverts MISO on its way to the status bit
         std::uint8_t mosi = 0;
         std::uint8_t sck = 0;
+        // Both reset lines reach the target's RESET, each through a diode: either one high
+        // pulls it high, so the target is in reset only while the host drives both low.
         std::uint8_t reset = 0;
+        std::uint8_t reset2 = 0;
         std::uint8_t loopFrom = 0; // data bit wired straight to the status bit loopTo
         std::uint8_t loopTo = 0;
         enum class Drivers : std::uint8_t {

@@ -1,14 +1,10 @@
 // The simulated cable and AVR target, driven bit by bit at the pins through the engine's own
 // line operations and SPI transfer, without the target commands on top: serial programming
 // mode, write times, the demo program, the faults and the state file.
-#include "engine/instructions.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
 #include "scratch_folder.h"
-#include "sim/simulated_port.h"
+#include "sim_bench.h"
 
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -16,6 +12,12 @@
 
 namespace zelk {
 namespace {
+
+using test::EnterProgrammingMode;
+using test::Inject;
+using test::On;
+using test::Send;
+using test::SimBench;
 
 const DeviceEntry BytePart{"BytePart", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
 const DeviceEntry MegaPart = [] {
@@ -25,85 +27,6 @@ const DeviceEntry MegaPart = [] {
     return d;
 }();
 
-using Inject = std::function<void(SimFaults&)>;
-
-SimConfig On(const DeviceEntry& device, const Inject& inject = {}) {
-    SimConfig config;
-    config.device = device;
-    config.cableType = CableKestan;
-    if (inject) {
-        inject(config.faults);
-    }
-    return config;
-}
-
-// The simulated port opened as the engine's port; closing it saves the chip's state file.
-class SimBench {
-public:
-    explicit SimBench(const SimConfig& config) {
-        ResetEngineState();
-        SetPortOpener(MakeSimulatedPortOpener(config));
-        std::string reason;
-        EXPECT_TRUE(OpenSelectedPort(reason)) << reason;
-        SelectCable(config.cableType);
-    }
-    ~SimBench() {
-        SetPortOpener([](int, std::string&) -> std::unique_ptr<PortIo> { return nullptr; });
-        ResetEngineState();
-    }
-    SimBench(const SimBench&) = delete;
-    SimBench& operator=(const SimBench&) = delete;
-    SimulatedPort& Port() { return static_cast<SimulatedPort&>(*CurrentPort()); }
-};
-
-// Sends the instruction packed into `bytes`, most significant byte first; returns byte 4.
-std::uint8_t Send(std::uint32_t bytes) {
-    std::uint8_t last = 0;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        last = SpiTransfer(static_cast<std::uint8_t>(bytes >> shift));
-    }
-    return last;
-}
-
-bool Echoed() {
-    SpiTransfer(0xAC);
-    SpiTransfer(0x53);
-    const std::uint8_t echo = SpiTransfer(0x00);
-    SpiTransfer(0x00);
-    return echo == 0x53;
-}
-
-// Reset, then Programming Enable with an SCK pulse after each failed attempt: the attempt that
-// got the echo (1 for the first), 0 when none of 32 did.
-int EnterProgrammingMode() {
-    EnableDrivers();
-    SetLine(Engine().pinMap.reset, 0);
-    DelayUs(10000);
-    SetLine(Engine().pinMap.reset, 1);
-    DelayUs(5000);
-    SetLine(Engine().pinMap.reset, 0);
-    DelayUs(30000);
-    for (int attempt = 1; attempt <= 32; ++attempt) {
-        if (Echoed()) {
-            return attempt;
-        }
-        PulseSck();
-    }
-    return 0;
-}
-
-TEST(SimulatedPort, AGlitchOnSckLosesTheEchoUntilThePulsesBringTheFrameBack) {
-    SimBench bench(On(MegaPart));
-    ASSERT_EQ(EnterProgrammingMode(), 1);
-    PulseSck(); // one clock too many: the target is a bit ahead from now on
-    int pulses = 0;
-    for (; !Echoed() && pulses < 40; ++pulses) {
-        PulseSck();
-    }
-    EXPECT_EQ(pulses, 31);
-    EXPECT_EQ(Send(0x30000100), 0x97);
-}
-
 TEST(SimulatedPort, FlashByteWriteIsPolledAndLosesInstructionsWhileBusy) {
     SimBench bench(On(BytePart));
     ASSERT_EQ(EnterProgrammingMode(), 1);
@@ -111,12 +34,12 @@ TEST(SimulatedPort, FlashByteWriteIsPolledAndLosesInstructionsWhileBusy) {
     EXPECT_EQ(ReadProgramMemory(0x11), 0x7F) << "the location being programmed";
     EXPECT_EQ(ReadProgramMemory(0x10), 0xFF) << "its neighbour reads normally";
     Send(0x40001000); // flash byte 0x20, lost: the chip is busy
-    DelayUs(4000);
+    DelayUs(DefaultWriteTimes::Flash);
     EXPECT_EQ(ReadProgramMemory(0x11), 0x5A);
     EXPECT_EQ(ReadProgramMemory(0x20), 0xFF);
 
     Send(0x4800080F); // programming only clears bits
-    DelayUs(4000);
+    DelayUs(DefaultWriteTimes::Flash);
     EXPECT_EQ(bench.Port().Chip().flash[0x11], 0x0A);
 }
 
@@ -149,8 +72,8 @@ TEST(SimulatedPort, PageEepromLockAndFuseWritesFollowTheFormOfTheDevice) {
         {"extended fuse", MegaPart, {0xACA400FD}, 0x500800, 0xFD},
         {"fuse bits 0, 1 and 3 in byte 2", oldPagePart, {0xACB6FFFF}, 0x500000, 0xF6},
         {"a fuse byte the part lacks", BytePart, {0xACA00000}, 0x500000, 0xFF},
-        {"lock bit 1 blocks flash", MegaPart, {0xACFFFFFC, 0x40000012, 0x4C000000}, 0x200000, 0xFF},
-        {"lock bit 1 blocks EEPROM writes", MegaPart, {0xACFFFFFC, 0xC0000222}, 0xA00002, 0xFF},
+        {"lock bit 1 blocks flash", MegaPart, {0xACFFFFFE, 0x40000012, 0x4C000000}, 0x200000, 0xFF},
+        {"lock bit 1 blocks EEPROM writes", MegaPart, {0xACFFFFFE, 0xC0000222}, 0xA00002, 0xFF},
         {"chip erase clears the lock bits", MegaPart, {0xACFFFFFC, 0xAC800000}, 0x580000, 0xFF},
         {"chip erase clears the EEPROM", MegaPart, {0xC0000111, 0xAC800000}, 0xA00001, 0xFF},
     };
