@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace zelk {
@@ -64,6 +66,14 @@ tcflag_t SizeFlag(int dataBits) {
     default:
         return CS8;
     }
+}
+
+bool IsPseudoTerminal(int fd) {
+    constexpr unsigned FirstPtyMajor = 136;
+    constexpr unsigned LastPtyMajor = 143;
+    struct stat device {};
+    return ::fstat(fd, &device) == 0 && major(device.st_rdev) >= FirstPtyMajor &&
+           major(device.st_rdev) <= LastPtyMajor;
 }
 
 void CloseFd(int& fd) {
@@ -162,11 +172,12 @@ bool CSerialChannel::Open(const std::string& portName, const SerialLineSettings&
         return Fail(path, errno);
     }
     // tcsetattr succeeds when any one setting took; a port that kept another speed or format
-    // would pass garbage.
+    // (an adapter without 5 data bits) would pass garbage. A pseudo-terminal has no wire: it
+    // reports 8 data bits without parity whatever it is given.
+    constexpr tcflag_t Format = CSIZE | PARENB | PARODD | CSTOPB;
     termios applied{};
     if (tcgetattr(portFd, &applied) != 0 || cfgetospeed(&applied) != cfgetospeed(&raw) ||
-        (applied.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) !=
-            (raw.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB))) {
+        (!IsPseudoTerminal(portFd) && (applied.c_cflag & Format) != (raw.c_cflag & Format))) {
         return Fail(path + " refuses these line settings", 0);
     }
     exclusive = ::ioctl(portFd, TIOCEXCL) == 0;
