@@ -25,16 +25,16 @@ CSplashScreen* CSplashScreen::Current() {
     return currentSplash;
 }
 
-void CSplashScreen::Show(QWidget* mainWindow) {
+void CSplashScreen::Show(QWidget* mainWindow, int milliseconds) {
     if (!splashEnabled || currentSplash != nullptr) {
         return;
     }
-    currentSplash = new CSplashScreen(mainWindow);
+    currentSplash = new CSplashScreen(mainWindow, milliseconds);
     currentSplash->show();
     currentSplash->repaint();
 }
 
-CSplashScreen::CSplashScreen(QWidget* mainWindow)
+CSplashScreen::CSplashScreen(QWidget* mainWindow, int milliseconds)
     : QWidget(mainWindow, Qt::SplashScreen | Qt::FramelessWindowHint), owner(mainWindow) {
     RegisterZelkResources();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -63,7 +63,7 @@ CSplashScreen::CSplashScreen(QWidget* mainWindow)
     move(place.topLeft());
 
     qApp->installEventFilter(this);
-    QTimer::singleShot(ShowMilliseconds, this, &CSplashScreen::Close);
+    QTimer::singleShot(milliseconds, this, &CSplashScreen::Close);
 }
 
 CSplashScreen::~CSplashScreen() {
@@ -104,7 +104,8 @@ void CSplashScreen::Close() {
         qApp->removeEventFilter(this);
     }
     close();
-    if (owner != nullptr) {
+    if (owner != nullptr && owner->isVisible()) {
+        owner->activateWindow();
         owner->repaint();
     }
 }

@@ -17,7 +17,7 @@ public:
     // Set once from the command line; the splash is off until enabled.
     static void Enable(bool enabled);
     // Shows the splash over `mainWindow` unless disabled or already shown.
-    static void Show(QWidget* mainWindow);
+    static void Show(QWidget* mainWindow, int milliseconds = ShowMilliseconds);
     // The splash now showing, or null.
     static CSplashScreen* Current();
     // True when the event was a key or button press that the splash took to close itself.
@@ -30,7 +30,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit CSplashScreen(QWidget* mainWindow);
+    CSplashScreen(QWidget* mainWindow, int milliseconds);
     ~CSplashScreen() override;
 
     QWidget* owner;

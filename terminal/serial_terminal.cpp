@@ -166,9 +166,7 @@ void CSerialTerminal::Reconfigure() {
 }
 
 void CSerialTerminal::OnReceived(const std::vector<std::uint8_t>& bytes) {
-    for (const std::uint8_t byte : bytes) {
-        output->AppendChar(byte);
-    }
+    output->AppendBytes(bytes);
 }
 
 void CSerialTerminal::OnTerminalKey(int character) {

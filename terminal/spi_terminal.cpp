@@ -49,6 +49,23 @@ CSpiTerminal::~CSpiTerminal() {
     session.Stop();
 }
 
+void CSpiTerminal::Gather(std::uint8_t byte) {
+    const std::lock_guard guard(gatheredLock);
+    gathered.push_back(byte);
+    if (gathered.size() == 1) {
+        QMetaObject::invokeMethod(this, &CSpiTerminal::ShowGathered, Qt::QueuedConnection);
+    }
+}
+
+void CSpiTerminal::ShowGathered() {
+    std::vector<std::uint8_t> bytes;
+    {
+        const std::lock_guard guard(gatheredLock);
+        bytes.swap(gathered);
+    }
+    output->AppendBytes(bytes);
+}
+
 bool CSpiTerminal::Start(std::string& reason) {
     return session.Start(reason);
 }

@@ -4,8 +4,10 @@
 
 #include "terminal/spi_terminal_session.h"
 
+#include <mutex>
 #include <QDialog>
 #include <string>
+#include <vector>
 
 namespace zelk {
 
@@ -23,7 +25,14 @@ public:
     CTerminalOutput* Output() const { return output; }
 
 private:
+    // Called by the worker: bytes gather here and the window shows them in one go, so a
+    // long answer does not cost one repaint per byte.
+    void Gather(std::uint8_t byte);
+    void ShowGathered();
+
     CTerminalOutput* output;
+    std::mutex gatheredLock;
+    std::vector<std::uint8_t> gathered;
     SpiTerminalSession session;
 };
 

@@ -36,7 +36,21 @@ int CTerminalOutput::TextLength() const {
 }
 
 void CTerminalOutput::AppendChar(std::uint8_t character) {
+    AppendBytes({&character, 1});
+}
+
+void CTerminalOutput::AppendBytes(std::span<const std::uint8_t> bytes) {
     QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    for (const std::uint8_t byte : bytes) {
+        Apply(cursor, byte);
+    }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void CTerminalOutput::Apply(QTextCursor& cursor, std::uint8_t character) {
     int length = TextLength();
     if (length >= TextBound) {
         cursor.setPosition(0);
@@ -44,14 +58,7 @@ void CTerminalOutput::AppendChar(std::uint8_t character) {
         cursor.removeSelectedText();
         length -= DroppedAtBound;
     }
-    if (character == Backspace) {
-        cursor.setPosition(length);
-        if (length > 0) {
-            cursor.setPosition(length - 1, QTextCursor::KeepAnchor);
-        }
-    } else {
-        cursor.setPosition(length);
-    }
+    cursor.setPosition(length);
     switch (character) {
     case LineFeed:
     case 0:
@@ -60,14 +67,15 @@ void CTerminalOutput::AppendChar(std::uint8_t character) {
         cursor.insertText(QStringLiteral("\n"));
         break;
     case Backspace:
-        cursor.removeSelectedText();
+        if (length > 0) {
+            cursor.setPosition(length - 1, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
         break;
     default:
         cursor.insertText(QString(QChar(static_cast<char16_t>(character))));
         break;
     }
-    setTextCursor(cursor);
-    ensureCursorVisible();
 }
 
 void CTerminalOutput::AppendNote(const QString& text) {
@@ -82,6 +90,15 @@ void CTerminalOutput::AppendNote(const QString& text) {
 
 void CTerminalOutput::keyPressEvent(QKeyEvent* event) {
     // Delete and the moving keys produce no character: they keep the pane's own handling.
+    // Ctrl with a letter is that letter's control character, whatever the keyboard reports.
+    const bool control =
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) ==
+        Qt::ControlModifier;
+    if (control && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z) {
+        emit TerminalKey(event->key() - Qt::Key_A + 1);
+        event->accept();
+        return;
+    }
     const QString text = event->text();
     if (text.isEmpty() || event->key() == Qt::Key_Delete) {
         QPlainTextEdit::keyPressEvent(event);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <span>
 
 namespace zelk {
 
@@ -20,6 +22,8 @@ public:
     // One received byte: CR starts a line, LF and the zero byte show nothing, Backspace
     // erases the last character shown, any other byte shows as its Latin-1 character.
     void AppendChar(std::uint8_t character);
+    // Many bytes by the same rules, laid out and scrolled once.
+    void AppendBytes(std::span<const std::uint8_t> bytes);
     // A line of the terminal's own (not from the far end), on a line by itself.
     void AppendNote(const QString& text);
     int TextLength() const;
@@ -32,6 +36,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void Apply(QTextCursor& cursor, std::uint8_t character);
 };
 
 } // namespace zelk
