@@ -1,6 +1,7 @@
 #!/bin/sh
-# Takes screenshots of zelk on a simulated ATmega328P under a virtual X display: after start,
-# after New Project, and after Detect Device. They land in ./screenshots/.
+# Takes screenshots of zelk on a simulated ATmega328P under a virtual X display: the splash,
+# after New Project, after Detect Device, the SPI terminal, the serial terminal on the
+# simulated board, and the about box. They land in ./screenshots/.
 # Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see tools/install-deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
@@ -31,9 +32,12 @@ pid=$!
 window=$(xdotool search --sync --onlyvisible --name '^zelk')
 echo "main window shown after $(( ($(date +%s%N) - start) / 1000000 )) ms"
 xdotool windowsize "$window" 640 480
-shoot 1-start
+shoot 1-start-splash
 
+# The first key only closes the splash.
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key Escape
+sleep 0.3
 xdotool key ctrl+n
 shoot 2-new-project
 
@@ -42,3 +46,48 @@ xdotool key alt+o
 sleep 0.5
 xdotool key d
 shoot 3-detect-device
+
+# Options > Terminal Parallel: the simulated target's program answers in upper case.
+xdotool key alt+o
+sleep 0.5
+xdotool key t
+xdotool search --sync --onlyvisible --name '^SPI Terminal' >/dev/null
+xdotool type --delay 50 'hello zelk'
+xdotool key Return
+shoot 4-spi-terminal
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+
+# The serial terminal on the simulated board, and the about box, each in a run of its own
+# without the splash.
+mkdir -p "$XDG_CONFIG_HOME/Brasswick"
+printf '[Settings]\r\nComport=Simulated board\r\nSpeed=115200\r\n' \
+    >"$XDG_CONFIG_HOME/Brasswick/zelk.conf"
+build/bin/zelk --simulate ATmega328P -Automation &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^zelk')
+xdotool windowsize "$window" 640 480
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key ctrl+n
+sleep 0.5
+xdotool key alt+o
+sleep 0.5
+xdotool key s
+xdotool search --sync --onlyvisible --name '^Terminal' >/dev/null
+xdotool type --delay 50 'hello board'
+xdotool key Return
+shoot 5-serial-terminal
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+
+build/bin/zelk --simulate ATmega328P -Automation &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^zelk')
+xdotool windowsize "$window" 640 480
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key alt+h
+sleep 0.5
+xdotool key a
+xdotool search --sync --onlyvisible --name '^About zelk' >/dev/null
+sleep 2
+shoot 6-about
