@@ -4,6 +4,7 @@
 #include "about/home_page.h"
 #include "resources/zelk_resources.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QMouseEvent>
@@ -75,7 +76,8 @@ CAboutBox::CAboutBox(QWidget* parent, PageOpener opener)
     layout->setContentsMargins(Margin, Margin, Margin, Margin);
     layout->addWidget(credits, 1);
     layout->addWidget(closeButton);
-    setFixedSize(Width, Height);
+    // The button's long text sets the width where the font is wider than the box.
+    setFixedSize(std::max(Width, closeButton->sizeHint().width() + 2 * Margin), Height);
     closeButton->setDefault(true);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 

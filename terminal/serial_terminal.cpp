@@ -105,7 +105,7 @@ void CSerialTerminal::FillLists() {
     }
     // USB names from /dev/serial/by-id are long; the open list shows them whole.
     portList->view()->setMinimumWidth(portList->view()->sizeHintForColumn(0) + 24);
-    portList->setMinimumContentsLength(6);
+    portList->setMinimumContentsLength(14);
     portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (const int speed : Speeds) {
         speedList->addItem(QString::number(speed));

@@ -26,13 +26,22 @@ shoot() {
     echo "screenshots/$1.png"
 }
 
+# A dialog by its title: without a window manager a fresh dialog reads black from the root.
+shoot_window() {
+    sleep 2
+    id=$(xdotool search --onlyvisible --name "$1" | head -1)
+    xwd -id "$id" -silent | "$CONVERT" xwd:- "screenshots/$2.png"
+    echo "screenshots/$2.png"
+}
+
 start=$(date +%s%N)
 build/bin/zelk --simulate ATmega328P &
 pid=$!
 window=$(xdotool search --sync --onlyvisible --name '^zelk')
 echo "main window shown after $(( ($(date +%s%N) - start) / 1000000 )) ms"
 xdotool windowsize "$window" 640 480
-shoot 1-start-splash
+xwd -root -silent | "$CONVERT" xwd:- -crop 1024x768+0+0 screenshots/1-start-splash.png
+echo screenshots/1-start-splash.png
 
 # The first key only closes the splash.
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
@@ -54,7 +63,7 @@ xdotool key t
 xdotool search --sync --onlyvisible --name '^SPI Terminal' >/dev/null
 xdotool type --delay 50 'hello zelk'
 xdotool key Return
-shoot 4-spi-terminal
+shoot_window '^SPI Terminal' 4-spi-terminal
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 
@@ -76,7 +85,7 @@ xdotool key s
 xdotool search --sync --onlyvisible --name '^Terminal' >/dev/null
 xdotool type --delay 50 'hello board'
 xdotool key Return
-shoot 5-serial-terminal
+shoot_window '^Terminal' 5-serial-terminal
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 
@@ -89,5 +98,4 @@ xdotool key alt+h
 sleep 0.5
 xdotool key a
 xdotool search --sync --onlyvisible --name '^About zelk' >/dev/null
-sleep 2
-shoot 6-about
+shoot_window '^About zelk' 6-about
