@@ -1,15 +1,22 @@
 // zelk: the AVR in-system programmer's main window.
+#include "about/splash_decision.h"
+#include "about/splash_screen.h"
 #include "app/programmer_app.h"
 #include "engine/device_database.h"
 #include "engine/port_io.h"
 #include "engine/port_lines.h"
 #include "sim/simulated_port.h"
+#include "terminal/serial_ports.h"
+#include "terminal/simulated_serial_board.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -38,6 +45,8 @@ bool SimulateDevice(const std::string& name, std::string& error) {
     zelk::SetPortOpener(zelk::MakeSimulatedPortOpener(config));
     return true;
 }
+
+constexpr const char* SimulatedBoardPort = "Simulated board";
 
 } // namespace
 
@@ -70,11 +79,23 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // Started as another program's server, zelk shows no start-up picture; the parser does
+    // not know those switches.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    zelk::CSplashScreen::Enable(zelk::SplashAllowed(arguments));
+
     // Qt's own options (-platform, -geometry ...) are taken out of argv here.
     QApplication application(argc, argv);
-    parser.process(application);
+    QStringList parsed;
+    for (const QString& argument : QApplication::arguments()) {
+        if (!zelk::IsServerSwitch(argument.toStdString())) {
+            parsed.append(argument);
+        }
+    }
+    parser.process(parsed);
 
     zelk::StartupOptions options;
+    std::unique_ptr<zelk::SimulatedSerialBoard> board;
     if (parser.isSet(simulate)) {
         const std::string device = parser.value(simulate).toStdString();
         std::string error;
@@ -83,6 +104,13 @@ int main(int argc, char* argv[]) {
             return EXIT_FAILURE;
         }
         options.portNote = "Simulated " + device;
+        // A board on a serial port too, so that the serial terminal has a far end.
+        board = std::make_unique<zelk::SimulatedSerialBoard>();
+        if (board->Start(error)) {
+            zelk::AddSerialPort({SimulatedBoardPort, board->PortPath()});
+        } else {
+            std::fprintf(stderr, "zelk: no simulated serial board: %s\n", error.c_str());
+        }
     }
 
     zelk::CProgrammerApp app;

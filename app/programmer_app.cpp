@@ -1,5 +1,7 @@
 #include "app/programmer_app.h"
 
+#include "about/about_box.h"
+#include "about/splash_screen.h"
 #include "app/command_ids.h"
 #include "app/project_file.h"
 #include "app/qt_user_dialogs.h"
@@ -16,6 +18,9 @@
 #include "shell/mdi_client.h"
 #include "shell/project_form.h"
 #include "shell/window_placement.h"
+#include "terminal/engine_spi_link.h"
+#include "terminal/serial_terminal.h"
+#include "terminal/spi_terminal.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -81,6 +86,7 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
         frame->AddPermanentNote(ToQString(options.portNote));
     }
     recent.LoadFromSettings();
+    CSplashScreen::Show(frame.get());
     RestoreWindowPosition();
     frame->show();
     SelectPort(ReadSettingInt("Preferences", "PortBase", 0));
@@ -187,6 +193,15 @@ void CProgrammerApp::OnCommand(int id) {
             break;
         case cmd::ResetDevice:
             OnResetDevice();
+            break;
+        case cmd::TerminalParallel:
+            OnTerminalParallel();
+            break;
+        case cmd::TerminalSerial:
+            OnTerminalSerial();
+            break;
+        case cmd::About:
+            OnAbout();
             break;
         case cmd::Cascade:
             frame->MdiClient()->cascadeSubWindows();
@@ -479,6 +494,27 @@ void CProgrammerApp::OnResetDevice() {
     if (!RefuseWhilePortClaimed()) {
         ResetDevice(state, targetUi);
     }
+}
+
+void CProgrammerApp::OnTerminalParallel() {
+    EngineSpiLink link;
+    CSpiTerminal terminal(frame.get(), link);
+    std::string reason;
+    if (!terminal.Start(reason)) {
+        dialogs->ShowMessage(reason);
+        return;
+    }
+    terminal.exec();
+}
+
+void CProgrammerApp::OnTerminalSerial() {
+    CSerialTerminal terminal(frame.get());
+    terminal.exec();
+}
+
+void CProgrammerApp::OnAbout() {
+    CAboutBox about(frame.get());
+    about.exec();
 }
 
 } // namespace zelk

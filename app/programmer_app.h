@@ -80,6 +80,9 @@ public:
 
     void OnDetectDevice();
     void OnResetDevice();
+    void OnTerminalParallel();
+    void OnTerminalSerial();
+    void OnAbout();
 
 private:
     void CreateProjectWindow();

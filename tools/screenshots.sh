@@ -1,8 +1,8 @@
 #!/bin/sh
 # Takes screenshots of zelk on a simulated ATmega328P under a virtual X display of 1280x900:
-# after start, after New Project, after Detect Device and with a HEX file loaded into the
-# flash window; then the same at twice the scale (QT_SCALE_FACTOR=2) with a 12-point font.
-# They land in ./screenshots/. Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see
+# the splash at start, after New Project, after Detect Device and with a HEX file loaded into
+# the flash window; then the same at twice the scale (QT_SCALE_FACTOR=2) with a 12-point font;
+# then the SPI terminal, the serial terminal on the simulated board and the about box. They land in ./screenshots/. Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see
 # tools/install-deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
@@ -49,6 +49,9 @@ run() {
     shoot "$prefix-1-start" "$crop"
 
     xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+    # The first key only closes the splash.
+    xdotool key Escape
+    sleep 0.3
     xdotool key ctrl+n
     shoot "$prefix-2-new-project" "$crop"
 
@@ -83,3 +86,66 @@ run 1x 1280x900+0+0
 # Twice the scale, and widgets in a 12-point font as a user may have chosen.
 echo '* { font-size: 12pt; }' >"$scratch/font.qss"
 QT_SCALE_FACTOR=2 ZELK_STYLE="$scratch/font.qss" run 2x 1280x900+0+0
+
+# A dialog by its title: without a window manager a fresh dialog reads black from the root.
+shoot_window() {
+    sleep 2
+    id=$(xdotool search --onlyvisible --name "$1" | head -1)
+    xwd -id "$id" -silent | "$CONVERT" xwd:- "screenshots/$2.png"
+    echo "screenshots/$2.png"
+}
+
+# The terminals and the about box, each in a run of its own without the splash.
+export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
+rm -rf "$scratch/config" "$scratch/state"
+build/bin/zelk --simulate ATmega328P -Automation &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^zelk')
+xdotool windowsize "$window" 640 480
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key ctrl+n
+sleep 0.5
+# Options > Terminal Parallel: the simulated target's program answers in upper case.
+xdotool key alt+o
+sleep 0.5
+xdotool key t
+xdotool search --sync --onlyvisible --name '^SPI Terminal' >/dev/null
+xdotool type --delay 50 'hello zelk'
+xdotool key Return
+shoot_window '^SPI Terminal' 5-spi-terminal
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+
+mkdir -p "$XDG_CONFIG_HOME/Brasswick"
+printf '[Settings]\r\nComport=Simulated board\r\nSpeed=115200\r\n' \
+    >"$XDG_CONFIG_HOME/Brasswick/zelk.conf"
+build/bin/zelk --simulate ATmega328P -Automation &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^zelk')
+xdotool windowsize "$window" 640 480
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key ctrl+n
+sleep 0.5
+xdotool key alt+o
+sleep 0.5
+xdotool key s
+xdotool search --sync --onlyvisible --name '^Terminal' >/dev/null
+xdotool type --delay 50 'hello board'
+xdotool key Return
+shoot_window '^Terminal' 6-serial-terminal
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+
+build/bin/zelk --simulate ATmega328P -Automation &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^zelk')
+xdotool windowsize "$window" 640 480
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key alt+h
+sleep 0.5
+xdotool key a
+xdotool search --sync --onlyvisible --name '^About zelk' >/dev/null
+shoot_window '^About zelk' 7-about
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=""

@@ -1,0 +1,185 @@
+#include "terminal/spi_terminal_session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace zelk {
+namespace {
+
+// A target whose program answers each typed character with a prepared reply, one byte per
+// exchange after the character; with no reply prepared it keeps answering 'A'.
+class FakeLink : public SpiLink {
+public:
+    bool Acquire(std::string& reason) override {
+        const std::lock_guard guard(lock);
+        if (busy) {
+            reason = "in use";
+            return false;
+        }
+        log.push_back("acquire");
+        return true;
+    }
+    void ResetAndRun() override {
+        const std::lock_guard guard(lock);
+        log.push_back("reset");
+    }
+    std::uint8_t Exchange(std::uint8_t out, std::int32_t bitWaitUs) override {
+        const std::lock_guard guard(lock);
+        sent.push_back(out);
+        waits.push_back(bitWaitUs);
+        if (out != 0x00 || (pending.empty() && !endless)) {
+            // The byte clocked in with the typed character is whatever the target had loaded.
+            const auto reply = replies.find(out);
+            pending.clear();
+            if (reply != replies.end()) {
+                pending.assign(reply->second.begin(), reply->second.end());
+            }
+            endless = reply == replies.end();
+            return 0x55;
+        }
+        if (endless) {
+            return 'A';
+        }
+        const std::uint8_t next = pending.front();
+        pending.pop_front();
+        return next;
+    }
+    void Release() override {
+        const std::lock_guard guard(lock);
+        log.push_back("release");
+    }
+
+    std::mutex lock;
+    bool busy = false;
+    std::map<std::uint8_t, std::vector<std::uint8_t>> replies;
+    std::deque<std::uint8_t> pending;
+    bool endless = false;
+    std::vector<std::uint8_t> sent;
+    std::vector<std::int32_t> waits;
+    std::vector<std::string> log;
+};
+
+class Shown {
+public:
+    SpiAnswerEvents Events() {
+        return {.answer =
+                    [this](std::uint8_t byte) {
+                        const std::lock_guard guard(lock);
+                        bytes.push_back(byte);
+                        changed.notify_all();
+                    },
+                .cutOff =
+                    [this] {
+                        const std::lock_guard guard(lock);
+                        ++cutOffs;
+                        changed.notify_all();
+                    }};
+    }
+    std::vector<std::uint8_t> WaitFor(std::size_t count) {
+        std::unique_lock guard(lock);
+        changed.wait_for(guard, std::chrono::seconds(5), [&] { return bytes.size() >= count; });
+        return bytes;
+    }
+    int WaitForCutOff() {
+        std::unique_lock guard(lock);
+        changed.wait_for(guard, std::chrono::seconds(5), [&] { return cutOffs > 0; });
+        return cutOffs;
+    }
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::uint8_t> bytes;
+    int cutOffs = 0;
+};
+
+TEST(SpiTerminalSession, ShowsEachAnswerUpToAndWithItsTerminatingByte) {
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> reply;
+    };
+    const Case cases[] = {
+        {"ended by zero", {'O', 'K', 0x00}},
+        {"ended by a byte with bit 7", {'\r', 'x', 0x08, 0x80}},
+        {"only the terminator", {0xFF}},
+    };
+    for (const Case& c : cases) {
+        FakeLink link;
+        link.replies['k'] = c.reply;
+        link.replies['z'] = {'Z', 0x00};
+        Shown shown;
+        SpiTerminalSession session(link, shown.Events());
+        std::string reason;
+        ASSERT_TRUE(session.Start(reason));
+        session.Type('k');
+        session.Type('z'); // typed while the first answer comes in: it waits its turn
+        std::vector<std::uint8_t> expected = c.reply;
+        expected.insert(expected.end(), {'Z', 0x00});
+        EXPECT_EQ(shown.WaitFor(expected.size()), expected) << c.what;
+        session.Stop();
+
+        std::vector<std::uint8_t> sent = {'k'};
+        sent.insert(sent.end(), c.reply.size(), 0x00);
+        sent.insert(sent.end(), {'z', 0x00, 0x00});
+        EXPECT_EQ(link.sent, sent) << c.what << ": the typed byte, then a zero per answer byte";
+        EXPECT_EQ(link.waits, std::vector<std::int32_t>(sent.size(), SpiTerminalBitWaitUs));
+        EXPECT_EQ(link.log, (std::vector<std::string>{"acquire", "reset", "release"}));
+        EXPECT_EQ(shown.cutOffs, 0);
+    }
+}
+
+TEST(SpiTerminalSession, CutsOffAnAnswerThatNeverEndsAndGoesOnWithTheNextKey) {
+    FakeLink link;
+    link.replies['z'] = {'Z', 0x00};
+    Shown shown;
+    SpiTerminalSession session(link, shown.Events());
+    std::string reason;
+    ASSERT_TRUE(session.Start(reason));
+    session.Type('q');
+    session.Type('z');
+    const std::vector<std::uint8_t> bytes = shown.WaitFor(SpiAnswerLimit + 2);
+    ASSERT_EQ(bytes.size(), SpiAnswerLimit + 2);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'A'), static_cast<long>(SpiAnswerLimit));
+    EXPECT_EQ(bytes[SpiAnswerLimit], 'Z');
+    EXPECT_EQ(shown.WaitForCutOff(), 1);
+}
+
+TEST(SpiTerminalSession, StopEndsAnEndlessAnswerAndGivesTheCableBackOnce) {
+    FakeLink link;
+    Shown shown;
+    {
+        SpiTerminalSession session(link, shown.Events());
+        std::string reason;
+        ASSERT_TRUE(session.Start(reason));
+        session.Type('q');
+        shown.WaitFor(10);
+        const auto start = std::chrono::steady_clock::now();
+        session.Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        session.Type('z');
+    }
+    EXPECT_EQ(link.log, (std::vector<std::string>{"acquire", "reset", "release"}));
+    EXPECT_EQ(std::count(link.sent.begin(), link.sent.end(), 'z'), 0) << "typed after Stop";
+}
+
+TEST(SpiTerminalSession, DrivesNothingWhenTheCableIsInUse) {
+    FakeLink link;
+    link.busy = true;
+    Shown shown;
+    SpiTerminalSession session(link, shown.Events());
+    std::string reason;
+    EXPECT_FALSE(session.Start(reason));
+    EXPECT_EQ(reason, "in use");
+    session.Type('k');
+    session.Stop();
+    EXPECT_TRUE(link.log.empty());
+    EXPECT_TRUE(link.sent.empty());
+}
+
+} // namespace
+} // namespace zelk
