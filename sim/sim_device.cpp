@@ -17,7 +17,10 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
 
 bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, DeviceEntry& out,
                    std::string& error) {
-    const std::vector<DeviceEntry> devices = ReadDeviceList(ini);
+    std::vector<DeviceEntry> devices;
+    if (!ReadDeviceList(ini, devices, error)) {
+        return false;
+    }
     for (const DeviceEntry& device : devices) {
         if (SameNameIgnoringCase(device.name, name)) {
             out = device;
@@ -31,6 +34,11 @@ bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, Devi
                 " lists no such device";
     }
     return false;
+}
+
+bool SaveSimulatedChip(std::string& error) {
+    auto* port = dynamic_cast<SimulatedPort*>(CurrentPort());
+    return port == nullptr || port->SaveState(error);
 }
 
 } // namespace zelk
