@@ -1,19 +1,7 @@
+#include "platform/ini_document.h"
 #include "sim/simulated_port.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace zelk {
-namespace {
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-} // namespace
 
 bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, DeviceEntry& out,
                    std::string& error) {
@@ -22,7 +10,7 @@ bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, Devi
         return false;
     }
     for (const DeviceEntry& device : devices) {
-        if (SameNameIgnoringCase(device.name, name)) {
+        if (SameIniName(device.name, name)) {
             out = device;
             return true;
         }
