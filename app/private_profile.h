@@ -4,6 +4,8 @@
 // the file atomically.
 #pragma once
 
+#include "platform/ini_document.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,7 +22,7 @@ public:
     // Parses text with CR LF or LF line ends. Never fails: unknown lines are kept.
     static ProfileFile Parse(std::string_view text);
     // Reads a file; a missing file reads as empty. Nullopt, with the reason, when it exists
-    // but cannot be read.
+    // but cannot be read, is no regular file or is larger than MaxIniFileSize.
     static std::optional<ProfileFile> Load(const std::filesystem::path& path, std::string& error);
 
     // The value, cut to ProfileValueLimit characters; nullopt when absent.
@@ -41,14 +43,11 @@ public:
     std::string Serialize() const;
 
 private:
-    std::vector<std::string> lines;
-};
+    explicit ProfileFile(std::vector<std::string> fileLines);
+    void Reindex() { index = IniIndex(lines); }
 
-// Profile integer reading: decimal, or hexadecimal after "0x", each with an optional sign;
-// the leading digits count ("12abc" is 12); wider numbers wrap to 32 bits. Nullopt when the
-// text does not begin with a number.
-std::optional<int> TryParseProfileInt(std::string_view text);
-// The same, with 0 for text that is no number.
-int ParseProfileInt(std::string_view text);
+    std::vector<std::string> lines;
+    IniIndex index;
+};
 
 } // namespace zelk

@@ -101,6 +101,9 @@ int CProgrammerApp::Shutdown() {
     WaitForFlashWrite();
     ReleaseReset();
     recent.SaveToSettings();
+    if (const std::optional<std::string> problem = TakeSettingsWriteProblem()) {
+        dialogs->ShowMessage(*problem);
+    }
     return 0;
 }
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <system_error>
+#include <utility>
 
 namespace zelk {
 namespace {
@@ -128,11 +130,23 @@ bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& d
 
 ProjectFileData LoadProjectFile(const std::filesystem::path& path) {
     ProjectFileData data;
-    std::string error;
+    std::string ignored;
+    ReadProjectFile(path, data, ignored);
+    return data;
+}
+
+bool ReadProjectFile(const std::filesystem::path& path, ProjectFileData& loaded,
+                     std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        error = path.string() + ": no such project file";
+        return false;
+    }
     const std::optional<ProfileFile> file = ProfileFile::Load(path, error);
     if (!file) {
-        return data;
+        return false;
     }
+    ProjectFileData data;
     const auto read = [&](std::string_view name, std::string& into) {
         if (std::optional<std::string> value = file->Get(ProjectSection, name)) {
             into = std::move(*value);
@@ -152,7 +166,8 @@ ProjectFileData LoadProjectFile(const std::filesystem::path& path) {
     data.flashWindow = readRect(FlashWindowKey);
     data.eepromWindow = readRect(EepromWindowKey);
     data.projectWindow = readRect(ProjectWindowKey);
-    return data;
+    loaded = std::move(data);
+    return true;
 }
 
 } // namespace zelk

@@ -54,5 +54,9 @@ bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& d
 // absent value, gives the defaults
 // ("Default", "None", empty file names, absent windows).
 ProjectFileData LoadProjectFile(const std::filesystem::path& path);
+// The same for a caller that must tell the user why a file gave no project: false, with a
+// reason that names the file, when it is missing, cannot be read, is no regular file (a
+// folder, a FIFO) or is too large; `data` is then unchanged.
+bool ReadProjectFile(const std::filesystem::path& path, ProjectFileData& data, std::string& error);
 
 } // namespace zelk

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <pwd.h>
 #include <system_error>
@@ -22,24 +23,52 @@ std::optional<std::string> ReadSetting(std::string_view section, std::string_vie
     return store->Get(section, name);
 }
 
+struct WriteProblem {
+    std::mutex mutex;
+    std::string reason;
+    bool reported = false;
+};
+
+WriteProblem& Problem() {
+    static WriteProblem problem;
+    return problem;
+}
+
+bool Remember(std::string reason) {
+    WriteProblem& problem = Problem();
+    const std::lock_guard lock(problem.mutex);
+    if (reason.empty()) {
+        problem.reported = false;
+    }
+    problem.reason = std::move(reason);
+    return problem.reason.empty();
+}
+
 // Reads the store, applies one change and writes it back atomically. An unreadable store is
 // left alone rather than replaced by one holding only the new value.
 bool UpdateSettings(const std::function<bool(ProfileFile&)>& change) {
     const std::filesystem::path path = SettingsFilePath();
     if (path.empty()) {
-        return false;
+        return Remember("No settings file: neither XDG_CONFIG_HOME nor a home folder is set.");
     }
     std::string error;
     std::optional<ProfileFile> store = ProfileFile::Load(path, error);
-    if (!store || !change(*store)) {
-        return false;
+    if (!store) {
+        return Remember("The settings file cannot be read: " + error);
+    }
+    if (!change(*store)) {
+        return Remember("A setting's name cannot be stored in " + path.string() + ".");
     }
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     if (ec) {
-        return false;
+        return Remember("Cannot make the folder " + path.parent_path().string() + ": " +
+                        ec.message());
     }
-    return ReplaceFileAtomically(path, store->Serialize(), error);
+    if (!ReplaceFileAtomically(path, store->Serialize(), error)) {
+        return Remember("The settings cannot be saved: " + error);
+    }
+    return Remember({});
 }
 
 std::filesystem::path HomeFolder() {
@@ -111,6 +140,22 @@ bool ReplaceSettingSection(std::string_view section,
         }
         return true;
     });
+}
+
+std::string SettingsWriteProblem() {
+    WriteProblem& problem = Problem();
+    const std::lock_guard lock(problem.mutex);
+    return problem.reason;
+}
+
+std::optional<std::string> TakeSettingsWriteProblem() {
+    WriteProblem& problem = Problem();
+    const std::lock_guard lock(problem.mutex);
+    if (problem.reason.empty() || problem.reported) {
+        return std::nullopt;
+    }
+    problem.reported = true;
+    return problem.reason;
 }
 
 } // namespace zelk

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,7 +17,8 @@ std::filesystem::path SettingsFilePath();
 int ReadSettingInt(std::string_view section, std::string_view name, int defaultValue);
 std::string ReadSettingString(std::string_view section, std::string_view name,
                               std::string_view defaultValue);
-// False when the store could not be written (the old file stays as it was).
+// False when the store could not be written (the old file stays as it was); the reason is
+// kept for SettingsWriteProblem and TakeSettingsWriteProblem.
 bool WriteSettingInt(std::string_view section, std::string_view name, int value);
 bool WriteSettingString(std::string_view section, std::string_view name, std::string_view value);
 bool ClearSettingSection(std::string_view section);
@@ -24,5 +26,12 @@ bool ClearSettingSection(std::string_view section);
 // store, so an interrupted write never leaves the section half written.
 bool ReplaceSettingSection(std::string_view section,
                            const std::vector<std::pair<std::string, std::string>>& values);
+
+// Why the last write failed, a sentence naming the file; empty after a write that succeeded.
+std::string SettingsWriteProblem();
+// The reason of a run of failing writes, once: a store the user made read-only fails every
+// write with one reason, which is to be shown once, not per value. Nullopt when there is
+// nothing new to report.
+std::optional<std::string> TakeSettingsWriteProblem();
 
 } // namespace zelk

@@ -211,12 +211,11 @@ bool RunFileCommand(TargetSession& session, const std::string& file, MemoryKind 
 
 // The project's file names, relative ones taken from the project's folder.
 bool LoadProjectInto(AppState& app, const std::filesystem::path& projectFile) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(projectFile, error)) {
-        std::cerr << "zelk-cli: " << projectFile.string() << ": no such project file\n";
+    ProjectFileData project;
+    if (std::string error; !ReadProjectFile(projectFile, project, error)) {
+        std::cerr << "zelk-cli: " << error << '\n';
         return false;
     }
-    const ProjectFileData project = LoadProjectFile(projectFile);
     const auto resolved = [&](const std::string& file) {
         if (file.empty()) {
             return file;
@@ -375,6 +374,10 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
             return;
         }
         exitCode = run(session, given) ? 0 : ExitFailure;
+        if (!SaveSimulatedChip(error)) {
+            std::cerr << "zelk-cli: " << error << '\n';
+            exitCode = ExitFailure;
+        }
     });
     return command;
 }

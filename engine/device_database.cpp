@@ -1,8 +1,8 @@
 #include "engine/device_database.h"
 
-#include "app/private_profile.h"
 #include "memory/target_images.h"
 
+#include <algorithm>
 #include <optional>
 #include <system_error>
 
@@ -12,125 +12,138 @@ namespace {
 
 constexpr std::string_view DevicesSection = "Devices";
 // A page load carries the word offset in one byte, so a page holds at most 128 words.
-constexpr int LargestPageSize = 256;
+constexpr std::int64_t LargestPageSize = 256;
+constexpr std::int64_t LargestAlgorithm = 3;
 
-std::optional<ProfileFile> LoadDatabase(const std::filesystem::path& ini) {
-    std::string error;
-    return ProfileFile::Load(ini, error);
+std::string ReadString(const IniIndex& index, std::string_view section, std::string_view key) {
+    const IniIndex::Entry* entry = index.Find(section, key);
+    return entry == nullptr ? std::string() : entry->value;
 }
 
-int ReadInt(const ProfileFile& file, std::string_view section, std::string_view key) {
-    const std::optional<std::string> value = file.Get(section, key);
-    return value ? ParseProfileInt(*value) : 0;
-}
-
-std::string ReadString(const ProfileFile& file, std::string_view section, std::string_view key) {
-    return file.Get(section, key).value_or(std::string());
-}
-
+// A device's numbers as written, before they are narrowed into a DeviceEntry, and the first
+// key whose text is no whole number.
 struct RawEntry {
     DeviceEntry entry;
-    int programSize = 0; // as written, before the entry's unsigned field
+    std::int64_t programSize = 0;
+    std::int64_t dataSize = 0;
+    std::int64_t algorithm = 0;
+    std::int64_t pageSize = 0;
+    std::string notANumber;
 };
 
-RawEntry ReadEntry(const ProfileFile& file, std::string_view name) {
+std::int64_t ReadNumber(const IniIndex& index, std::string_view section, std::string_view key,
+                        std::string& notANumber) {
+    const IniIndex::Entry* entry = index.Find(section, key);
+    if (entry == nullptr) {
+        return 0;
+    }
+    const std::optional<std::int64_t> value = ParseExactIniNumber(entry->value);
+    if (!value && notANumber.empty()) {
+        notANumber = std::string(key) + " \"" + entry->value + "\" is not a whole number";
+    }
+    return value.value_or(0);
+}
+
+// A write time in microseconds; a value beyond a second is no data-sheet time and would wrap.
+std::int32_t ReadWriteTime(const IniIndex& index, std::string_view section, std::string_view key,
+                           std::string& problem) {
+    constexpr std::int64_t LongestWriteUs = 1'000'000;
+    const std::int64_t value = ReadNumber(index, section, key, problem);
+    if ((value < 0 || value > LongestWriteUs) && problem.empty()) {
+        problem = std::string(key) + " " + std::to_string(value) + " is not 0 to " +
+                  std::to_string(LongestWriteUs) + " microseconds";
+    }
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, LongestWriteUs));
+}
+
+RawEntry ReadEntry(const IniIndex& index, std::string_view name) {
     RawEntry raw;
     DeviceEntry& entry = raw.entry;
     entry.name = std::string(name);
-    entry.signature = static_cast<std::uint32_t>(ReadInt(file, name, "Signature"));
-    raw.programSize = ReadInt(file, name, "ProgramSize");
+    // Only the low 16 bits of a signature are compared, so a wider number still identifies.
+    entry.signature =
+        static_cast<std::uint32_t>(ParseProfileInt(ReadString(index, name, "Signature")));
+    raw.programSize = ReadNumber(index, name, "ProgramSize", raw.notANumber);
+    raw.dataSize = ReadNumber(index, name, "DataSize", raw.notANumber);
+    raw.algorithm = ReadNumber(index, name, "Algorithm", raw.notANumber);
+    raw.pageSize = ReadNumber(index, name, "PageSize", raw.notANumber);
     entry.programSize = static_cast<std::uint32_t>(raw.programSize);
-    entry.dataSize = ReadInt(file, name, "DataSize");
-    entry.algorithm = static_cast<std::uint8_t>(ReadInt(file, name, "Algorithm"));
-    entry.pageSize = static_cast<std::uint16_t>(ReadInt(file, name, "PageSize"));
-    entry.lockBits = ReadString(file, name, "LockBits");
-    entry.fuses = ReadString(file, name, "Fuses");
-    entry.fusesHi = ReadString(file, name, "FusesHi");
-    entry.fusesExt = ReadString(file, name, "FusesExt");
-    entry.flashWriteUs = ReadInt(file, name, "FlashWriteUs");
-    entry.eepromWriteUs = ReadInt(file, name, "EepromWriteUs");
-    entry.chipEraseUs = ReadInt(file, name, "ChipEraseUs");
-    entry.fuseWriteUs = ReadInt(file, name, "FuseWriteUs");
-    entry.pollReadyBusy = ReadInt(file, name, "PollReadyBusy") != 0;
-    entry.lockHidesSignature = ReadInt(file, name, "LockHidesSignature") != 0;
-    entry.resetDisableFuse = ReadString(file, name, "ResetDisableFuse");
-    entry.debugWireFuse = ReadString(file, name, "DebugWireFuse");
+    entry.dataSize = static_cast<std::int32_t>(raw.dataSize);
+    entry.algorithm = static_cast<std::uint8_t>(raw.algorithm);
+    entry.pageSize = static_cast<std::uint16_t>(raw.pageSize);
+    entry.lockBits = ReadString(index, name, "LockBits");
+    entry.fuses = ReadString(index, name, "Fuses");
+    entry.fusesHi = ReadString(index, name, "FusesHi");
+    entry.fusesExt = ReadString(index, name, "FusesExt");
+    entry.flashWriteUs = ReadWriteTime(index, name, "FlashWriteUs", raw.notANumber);
+    entry.eepromWriteUs = ReadWriteTime(index, name, "EepromWriteUs", raw.notANumber);
+    entry.chipEraseUs = ReadWriteTime(index, name, "ChipEraseUs", raw.notANumber);
+    entry.fuseWriteUs = ReadWriteTime(index, name, "FuseWriteUs", raw.notANumber);
+    entry.pollReadyBusy = ReadNumber(index, name, "PollReadyBusy", raw.notANumber) != 0;
+    entry.lockHidesSignature = ReadNumber(index, name, "LockHidesSignature", raw.notANumber) != 0;
+    entry.resetDisableFuse = ReadString(index, name, "ResetDisableFuse");
+    entry.debugWireFuse = ReadString(index, name, "DebugWireFuse");
     return raw;
 }
 
-bool IsPageMode(std::uint8_t algorithm) {
+bool IsPageMode(std::int64_t algorithm) {
     return algorithm == 2 || algorithm == 3;
 }
 
 // Why the entry would make a target command read or write the wrong bytes; empty when it
-// is safe to use.
+// is safe to use. The checks run on the numbers as written, so none passes by wrapping.
 std::string WhyUnsafe(const RawEntry& raw) {
-    const DeviceEntry& entry = raw.entry;
+    if (!raw.notANumber.empty()) {
+        return raw.notANumber;
+    }
     if (raw.programSize < 0) {
         return "ProgramSize " + std::to_string(raw.programSize) + " is negative";
     }
-    if (entry.programSize > FlashImageSize) {
-        return "ProgramSize " + std::to_string(entry.programSize) + " exceeds the " +
+    if (raw.programSize > static_cast<std::int64_t>(FlashImageSize)) {
+        return "ProgramSize " + std::to_string(raw.programSize) + " exceeds the " +
                std::to_string(FlashImageSize) + "-byte flash image";
     }
-    if (entry.dataSize < 0) {
-        return "DataSize " + std::to_string(entry.dataSize) + " is negative";
+    if (raw.dataSize < 0) {
+        return "DataSize " + std::to_string(raw.dataSize) + " is negative";
     }
-    if (static_cast<std::size_t>(entry.dataSize) > EepromImageSize) {
-        return "DataSize " + std::to_string(entry.dataSize) + " exceeds the " +
+    if (raw.dataSize > static_cast<std::int64_t>(EepromImageSize)) {
+        return "DataSize " + std::to_string(raw.dataSize) + " exceeds the " +
                std::to_string(EepromImageSize) + "-byte EEPROM image";
     }
-    if (!IsPageMode(entry.algorithm)) {
+    if (raw.algorithm < 0 || raw.algorithm > LargestAlgorithm) {
+        return "Algorithm " + std::to_string(raw.algorithm) + " is not 0 to " +
+               std::to_string(LargestAlgorithm);
+    }
+    if (!IsPageMode(raw.algorithm)) {
+        if (raw.pageSize < 0 || raw.pageSize > 0xFFFF) {
+            return "PageSize " + std::to_string(raw.pageSize) + " is not 0 to 65535";
+        }
         return {};
     }
-    const int page = entry.pageSize;
-    const bool powerOfTwo = (page & (page - 1)) == 0;
+    const std::int64_t page = raw.pageSize;
+    const bool powerOfTwo = page > 0 && (page & (page - 1)) == 0;
     if (page < 2 || page > LargestPageSize || !powerOfTwo) {
         return "PageSize " + std::to_string(page) + " is not a power of two from 2 to " +
                std::to_string(LargestPageSize) + ", as page-mode Algorithm " +
-               std::to_string(entry.algorithm) + " needs";
+               std::to_string(raw.algorithm) + " needs";
     }
-    if (entry.programSize % entry.pageSize != 0) {
+    if (raw.programSize % page != 0) {
         return "PageSize " + std::to_string(page) + " does not divide ProgramSize " +
-               std::to_string(entry.programSize);
+               std::to_string(raw.programSize);
     }
     return {};
 }
 
 // The device section names of [Devices], in file order, without empty values.
-std::vector<std::string> DeviceSectionNames(const ProfileFile& file) {
+std::vector<std::string> DeviceSectionNames(const IniIndex& index) {
     std::vector<std::string> names;
-    for (const std::string& key : file.Names(DevicesSection)) {
-        std::string value = ReadString(file, DevicesSection, key);
+    for (const std::string& key : index.Names(DevicesSection)) {
+        std::string value = ReadString(index, DevicesSection, key);
         if (!value.empty()) {
             names.push_back(std::move(value));
         }
     }
     return names;
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Cuts to the limit without splitting a UTF-8 sequence.
@@ -168,30 +181,34 @@ std::filesystem::path FindDeviceDatabase() {
                                         : executable.parent_path());
 }
 
-std::vector<DeviceEntry> ReadDeviceList(const std::filesystem::path& ini) {
-    std::vector<DeviceEntry> devices;
-    const std::optional<ProfileFile> file = LoadDatabase(ini);
-    if (!file) {
-        return devices;
+bool DeviceDatabase::Open(const std::filesystem::path& ini, std::string& error) {
+    std::vector<std::string> lines;
+    bool missing = false;
+    std::string reason;
+    if (!ReadIniLines(ini, lines, missing, reason)) {
+        error = "Cannot read the device list " + ini.string() + ": " + reason;
+        return false;
     }
-    for (const std::string& name : DeviceSectionNames(*file)) {
-        devices.push_back(ReadEntry(*file, name).entry);
+    index = IniIndex(lines);
+    return true;
+}
+
+std::vector<DeviceEntry> DeviceDatabase::Devices() const {
+    std::vector<DeviceEntry> devices;
+    for (const std::string& name : DeviceSectionNames(index)) {
+        devices.push_back(ReadEntry(index, name).entry);
     }
     return devices;
 }
 
-DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t deviceCode) {
+DeviceLookup DeviceDatabase::Lookup(std::uint16_t deviceCode) const {
     DeviceLookup lookup;
-    const std::optional<ProfileFile> file = LoadDatabase(ini);
-    if (!file) {
-        return lookup;
-    }
-    for (const std::string& name : DeviceSectionNames(*file)) {
-        const std::optional<std::string> signature = file->Get(name, "Signature");
-        if (!signature || (ParseProfileInt(*signature) & 0xFFFF) != deviceCode) {
+    for (const std::string& name : DeviceSectionNames(index)) {
+        const IniIndex::Entry* signature = index.Find(name, "Signature");
+        if (signature == nullptr || (ParseProfileInt(signature->value) & 0xFFFF) != deviceCode) {
             continue;
         }
-        RawEntry raw = ReadEntry(*file, name);
+        RawEntry raw = ReadEntry(index, name);
         lookup.reason = WhyUnsafe(raw);
         lookup.result =
             lookup.reason.empty() ? DeviceLookup::Result::Matched : DeviceLookup::Result::Invalid;
@@ -201,50 +218,53 @@ DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t device
     return lookup;
 }
 
-DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name) {
-    const std::optional<ProfileFile> file = LoadDatabase(ini);
-    if (!file) {
-        DeviceEntry entry;
-        entry.name = std::string(name);
-        return entry;
-    }
-    return ReadEntry(*file, name).entry;
+DeviceEntry DeviceDatabase::Section(std::string_view name) const {
+    return ReadEntry(index, name).entry;
 }
 
-BitLabels ReadBitLabels(const std::filesystem::path& ini, std::string_view section) {
+BitLabels DeviceDatabase::Labels(std::string_view section) const {
+    // Unlike value names elsewhere, these keys differ by case.
     BitLabels labels;
-    const std::optional<ProfileFile> file = LoadDatabase(ini);
-    if (!file) {
-        return labels;
-    }
-    // The profile module compares names without case; these keys differ by case, so the
-    // section's lines are read here.
-    const std::string text = file->Serialize();
-    bool inSection = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string_view line = Trim(std::string_view(text).substr(start, end - start));
-        start = end + 1;
-        if (line.size() >= 2 && line.front() == '[') {
-            const std::size_t close = line.find(']');
-            inSection = close != std::string_view::npos &&
-                        EqualIgnoringCase(Trim(line.substr(1, close - 1)), section);
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        if (!inSection || equals == std::string_view::npos) {
-            continue;
-        }
-        const std::string_view key = Trim(line.substr(0, equals));
-        if (key.size() == 1 && key.front() != ';') {
-            labels.emplace(key.front(), CutLabel(Trim(line.substr(equals + 1))));
+    for (const IniIndex::Entry& entry : index.Entries(section)) {
+        if (entry.name.size() == 1) {
+            labels.emplace(entry.name.front(), CutLabel(entry.value));
         }
     }
     return labels;
+}
+
+bool ReadDeviceList(const std::filesystem::path& ini, std::vector<DeviceEntry>& devices,
+                    std::string& error) {
+    DeviceDatabase database;
+    if (!database.Open(ini, error)) {
+        return false;
+    }
+    devices = database.Devices();
+    return true;
+}
+
+DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t deviceCode) {
+    DeviceDatabase database;
+    DeviceLookup lookup;
+    if (!database.Open(ini, lookup.reason)) {
+        lookup.result = DeviceLookup::Result::Unreadable;
+        return lookup;
+    }
+    return database.Lookup(deviceCode);
+}
+
+DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name) {
+    DeviceDatabase database;
+    std::string ignored;
+    database.Open(ini, ignored);
+    return database.Section(name);
+}
+
+BitLabels ReadBitLabels(const std::filesystem::path& ini, std::string_view section) {
+    DeviceDatabase database;
+    std::string ignored;
+    database.Open(ini, ignored);
+    return database.Labels(section);
 }
 
 } // namespace zelk

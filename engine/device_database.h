@@ -2,6 +2,8 @@
 // of a signature.
 #pragma once
 
+#include "platform/ini_document.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -40,30 +42,52 @@ std::filesystem::path FindDeviceDatabase();
 // first candidate.
 std::filesystem::path FindDeviceDatabaseFrom(const std::filesystem::path& executableDir);
 
-// Every device named in [Devices], in file order (for tests and the simulator).
-std::vector<DeviceEntry> ReadDeviceList(const std::filesystem::path& ini);
-
 struct DeviceLookup {
-    enum class Result { Matched, NotFound, Invalid };
+    enum class Result { Matched, NotFound, Invalid, Unreadable };
     Result result = Result::NotFound;
-    DeviceEntry entry;  // the matched (or refused) entry
-    std::string reason; // why an Invalid entry would drive the target wrongly
+    DeviceEntry entry; // the matched (or refused) entry
+    // Invalid: why the entry would drive the target wrongly. Unreadable: why the file cannot
+    // be read, a whole sentence naming it.
+    std::string reason;
 };
-
-// The first [Devices] entry whose "Signature" has these low 16 bits. An entry whose sizes
-// exceed the images, or that writes pages with page size 0, is refused as Invalid.
-// An entry whose section has no "Signature" never matches: it cannot identify a device.
-DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t deviceCode);
-
-// The keys of one device section (the lock and fuse dialog reads its patterns by the name
-// the lookup found); missing keys read as 0 or empty.
-DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name);
 
 // Labels of lock or fuse bits: the [LockBits] or [Fuses] section, single-character keys
 // compared with case (so "a" and "A" are different bits), labels cut to BitLabelLimit
-// characters. The first of two equal keys wins; a missing file or section gives no labels.
+// characters. The first of two equal keys wins.
 inline constexpr std::size_t BitLabelLimit = 29;
 using BitLabels = std::map<char, std::string>;
+
+// zelk.ini read once and indexed, for any number of questions.
+class DeviceDatabase {
+public:
+    // False, with a sentence naming the file and its problem, when it is missing, cannot be
+    // read, is no regular file or is larger than MaxIniFileSize.
+    bool Open(const std::filesystem::path& ini, std::string& error);
+
+    // Every device named in [Devices], in file order.
+    std::vector<DeviceEntry> Devices() const;
+    // The first [Devices] entry whose "Signature" has these low 16 bits. An entry is refused
+    // as Invalid when a number in it is no whole number or out of its range, when its sizes
+    // exceed the images, when its Algorithm is not 0 to 3, or when it writes pages of a size
+    // that cannot be. An entry whose section has no "Signature" never matches: it cannot
+    // identify a device.
+    DeviceLookup Lookup(std::uint16_t deviceCode) const;
+    // The keys of one device section; missing keys read as 0 or empty.
+    DeviceEntry Section(std::string_view name) const;
+    BitLabels Labels(std::string_view section) const;
+
+private:
+    IniIndex index;
+};
+
+// One question each, reading the file afresh. ReadDeviceList is false, with the reason, when
+// the file cannot be read; LookupDevice answers Unreadable then; the other two read a file
+// that cannot be read as empty.
+bool ReadDeviceList(const std::filesystem::path& ini, std::vector<DeviceEntry>& devices,
+                    std::string& error);
+DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t deviceCode);
+// The lock and fuse dialog reads its patterns by the name the lookup found.
+DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name);
 BitLabels ReadBitLabels(const std::filesystem::path& ini, std::string_view section);
 
 } // namespace zelk

@@ -87,7 +87,7 @@ bool SerialNumbering(AppState& app, TargetUi& ui) {
     if (!stored) {
         // The next board would get the same number.
         ui.ShowMessage(std::string("The next serial number ") + next + " could not be stored in " +
-                       SettingsFilePath().string() + ".");
+                       SettingsFilePath().string() + ".\n" + SettingsWriteProblem());
     }
     ui.ProgressClose();
     return stored;

@@ -35,6 +35,9 @@ std::string IdentifyDevice(AppState& app, TargetUi& ui) {
                       lookup.entry.algorithm, lookup.entry.pageSize};
         return lookup.entry.name;
     }
+    if (lookup.result == DeviceLookup::Result::Unreadable) {
+        ui.ShowMessage(lookup.reason);
+    }
     if (lookup.result == DeviceLookup::Result::Invalid) {
         // Sizes beyond the images or pages of size 0 would drive the target wrongly.
         app.targetReady = 0;

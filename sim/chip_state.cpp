@@ -1,13 +1,19 @@
 #include "sim/chip_state.h"
 
 #include "memory/target_images.h"
+#include "platform/atomic_file.h"
+#include "platform/input_file.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace zelk {
 namespace {
@@ -37,6 +43,7 @@ constexpr std::array<DefaultFuses, 10> KnownDefaults = {{
 // lock, fuse, fuse high and extended fuse bytes, then the flash and the EEPROM.
 constexpr std::array<char, 8> Magic = {'Z', 'E', 'L', 'K', 'S', 'I', 'M', '1'};
 constexpr std::size_t HeaderSize = Magic.size() + 3 * 4 + 4;
+constexpr std::size_t MaxStateFileSize = HeaderSize + FlashImageSize + EepromImageSize;
 
 void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
@@ -44,10 +51,43 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     }
 }
 
-std::uint32_t GetU32(const std::vector<std::uint8_t>& in, std::size_t at) {
-    return static_cast<std::uint32_t>(in[at]) | static_cast<std::uint32_t>(in[at + 1]) << 8 |
-           static_cast<std::uint32_t>(in[at + 2]) << 16 |
-           static_cast<std::uint32_t>(in[at + 3]) << 24;
+std::uint32_t GetU32(std::string_view in, std::size_t at) {
+    const auto byte = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<std::uint8_t>(in[at + i]));
+    };
+    return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+}
+
+std::string Serialize(const DeviceEntry& device, const ChipState& chip) {
+    std::vector<std::uint8_t> bytes(Magic.begin(), Magic.end());
+    bytes.reserve(HeaderSize + chip.flash.size() + chip.eeprom.size());
+    PutU32(bytes, device.signature);
+    PutU32(bytes, static_cast<std::uint32_t>(chip.flash.size()));
+    PutU32(bytes, static_cast<std::uint32_t>(chip.eeprom.size()));
+    bytes.insert(bytes.end(), {chip.lock, chip.fuseLow, chip.fuseHigh, chip.fuseExt});
+    bytes.insert(bytes.end(), chip.flash.begin(), chip.flash.end());
+    bytes.insert(bytes.end(), chip.eeprom.begin(), chip.eeprom.end());
+    return {bytes.begin(), bytes.end()};
+}
+
+// Beside the file the links lead to, whether it exists yet or not, so that two names of one
+// state file share one lock.
+std::filesystem::path LockFileOf(const std::filesystem::path& file) {
+    constexpr int MaxLinks = 40;
+    std::filesystem::path resolved = file;
+    std::error_code ec;
+    for (int link = 0; link < MaxLinks && std::filesystem::is_symlink(resolved, ec); ++link) {
+        const std::filesystem::path target = std::filesystem::read_symlink(resolved, ec);
+        if (ec) {
+            break;
+        }
+        resolved = target.is_absolute() ? target : resolved.parent_path() / target;
+    }
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(resolved, ec);
+    if (!ec) {
+        resolved = canonical;
+    }
+    return resolved.parent_path() / ("." + resolved.filename().string() + ".lock");
 }
 
 std::string Hex(std::uint32_t value) {
@@ -121,17 +161,50 @@ ChipState FreshChip(const DeviceEntry& device) {
     return chip;
 }
 
-bool LoadChipState(const std::filesystem::path& file, const DeviceEntry& device, ChipState& chip,
-                   std::string& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "Cannot read the simulator state file " + file.string();
+ChipStateFile::ChipStateFile(std::filesystem::path stateFile, int lock)
+    : file(std::move(stateFile)), lockFd(lock) {}
+
+ChipStateFile::~ChipStateFile() {
+    ::close(lockFd); // releases the lock
+}
+
+std::shared_ptr<ChipStateFile> ChipStateFile::Open(const std::filesystem::path& file,
+                                                   std::string& error) {
+    const std::filesystem::path lockFile = LockFileOf(file);
+    const int fd =
+        ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "Cannot lock the simulator state file " + file.string() + " with " +
+                lockFile.string() + ": " + (fd < 0 ? std::strerror(errno) : "not a regular file");
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK
+                    ? "The simulator state file " + file.string() + " is in use by another run"
+                    : "Cannot lock the simulator state file " + file.string() + ": " +
+                          std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::shared_ptr<ChipStateFile>(new ChipStateFile(file, fd));
+}
+
+bool ChipStateFile::Load(const DeviceEntry& device, ChipState& chip, std::string& error) {
+    std::string bytes;
+    std::string reason;
+    const InputFile::Status status = ReadInputFile(file, MaxStateFileSize, bytes, reason);
+    if (status == InputFile::Status::Missing) {
+        return true;
+    }
+    if (status != InputFile::Status::Open) {
+        error = "Cannot read the simulator state file " + file.string() + ": " + reason;
         return false;
     }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                          std::istreambuf_iterator<char>()};
-    if (in.bad() || bytes.size() < HeaderSize ||
-        !std::equal(Magic.begin(), Magic.end(), bytes.begin())) {
+    if (bytes.size() < HeaderSize || !std::equal(Magic.begin(), Magic.end(), bytes.begin())) {
         error = "The simulator state file " + file.string() + " is not a zelk chip state";
         return false;
     }
@@ -153,45 +226,25 @@ bool LoadChipState(const std::filesystem::path& file, const DeviceEntry& device,
     const auto eepromBegin = flashBegin + static_cast<std::ptrdiff_t>(programSize);
     chip.flash.assign(flashBegin, eepromBegin);
     chip.eeprom.assign(eepromBegin, bytes.end());
-    chip.lock = bytes[20];
-    chip.fuseLow = bytes[21];
-    chip.fuseHigh = bytes[22];
-    chip.fuseExt = bytes[23];
+    chip.lock = static_cast<std::uint8_t>(bytes[20]);
+    chip.fuseLow = static_cast<std::uint8_t>(bytes[21]);
+    chip.fuseHigh = static_cast<std::uint8_t>(bytes[22]);
+    chip.fuseExt = static_cast<std::uint8_t>(bytes[23]);
+    saved = std::move(bytes);
     return true;
 }
 
-bool SaveChipState(const std::filesystem::path& file, const DeviceEntry& device,
-                   const ChipState& chip, std::string& error) {
-    std::vector<std::uint8_t> bytes(Magic.begin(), Magic.end());
-    bytes.reserve(HeaderSize + chip.flash.size() + chip.eeprom.size());
-    PutU32(bytes, device.signature);
-    PutU32(bytes, static_cast<std::uint32_t>(chip.flash.size()));
-    PutU32(bytes, static_cast<std::uint32_t>(chip.eeprom.size()));
-    bytes.insert(bytes.end(), {chip.lock, chip.fuseLow, chip.fuseHigh, chip.fuseExt});
-    bytes.insert(bytes.end(), chip.flash.begin(), chip.flash.end());
-    bytes.insert(bytes.end(), chip.eeprom.begin(), chip.eeprom.end());
-
-    std::filesystem::path temporary = file;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            error = "Cannot write the simulator state file " + temporary.string();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
+bool ChipStateFile::Save(const DeviceEntry& device, const ChipState& chip, std::string& error) {
+    std::string bytes = Serialize(device, chip);
+    if (bytes == saved) {
+        return true;
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        error = "Cannot replace the simulator state file " + file.string() + ": " + ec.message();
-        std::filesystem::remove(temporary, ec);
+    std::string reason;
+    if (!ReplaceFileAtomically(file, bytes, reason)) {
+        error = "Cannot save the simulator state file " + file.string() + ": " + reason;
         return false;
     }
+    saved = std::move(bytes);
     return true;
 }
 

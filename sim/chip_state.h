@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ namespace zelk {
 // The largest flash page of the parts we simulate, in bytes.
 inline constexpr std::uint16_t MaxSimPageSize = 512;
 
+class ChipStateFile;
+
 struct ChipState {
     std::vector<std::uint8_t> flash;
     std::vector<std::uint8_t> eeprom;
@@ -23,6 +26,8 @@ struct ChipState {
     std::uint8_t fuseLow = 0xFF;
     std::uint8_t fuseHigh = 0xFF;
     std::uint8_t fuseExt = 0xFF;
+    // The locked file the chip is kept in between runs; null for none.
+    std::shared_ptr<ChipStateFile> stateFile;
 };
 
 // A fuse bit as zelk.ini marks it: the key of its fuse byte, a dot and the bit number
@@ -47,14 +52,34 @@ std::string SimDeviceProblem(const DeviceEntry& device);
 // fuses for the parts we know and 0xFF for the others.
 ChipState FreshChip(const DeviceEntry& device);
 
-// Reads a state file written by SaveChipState for a device with this signature and these
-// sizes. False, with the reason, when it cannot be read or belongs to another device; `chip`
-// is then unchanged.
-bool LoadChipState(const std::filesystem::path& file, const DeviceEntry& device, ChipState& chip,
-                   std::string& error);
+// The state file of a simulated chip, locked for as long as this object lives (an exclusive
+// flock on a lock file beside it, ".NAME.lock", which stays), so that two runs on one state
+// file never overwrite each other's changes. The file is replaced as every user file is.
+class ChipStateFile {
+public:
+    // Takes the lock. Null, with the reason, when another run holds it or it cannot be taken.
+    static std::shared_ptr<ChipStateFile> Open(const std::filesystem::path& file,
+                                               std::string& error);
+    ~ChipStateFile();
+    ChipStateFile(const ChipStateFile&) = delete;
+    ChipStateFile& operator=(const ChipStateFile&) = delete;
 
-// Writes the state file atomically (temporary file, then rename).
-bool SaveChipState(const std::filesystem::path& file, const DeviceEntry& device,
-                   const ChipState& chip, std::string& error);
+    // Reads the chip saved for a device with this signature and these sizes; a file that does
+    // not exist yet leaves `chip` as it is. False, with the reason, when the file cannot be
+    // read or belongs to another device; `chip` is then unchanged.
+    bool Load(const DeviceEntry& device, ChipState& chip, std::string& error);
+    // Writes the chip unless the file already holds exactly this. False, with the reason, when
+    // the file cannot be replaced.
+    bool Save(const DeviceEntry& device, const ChipState& chip, std::string& error);
+
+    const std::filesystem::path& Path() const { return file; }
+
+private:
+    ChipStateFile(std::filesystem::path stateFile, int lock);
+
+    std::filesystem::path file;
+    int lockFd = -1;
+    std::string saved; // the file's contents as last read or written
+};
 
 } // namespace zelk

@@ -1,25 +1,16 @@
+#include "platform/ini_document.h"
 #include "sim/simulated_port.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace zelk {
-namespace {
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-} // namespace
 
 bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, DeviceEntry& out,
                    std::string& error) {
-    const std::vector<DeviceEntry> devices = ReadDeviceList(ini);
+    std::vector<DeviceEntry> devices;
+    if (!ReadDeviceList(ini, devices, error)) {
+        return false;
+    }
     for (const DeviceEntry& device : devices) {
-        if (SameNameIgnoringCase(device.name, name)) {
+        if (SameIniName(device.name, name)) {
             out = device;
             return true;
         }
@@ -31,6 +22,11 @@ bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, Devi
                 " lists no such device";
     }
     return false;
+}
+
+bool SaveSimulatedChip(std::string& error) {
+    auto* port = dynamic_cast<SimulatedPort*>(CurrentPort());
+    return port == nullptr || port->SaveState(error);
 }
 
 } // namespace zelk

@@ -3,7 +3,6 @@
 #include "engine/port_lines.h"
 #include "platform/busy_wait.h"
 
-#include <system_error>
 #include <utility>
 
 namespace zelk {
@@ -15,10 +14,11 @@ std::shared_ptr<ChipState> LoadChip(const SimConfig& config, std::string& reason
         return nullptr;
     }
     auto chip = std::make_shared<ChipState>(FreshChip(config.device));
-    std::error_code ec;
-    if (!config.stateFile.empty() && std::filesystem::exists(config.stateFile, ec) &&
-        !LoadChipState(config.stateFile, config.device, *chip, reason)) {
-        return nullptr;
+    if (!config.stateFile.empty()) {
+        chip->stateFile = ChipStateFile::Open(config.stateFile, reason);
+        if (!chip->stateFile || !chip->stateFile->Load(config.device, *chip, reason)) {
+            return nullptr;
+        }
     }
     return chip;
 }
@@ -132,11 +132,11 @@ const ChipState& SimulatedPort::Chip() {
 }
 
 bool SimulatedPort::SaveState(std::string& error) {
-    if (config.stateFile.empty()) {
+    if (chip->stateFile == nullptr) {
         return true;
     }
     target->Settle();
-    return SaveChipState(config.stateFile, config.device, *chip, error);
+    return chip->stateFile->Save(config.device, *chip, error);
 }
 
 std::unique_ptr<SimulatedPort> MakeSimulatedPort(const SimConfig& config, std::string& reason) {

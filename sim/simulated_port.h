@@ -98,5 +98,8 @@ PortOpener MakeSimulatedPortOpener(SimConfig config);
 // The [Devices] entry of `ini` whose name is `name`, compared without regard to case.
 bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, DeviceEntry& out,
                    std::string& error);
+// Saves the chip of the open port to its state file now, when the port is a simulated one.
+// False, with the reason, when that fails.
+bool SaveSimulatedChip(std::string& error);
 
 } // namespace zelk

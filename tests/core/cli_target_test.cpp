@@ -1,11 +1,13 @@
 // zelk-cli's target commands against the simulated target, run as separate processes that
 // share the chip through a state file.
 #include "scratch_folder.h"
+#include "sim/chip_state.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <numeric>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace zelk {
@@ -71,6 +73,27 @@ TEST_F(CliTarget, WriteVerifyReadEraseAndBlankCheck) {
     run = Run("write-fuses zz D9 FF");
     EXPECT_EQ(run.exitCode, 2) << "a usage error";
     EXPECT_NE(run.errors.find("must be a hex byte"), std::string::npos) << run.errors;
+}
+
+// Two runs on one chip must not lose an update, and a chip that could not be saved is a
+// failed run.
+TEST_F(CliTarget, StateFileInUseOrNotSavableFailsTheRun) {
+    WriteWholeFile(folder / "firmware.hex", ":0100000011EE\n:00000001FF\n");
+    std::string error;
+    {
+        const auto holder = ChipStateFile::Open(folder / "chip.bin", error);
+        ASSERT_NE(holder, nullptr) << error;
+        const CliRun run = Run("write-flash " + File("firmware.hex"));
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.errors.find("is in use by another run"), std::string::npos) << run.errors;
+    }
+    ASSERT_EQ(Run("erase").exitCode, 0);
+    ASSERT_EQ(::chmod((folder / "chip.bin").c_str(), 0444), 0);
+    EXPECT_EQ(Run("blank-check").exitCode, 0) << "a run that changes nothing saves nothing";
+    const CliRun run = Run("write-flash " + File("firmware.hex"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("Cannot save the simulator state file"), std::string::npos)
+        << run.errors;
 }
 
 TEST_F(CliTarget, MissingParallelPortIsReportedNotWaitedFor) {

@@ -1,8 +1,10 @@
+#include "hex_inputs.h"
 #include "scratch_folder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace zelk {
@@ -32,31 +34,38 @@ bool RunShell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-const std::string GoodLine = ":0300300002337A1E\n";
+const std::string GoodLine = testing::T30 + testing::Eof;
 
+// Every damaged file: exit 1, the file and line named, the output file left as it was.
 TEST(ConvertCli, BadInputExitsOneNamingTheLineAndKeepsOutput) {
-    const struct {
-        std::string text;
-        const char* size;
-        int line;
-        const char* output;
-    } cases[] = {
-        {GoodLine + ":0300400002337A1F\n", "0x100", 2, "out.bin"},
-        {GoodLine + "\n:10004000AABB\n", "0x100", 3, "out.hex"},
-        {GoodLine + "hello world\n", "0x100", 2, "out.srec"},
-        {":020000040001F9\n" + GoodLine, "0x10000", 2, "out.bin"},
-    };
-    for (const auto& c : cases) {
-        testing::ScratchFolder folder;
-        WriteWholeFile(folder / "in.hex", c.text);
-        WriteWholeFile(folder / c.output, "previous");
-        const CliRun run = RunCli(folder, "convert " + Quote(folder / "in.hex") + " " +
-                                              Quote(folder / c.output) + " --size " + c.size);
-        EXPECT_EQ(run.exitCode, 1) << c.text;
-        const std::string prefix =
-            "zelk-cli: " + (folder / "in.hex").string() + ":" + std::to_string(c.line) + ": ";
-        EXPECT_TRUE(run.errors.starts_with(prefix)) << run.errors;
-        EXPECT_EQ(ReadWholeFile(folder / c.output), "previous");
+    testing::ScratchFolder folder;
+    const std::filesystem::path in = folder / "in.hex";
+    const char* outputs[] = {"out.bin", "out.hex", "out.srec"};
+    std::size_t turn = 0;
+    for (const testing::HexInput& c : testing::RefusedHexInputs()) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path out = folder / outputs[turn++ % std::size(outputs)];
+        WriteWholeFile(in, c.text);
+        WriteWholeFile(out, "previous");
+        const CliRun run = RunCli(folder, "convert " + Quote(in) + " " + Quote(out));
+        EXPECT_EQ(run.exitCode, 1);
+        const std::string where = c.line == 0 ? "" : ":" + std::to_string(c.line);
+        EXPECT_TRUE(run.errors.starts_with("zelk-cli: " + in.string() + where + ": "))
+            << run.errors;
+        EXPECT_NE(run.errors.find(c.reason), std::string::npos) << run.errors;
+        EXPECT_EQ(ReadWholeFile(out), "previous");
+    }
+}
+
+TEST(ConvertCli, InputThatIsNoRegularFileIsRefusedAtOnce) {
+    testing::ScratchFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    for (const std::filesystem::path& in :
+         {folder / "fifo", std::filesystem::path("/dev/zero"), folder.Path()}) {
+        const CliRun run = RunCli(folder, "convert " + Quote(in) + " " + Quote(folder / "out.bin"));
+        EXPECT_EQ(run.exitCode, 1) << in;
+        EXPECT_NE(run.errors.find(in.string()), std::string::npos) << run.errors;
+        EXPECT_FALSE(std::filesystem::exists(folder / "out.bin"));
     }
 }
 

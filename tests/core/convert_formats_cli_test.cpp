@@ -55,7 +55,7 @@ TEST(ConvertFormatsCli, ConvertsEitherMemoryOfAnElfFileToStandardOutput) {
 
 TEST(ConvertFormatsCli, ReadsStandardInputUpTo64MiB) {
     testing::ScratchFolder folder;
-    WriteWholeFile(folder / "in.hex", ":0300030002337A4B\n");
+    WriteWholeFile(folder / "in.hex", ":0300030002337A4B\n:00000001FF\n");
     const CliRun small = RunCli(folder, "convert - " + Quote(folder / "out.bin") + " --size 8",
                                 "cat " + Quote(folder / "in.hex"));
     EXPECT_EQ(small.exitCode, 0) << small.errors;

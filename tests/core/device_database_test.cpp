@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/stat.h>
 
 namespace zelk {
 namespace {
@@ -28,7 +29,9 @@ fs::path Write(const testing::ScratchFolder& folder, const fs::path& name,
 TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
     const fs::path ini = ShippedDatabase();
     ASSERT_TRUE(fs::exists(ini)) << ini;
-    const std::vector<DeviceEntry> devices = ReadDeviceList(ini);
+    std::vector<DeviceEntry> devices;
+    std::string error;
+    ASSERT_TRUE(ReadDeviceList(ini, devices, error)) << error;
     ASSERT_GE(devices.size(), 44u);
     const BitLabels lockLabels = ReadBitLabels(ini, "LockBits");
     const BitLabels fuseLabels = ReadBitLabels(ini, "Fuses");
@@ -129,6 +132,24 @@ TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
         {"page does not divide flash",
          list + "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128", 1, R::Invalid,
          "does not divide ProgramSize 2050"},
+        {"Algorithm beyond 3 that used to wrap to 2",
+         list + "Signature=1\nProgramSize=1024\nAlgorithm=258\nPageSize=32", 1, R::Invalid,
+         "Algorithm 258 is not 0 to 3"},
+        {"Algorithm 4", list + "Signature=1\nProgramSize=1024\nAlgorithm=4", 1, R::Invalid,
+         "Algorithm 4 is not 0 to 3"},
+        {"page size that used to wrap to 128",
+         list + "Signature=1\nProgramSize=1024\nAlgorithm=3\nPageSize=65664", 1, R::Invalid,
+         "PageSize 65664"},
+        {"page size beyond 16 bits in byte mode",
+         list + "Signature=1\nProgramSize=1024\nAlgorithm=1\nPageSize=65664", 1, R::Invalid,
+         "PageSize 65664 is not 0 to 65535"},
+        {"flash size that used to wrap to 2048",
+         list + "Signature=1\nProgramSize=4294969344\nAlgorithm=1", 1, R::Invalid,
+         "ProgramSize 4294969344 exceeds"},
+        {"size with a unit", list + "Signature=1\nProgramSize=32K\nAlgorithm=1", 1, R::Invalid,
+         "ProgramSize \"32K\" is not a whole number"},
+        {"negative EEPROM", list + "Signature=1\nProgramSize=8\nDataSize=-1", 1, R::Invalid,
+         "DataSize -1 is negative"},
         {"an invalid first match is not passed over",
          "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good, 1,
          R::Invalid, "DataSize 99999"},
@@ -147,7 +168,54 @@ TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
             EXPECT_EQ(lookup.reason, "");
         }
     }
-    EXPECT_EQ(LookupDevice(folder / "none.ini", 0x9101).result, R::NotFound);
+}
+
+// The file's own problem is what the user must see, not "no such device".
+TEST(LookupDevice, NamesTheProblemOfAFileThatCannotBeRead) {
+    testing::ScratchFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "fifo.ini").c_str(), 0600), 0);
+    fs::create_directory(folder / "folder.ini");
+    const fs::path huge = Write(folder, "huge.ini", "[Devices]\n");
+    fs::resize_file(huge, MaxIniFileSize + 1);
+    const std::pair<const char*, const char*> cases[] = {
+        {"none.ini", "No such file"},
+        {"fifo.ini", "not a regular file"},
+        {"folder.ini", "is a folder"},
+        {"huge.ini", "larger than 16 MiB"},
+    };
+    for (const auto& [name, cause] : cases) {
+        SCOPED_TRACE(name);
+        const DeviceLookup lookup = LookupDevice(folder / name, 0x9101);
+        EXPECT_EQ(lookup.result, R::Unreadable);
+        EXPECT_NE(lookup.reason.find("Cannot read the device list " + (folder / name).string()),
+                  std::string::npos)
+            << lookup.reason;
+        EXPECT_NE(lookup.reason.find(cause), std::string::npos) << lookup.reason;
+        std::vector<DeviceEntry> devices;
+        std::string error;
+        EXPECT_FALSE(ReadDeviceList(folder / name, devices, error));
+        EXPECT_EQ(error, lookup.reason);
+    }
+}
+
+// The list is read once into an index: the last of many devices is found, and found fast.
+TEST(DeviceDatabase, FindsTheLastOfTenThousandDevices) {
+    std::string text = "[Devices]\n";
+    for (int i = 0; i < 10000; ++i) {
+        text += "Device" + std::to_string(i) + "=Part" + std::to_string(i) + "\n";
+    }
+    for (int i = 0; i < 10000; ++i) {
+        text += "[Part" + std::to_string(i) + "]\nSignature=" + std::to_string(0x1E0000 + i) +
+                "\nProgramSize=2048\nDataSize=128\nAlgorithm=1\n";
+    }
+    testing::ScratchFolder folder;
+    DeviceDatabase database;
+    std::string error;
+    ASSERT_TRUE(database.Open(Write(folder, "zelk.ini", text), error)) << error;
+    EXPECT_EQ(database.Devices().size(), 10000u);
+    const DeviceLookup lookup = database.Lookup(9999);
+    EXPECT_EQ(lookup.result, R::Matched);
+    EXPECT_EQ(lookup.entry.name, "Part9999");
 }
 
 } // namespace

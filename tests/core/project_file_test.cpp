@@ -2,6 +2,7 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <tuple>
 
 namespace zelk {
@@ -103,6 +104,27 @@ TEST(ProjectFile, ParsesWindowRectanglesStrictly) {
         if (expected) {
             EXPECT_EQ(ParseWindowRect(FormatWindowRect(*expected)), expected) << text;
         }
+    }
+}
+
+// A path that holds no project file is reported as what it is; the data stays untouched.
+TEST(ProjectFile, ReadingSaysWhyAPathGivesNoProject) {
+    testing::ScratchFolder folder;
+    std::filesystem::create_directory(folder / "folder.prj");
+    ASSERT_EQ(::mkfifo((folder / "fifo.prj").c_str(), 0600), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"none.prj", "no such project file"},
+        {"folder.prj", "is a folder, not a file"},
+        {"fifo.prj", "is not a regular file"},
+    };
+    for (const auto& [name, reason] : cases) {
+        ProjectFileData data;
+        data.projectName = "Kept";
+        std::string error;
+        EXPECT_FALSE(ReadProjectFile(folder / name, data, error)) << name;
+        EXPECT_EQ(error, (folder / name).string() + ": " + reason);
+        EXPECT_EQ(data.projectName, "Kept");
+        EXPECT_EQ(LoadProjectFile(folder / name).projectName, "Default");
     }
 }
 

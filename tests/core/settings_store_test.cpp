@@ -2,6 +2,7 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace zelk {
 namespace {
@@ -56,6 +57,33 @@ TEST_F(SettingsStore, ReadingNeverWritesAndABrokenStoreReadsAsDefaults) {
     WriteWholeFile(folder / "Brasswick", "a file, not a folder");
     EXPECT_FALSE(WriteSettingString("Settings", "Speed", "9600"));
     EXPECT_EQ(ReadWholeFile(folder / "Brasswick"), "a file, not a folder");
+}
+
+// A store the user made read-only is kept, and its reason is told once, not per value.
+TEST_F(SettingsStore, ReadOnlyStoreIsKeptAndReportedOnce) {
+    ASSERT_TRUE(WriteSettingInt("Preferences", "PortBase", 1));
+    EXPECT_EQ(TakeSettingsWriteProblem(), std::nullopt);
+    ASSERT_EQ(::chmod(StoreFile().c_str(), 0444), 0);
+    const std::string before = ReadWholeFile(StoreFile());
+
+    EXPECT_FALSE(WriteSettingInt("Preferences", "PortBase", 2));
+    EXPECT_FALSE(WriteSettingString("MainWindow", "Position", "1,2,3,4"));
+    EXPECT_EQ(ReadWholeFile(StoreFile()), before);
+    EXPECT_NE(SettingsWriteProblem().find(StoreFile().string() + " is read-only"),
+              std::string::npos)
+        << SettingsWriteProblem();
+    const std::optional<std::string> reported = TakeSettingsWriteProblem();
+    ASSERT_TRUE(reported.has_value());
+    EXPECT_EQ(*reported, SettingsWriteProblem());
+    EXPECT_FALSE(WriteSettingInt("Preferences", "Interface", 3));
+    EXPECT_EQ(TakeSettingsWriteProblem(), std::nullopt) << "told once";
+
+    ASSERT_EQ(::chmod(StoreFile().c_str(), 0644), 0);
+    EXPECT_TRUE(WriteSettingInt("Preferences", "PortBase", 2));
+    EXPECT_EQ(SettingsWriteProblem(), "");
+    ASSERT_EQ(::chmod(StoreFile().c_str(), 0444), 0);
+    EXPECT_FALSE(WriteSettingInt("Preferences", "PortBase", 3));
+    EXPECT_TRUE(TakeSettingsWriteProblem().has_value()) << "a new run of failures is told again";
 }
 
 } // namespace

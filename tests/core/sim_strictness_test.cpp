@@ -306,7 +306,9 @@ TEST(SimStrictness, ParseSimFaultTakesSlowAndClock) {
 TEST(SimStrictness, ShippedPartsAreTimedAndMarkTheirShutOutFuses) {
     const auto ini = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
     const BitLabels labels = ReadBitLabels(ini, "Fuses");
-    const std::vector<DeviceEntry> devices = ReadDeviceList(ini);
+    std::vector<DeviceEntry> devices;
+    std::string error;
+    ASSERT_TRUE(ReadDeviceList(ini, devices, error)) << error;
     ASSERT_GE(devices.size(), 44u);
     int marked = 0;
     for (const DeviceEntry& device : devices) {

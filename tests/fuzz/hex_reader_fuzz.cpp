@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the HEX reader as a file's contents, over an EEPROM-sized and a
 // flash-sized image: whatever the text, the reader must answer without touching memory
-// outside the image.
+// outside the image, give a reason for every refusal, and define something when it accepts.
 #include "memory/hex_file.h"
 #include "memory/target_images.h"
 
@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zelk::HexFileReader reader;
         reader.SetBuffer(*image);
         zelk::HexFileError error;
-        if (!reader.ReadText(text, error) && (error.line <= 0 || error.reason.empty())) {
+        const bool accepted = reader.ReadText(text, error);
+        if (accepted ? reader.Defined().Empty() : error.line < 0 || error.reason.empty()) {
             __builtin_trap();
         }
     }
