@@ -1,9 +1,5 @@
 // zelk: the AVR in-system programmer's main window.
 #include "app/programmer_app.h"
-#include "engine/device_database.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
-#include "sim/simulated_port.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,20 +19,16 @@ std::filesystem::path StateFolder() {
     return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "zelk";
 }
 
-// Puts a simulated "Kestan's Original" cable with the named chip on the port; AutoDetect finds
-// the cable as it would on hardware.
-bool SimulateDevice(const std::string& name, std::string& error) {
-    zelk::SimConfig config;
-    if (!zelk::FindSimDevice(zelk::FindDeviceDatabase(), name, config.device, error)) {
-        return false;
-    }
-    config.cableType = zelk::CableKestan;
-    config.virtualTime = false;
+// A simulated chip named `device` that keeps its memories between runs, on real time: the
+// waits look and feel as on hardware.
+zelk::SimulatorSettings Simulator(const std::string& device) {
+    zelk::SimulatorSettings simulator;
+    simulator.device = device;
+    simulator.virtualTime = false;
     std::error_code ignored;
     std::filesystem::create_directories(StateFolder(), ignored);
-    config.stateFile = StateFolder() / ("sim-" + config.device.name + ".bin");
-    zelk::SetPortOpener(zelk::MakeSimulatedPortOpener(config));
-    return true;
+    simulator.stateFile = StateFolder() / ("sim-" + device + ".bin");
+    return simulator;
 }
 
 } // namespace
@@ -76,17 +68,12 @@ int main(int argc, char* argv[]) {
 
     zelk::StartupOptions options;
     if (parser.isSet(simulate)) {
-        const std::string device = parser.value(simulate).toStdString();
-        std::string error;
-        if (!SimulateDevice(device, error)) {
-            std::fprintf(stderr, "zelk: cannot simulate %s: %s\n", device.c_str(), error.c_str());
-            return EXIT_FAILURE;
-        }
-        options.portNote = "Simulated " + device;
+        options.simulator = Simulator(parser.value(simulate).toStdString());
     }
 
     zelk::CProgrammerApp app;
     if (!app.Startup(options)) {
+        std::fprintf(stderr, "zelk: %s\n", app.StartupError().c_str());
         return EXIT_FAILURE;
     }
     QApplication::exec();

@@ -1,7 +1,7 @@
 #include "engine/device_database.h"
 
-#include "app/private_profile.h"
 #include "memory/target_images.h"
+#include "platform/private_profile.h"
 
 #include <optional>
 #include <system_error>
@@ -41,7 +41,8 @@ RawEntry ReadEntry(const ProfileFile& file, std::string_view name) {
     raw.programSize = ReadInt(file, name, "ProgramSize");
     entry.programSize = static_cast<std::uint32_t>(raw.programSize);
     entry.dataSize = ReadInt(file, name, "DataSize");
-    entry.algorithm = static_cast<std::uint8_t>(ReadInt(file, name, "Algorithm"));
+    entry.algorithm =
+        static_cast<Algorithm>(static_cast<std::uint8_t>(ReadInt(file, name, "Algorithm")));
     entry.pageSize = static_cast<std::uint16_t>(ReadInt(file, name, "PageSize"));
     entry.lockBits = ReadString(file, name, "LockBits");
     entry.fuses = ReadString(file, name, "Fuses");
@@ -50,8 +51,8 @@ RawEntry ReadEntry(const ProfileFile& file, std::string_view name) {
     return raw;
 }
 
-bool IsPageMode(std::uint8_t algorithm) {
-    return algorithm == 2 || algorithm == 3;
+bool IsPageMode(Algorithm algorithm) {
+    return algorithm == Algorithm::PagesFuseByte2 || algorithm == Algorithm::PagesLockByte4;
 }
 
 // Why the entry would make a target command read or write the wrong bytes; empty when it
@@ -80,7 +81,7 @@ std::string WhyUnsafe(const RawEntry& raw) {
     if (page < 2 || page > LargestPageSize || !powerOfTwo) {
         return "PageSize " + std::to_string(page) + " is not a power of two from 2 to " +
                std::to_string(LargestPageSize) + ", as page-mode Algorithm " +
-               std::to_string(entry.algorithm) + " needs";
+               std::to_string(static_cast<unsigned>(entry.algorithm)) + " needs";
     }
     if (entry.programSize % entry.pageSize != 0) {
         return "PageSize " + std::to_string(page) + " does not divide ProgramSize " +

@@ -33,9 +33,10 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     QMetaObject::invokeMethod(this, &CChildFrame::CloseProjectRequested, Qt::QueuedConnection);
 }
 
-CMyChildFrame::CMyChildFrame(AppState& app, MemoryKind memory, const QString& frameName,
-                             QWidget* parent)
-    : QMdiSubWindow(parent), view(new CMemoryView(app, memory)), kind(memory), name(frameName) {
+CMyChildFrame::CMyChildFrame(TargetImages& images, MemoryKind memory, std::string& file,
+                             const QString& frameName, QWidget* parent)
+    : QMdiSubWindow(parent), view(new CMemoryView(images, memory, file)), kind(memory),
+      name(frameName) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(view);
     setWindowTitle(name);

@@ -1,14 +1,10 @@
 #include "shell/main_frame.h"
 
-#include "app/command_enabling.h"
-#include "app/command_ids.h"
-#include "app/programmer_app.h"
-#include "app/recent_projects.h"
-#include "app/settings_store.h"
-#include "engine/port_claim.h"
+#include "shell/command_enabling.h"
+#include "shell/command_ids.h"
+#include "shell/frame_host.h"
 #include "shell/mdi_client.h"
 
-#include <filesystem>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -26,11 +22,6 @@ namespace {
 
 constexpr int Separator = 0;
 constexpr int RecentBlock = -1;
-
-constexpr const char* BarSection = "CtrlBars";
-// The bar layout is longer than one stored value may be: it is kept in numbered parts.
-constexpr int BarStatePartLength = 200;
-constexpr int BarStateVersion = 1;
 
 struct ToolButton {
     int id;
@@ -93,7 +84,7 @@ constexpr quint32 X11NumLockMask = 0x10;
 
 } // namespace
 
-CMainFrame::CMainFrame(CProgrammerApp& owner) : app(owner), mdiClient(new CMdiClient(this)) {
+CMainFrame::CMainFrame(FrameHost& owner) : app(owner), mdiClient(new CMdiClient(this)) {
     setWindowTitle(QStringLiteral("zelk"));
     setCentralWidget(mdiClient);
     CreateActions();
@@ -101,7 +92,6 @@ CMainFrame::CMainFrame(CProgrammerApp& owner) : app(owner), mdiClient(new CMdiCl
     CreateToolBar();
     CreateStatusBar();
     CreateDeviceBar();
-    RestoreBarState();
 
     connect(mdiClient, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
     qApp->installEventFilter(this);
@@ -292,40 +282,11 @@ QString CMainFrame::DeviceText() const {
     return deviceName->text();
 }
 
-void CMainFrame::RestoreBarState() {
-    const int parts = ReadSettingInt(BarSection, "Parts", 0);
-    QByteArray encoded;
-    for (int part = 1; part <= parts; ++part) {
-        encoded += QByteArray::fromStdString(
-            ReadSettingString(BarSection, "Part" + std::to_string(part), ""));
-    }
-    if (!encoded.isEmpty()) {
-        // A state that does not apply leaves the bars as docked above.
-        restoreState(QByteArray::fromBase64(encoded), BarStateVersion);
-    }
-}
-
-void CMainFrame::SaveBarState() {
-    const QByteArray encoded = saveState(BarStateVersion).toBase64();
-    ClearSettingSection(BarSection);
-    int part = 0;
-    for (qsizetype at = 0; at < encoded.size(); at += BarStatePartLength) {
-        WriteSettingString(BarSection, "Part" + std::to_string(++part),
-                           encoded.mid(at, BarStatePartLength).toStdString());
-    }
-    WriteSettingInt(BarSection, "Parts", part);
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // The flash write worker reads the flash image in place: ending now would tear the image
-    // from under it and leave a half-written chip.
-    if (PortClaimed()) {
+    if (!app.FrameClosing()) {
         event->ignore();
-        app.Dialogs().ShowMessage(PortBusyMessage);
         return;
     }
-    SaveBarState();
-    app.SaveWindowPosition();
     QMainWindow::closeEvent(event);
 }
 
@@ -345,21 +306,19 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::UpdateRecentEntries() {
-    const std::vector<std::string>& entries = app.RecentProjects().Entries();
+    const std::vector<std::string> entries = app.RecentMenuTexts();
     if (recentShownOnce && entries == shownRecent) {
         return;
     }
     recentShownOnce = true;
     shownRecent = entries;
-    const std::filesystem::path here = std::filesystem::current_path();
     for (int id = cmd::RecentFirst; id <= cmd::RecentLast; ++id) {
         const auto index = static_cast<std::size_t>(id - cmd::RecentFirst);
         QAction* action = Action(id);
         const bool present = index < entries.size();
         action->setVisible(present);
         if (present) {
-            action->setText(QString::fromStdString(
-                RecentProjectList::MenuText(static_cast<int>(index), entries[index], here)));
+            action->setText(QString::fromStdString(entries[index]));
         }
     }
     emptyRecentEntry->setVisible(entries.empty());

@@ -14,12 +14,12 @@ class QToolBar;
 namespace zelk {
 
 class CMdiClient;
-class CProgrammerApp;
+class FrameHost;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(CProgrammerApp& app);
+    explicit CMainFrame(FrameHost& host);
     ~CMainFrame() override;
 
     CMdiClient* MdiClient() const { return mdiClient; }
@@ -43,6 +43,9 @@ public:
     // Lines the minimized child windows up along the bottom edge.
     void ArrangeIcons();
 
+    // The layout of the bars, for the settings store.
+    static constexpr int BarStateVersion = 1;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,8 +56,6 @@ private:
     void CreateToolBar();
     void CreateDeviceBar();
     void CreateStatusBar();
-    void RestoreBarState();
-    void SaveBarState();
     void ShowMenuSet(bool projectMenu);
     void UpdateRecentEntries();
     void UpdateTitle();
@@ -62,7 +63,7 @@ private:
     void RebuildWindowList();
     QMenu* AddMenu(const QString& title, std::initializer_list<int> items, bool projectSet);
 
-    CProgrammerApp& app;
+    FrameHost& app;
     CMdiClient* mdiClient;
     std::map<int, QAction*> actions;
     QAction* emptyRecentEntry = nullptr;

@@ -16,7 +16,7 @@ std::uint8_t UpperCase(std::uint8_t c) {
 
 } // namespace
 
-AvrTarget::AvrTarget(const DeviceEntry& entry, std::shared_ptr<ChipState> memories,
+AvrTarget::AvrTarget(const SimDevice& entry, std::shared_ptr<ChipState> memories,
                      const SimFaults& faultSet, const SimClock& simClock)
     : device(entry), chip(std::move(memories)), faults(faultSet), clock(simClock),
       pageMode(entry.algorithm == 2 || entry.algorithm == 3), hasFuseLow(!entry.fuses.empty()),

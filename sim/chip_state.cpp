@@ -58,7 +58,7 @@ std::string Hex(std::uint32_t value) {
 
 } // namespace
 
-std::string SimDeviceProblem(const DeviceEntry& device) {
+std::string SimDeviceProblem(const SimDevice& device) {
     if (device.programSize == 0 || device.programSize > FlashImageSize) {
         return "Device " + device.name + ": program size " + std::to_string(device.programSize) +
                " is not between 1 and " + std::to_string(FlashImageSize);
@@ -78,7 +78,7 @@ std::string SimDeviceProblem(const DeviceEntry& device) {
     return {};
 }
 
-ChipState FreshChip(const DeviceEntry& device) {
+ChipState FreshChip(const SimDevice& device) {
     ChipState chip;
     chip.flash.assign(device.programSize, ErasedByte);
     chip.eeprom.assign(static_cast<std::size_t>(device.dataSize), ErasedByte);
@@ -92,7 +92,7 @@ ChipState FreshChip(const DeviceEntry& device) {
     return chip;
 }
 
-bool LoadChipState(const std::filesystem::path& file, const DeviceEntry& device, ChipState& chip,
+bool LoadChipState(const std::filesystem::path& file, const SimDevice& device, ChipState& chip,
                    std::string& error) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -131,7 +131,7 @@ bool LoadChipState(const std::filesystem::path& file, const DeviceEntry& device,
     return true;
 }
 
-bool SaveChipState(const std::filesystem::path& file, const DeviceEntry& device,
+bool SaveChipState(const std::filesystem::path& file, const SimDevice& device,
                    const ChipState& chip, std::string& error) {
     std::vector<std::uint8_t> bytes(Magic.begin(), Magic.end());
     bytes.reserve(HeaderSize + chip.flash.size() + chip.eeprom.size());

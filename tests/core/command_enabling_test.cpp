@@ -1,5 +1,5 @@
-#include "app/command_enabling.h"
-#include "app/command_ids.h"
+#include "shell/command_enabling.h"
+#include "shell/command_ids.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -47,7 +47,7 @@ TEST(CommandEnabling, EachStateEnablesExactlyItsCommands) {
           .targetReady = true,
           .childActive = true,
           .recentEntries = true,
-          .portClaimed = true},
+          .flashWriteRunning = true},
          Union({whileWriting, windows})},
     };
     for (const auto& c : cases) {

@@ -1,9 +1,9 @@
 // The simulated cable and AVR target, driven bit by bit at the pins through the engine's own
 // line operations and SPI transfer, without the target commands on top: serial programming
 // mode, write times, the demo program, the faults and the state file.
+#include "engine/cables.h"
 #include "engine/instructions.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
+#include "engine/programmer.h"
 #include "scratch_folder.h"
 #include "sim/simulated_port.h"
 
@@ -17,9 +17,9 @@
 namespace zelk {
 namespace {
 
-const DeviceEntry BytePart{"BytePart", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
-const DeviceEntry MegaPart = [] {
-    DeviceEntry d{"MegaPart", 0x1E9702, 131072, 4096, 3, 256, "", "", "", ""};
+const SimDevice BytePart{"BytePart", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
+const SimDevice MegaPart = [] {
+    SimDevice d{"MegaPart", 0x1E9702, 131072, 4096, 3, 256, "", "", "", ""};
     d.fuses = d.fusesHi = "abcdefgh";
     d.fusesExt = "xxxxxxab";
     return d;
@@ -27,7 +27,7 @@ const DeviceEntry MegaPart = [] {
 
 using Inject = std::function<void(SimFaults&)>;
 
-SimConfig On(const DeviceEntry& device, const Inject& inject = {}) {
+SimConfig On(const SimDevice& device, const Inject& inject = {}) {
     SimConfig config;
     config.device = device;
     config.cableType = CableKestan;
@@ -37,24 +37,46 @@ SimConfig On(const DeviceEntry& device, const Inject& inject = {}) {
     return config;
 }
 
-// The simulated port opened as the engine's port; closing it saves the chip's state file.
+// The Programmer of the bench in use; the helpers below drive it.
+Programmer* benchProgrammer = nullptr;
+
+// The simulated port opened by a Programmer; closing it saves the chip's state file.
 class SimBench {
 public:
-    explicit SimBench(const SimConfig& config) {
-        ResetEngineState();
-        SetPortOpener(MakeSimulatedPortOpener(config));
+    explicit SimBench(const SimConfig& config)
+        : programmer(MakeSimulatedPortOpener(config), config.cableType, {}) {
         std::string reason;
-        EXPECT_TRUE(OpenSelectedPort(reason)) << reason;
-        SelectCable(config.cableType);
+        EXPECT_TRUE(programmer.OpenPort(reason)) << reason;
+        programmer.SelectCable(config.cableType);
+        benchProgrammer = &programmer;
     }
-    ~SimBench() {
-        SetPortOpener([](int, std::string&) -> std::unique_ptr<PortIo> { return nullptr; });
-        ResetEngineState();
-    }
+    ~SimBench() { benchProgrammer = nullptr; }
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;
-    SimulatedPort& Port() { return static_cast<SimulatedPort&>(*CurrentPort()); }
+    SimulatedPort& Port() { return static_cast<SimulatedPort&>(*programmer.Port()); }
+
+private:
+    Programmer programmer;
 };
+
+void DelayUs(std::int32_t us) {
+    benchProgrammer->DelayUs(us);
+}
+void PulseSck() {
+    benchProgrammer->PulseSck();
+}
+void ResetAndRun() {
+    benchProgrammer->ResetAndRun();
+}
+std::uint8_t SpiTransfer(std::uint8_t out) {
+    return SpiTransfer(*benchProgrammer, out);
+}
+std::uint8_t SpiTransferSlow(std::uint8_t out, std::int32_t extraUs) {
+    return SpiTransferSlow(*benchProgrammer, out, extraUs);
+}
+std::uint8_t ReadProgramMemory(std::uint32_t address) {
+    return ReadProgramMemory(*benchProgrammer, address);
+}
 
 // Sends the instruction packed into `bytes`, most significant byte first; returns byte 4.
 std::uint8_t Send(std::uint32_t bytes) {
@@ -76,12 +98,13 @@ bool Echoed() {
 // Reset, then Programming Enable with an SCK pulse after each failed attempt: the attempt that
 // got the echo (1 for the first), 0 when none of 32 did.
 int EnterProgrammingMode() {
-    EnableDrivers();
-    SetLine(Engine().pinMap.reset, 0);
+    Programmer& p = *benchProgrammer;
+    p.EnableDrivers();
+    p.SetLine(p.Pins().reset, 0);
     DelayUs(10000);
-    SetLine(Engine().pinMap.reset, 1);
+    p.SetLine(p.Pins().reset, 1);
     DelayUs(5000);
-    SetLine(Engine().pinMap.reset, 0);
+    p.SetLine(p.Pins().reset, 0);
     DelayUs(30000);
     for (int attempt = 1; attempt <= 32; ++attempt) {
         if (Echoed()) {
@@ -121,13 +144,13 @@ TEST(SimulatedPort, FlashByteWriteIsPolledAndLosesInstructionsWhileBusy) {
 }
 
 TEST(SimulatedPort, PageEepromLockAndFuseWritesFollowTheFormOfTheDevice) {
-    DeviceEntry oldPagePart = BytePart;
+    SimDevice oldPagePart = BytePart;
     oldPagePart.algorithm = 2;
     oldPagePart.pageSize = 128;
     oldPagePart.fuses = "xxxxLLxL";
     const struct {
         const char* what;
-        const DeviceEntry& device;
+        const SimDevice& device;
         std::vector<std::uint32_t> writes; // each given its write time
         std::uint32_t read;                // the first three instruction bytes
         std::uint8_t expected;
