@@ -2,10 +2,25 @@ cmake_minimum_required(VERSION 3.25)
 # Fails when an include crosses the layers of docs/architecture.md: a core file that includes
 # Qt, engine/ including app/ or shell/, sim/, platform/ or memory/ core files including
 # engine/ or a layer above, or two folders that include each other.
-# Run as: cmake -DSOURCE_DIR=... -DGUI_SOURCES="a.cpp;b.cpp" -P CheckLayers.cmake
+# Run as: cmake -DSOURCE_DIR=... -P CheckLayers.cmake
 set(folders app shell engine sim platform memory terminal about cli resources)
 set(upper app shell terminal about cli)
 set(failures "")
+
+# The GUI sources: those each folder's CMakeLists.txt gives to zelk_ui or to the zelk
+# executable, whether or not this build has the GUI.
+set(GUI_SOURCES "")
+foreach(folder ${folders})
+    file(READ ${SOURCE_DIR}/${folder}/CMakeLists.txt listing)
+    string(REGEX MATCHALL "(target_sources\\(zelk_ui|add_executable\\(zelk )[^)]*\\)" blocks
+           "${listing}")
+    foreach(block ${blocks})
+        string(REGEX MATCHALL "[a-z_]+\\.cpp" sources "${block}")
+        foreach(source ${sources})
+            list(APPEND GUI_SOURCES ${SOURCE_DIR}/${folder}/${source})
+        endforeach()
+    endforeach()
+endforeach()
 set(edges "")
 
 foreach(folder ${folders})

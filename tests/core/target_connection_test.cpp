@@ -229,7 +229,7 @@ TEST_F(PrepareTargetTest, LockAndFuseWritesSendTheFormOfTheDevicesAlgorithm) {
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         FakePort fresh;
-        fresh.target = OnSp12(c.signature);
+        fresh.target.emplace(OnSp12(c.signature));
         programmer = ProgrammerOn(fresh, CableAutoDetect, Ini());
         ASSERT_TRUE(c.write(*programmer, ui));
         ASSERT_EQ(fresh.received.size(), IdentifiedOnTheWire.size() + 4);
