@@ -1,9 +1,9 @@
 #include "app/gui_target_ui.h"
 
 #include "app/programmer_app.h"
-#include "engine/progress_dialog.h"
 #include "memory/memory_view.h"
 #include "shell/main_frame.h"
+#include "shell/progress_dialog.h"
 
 #include <QApplication>
 #include <QThread>
@@ -20,7 +20,7 @@ template <typename Work> void GuiTargetUi::OnGuiThread(Work work) {
     }
 }
 
-void GuiTargetUi::ShowMessage(const std::string& text) {
+void GuiTargetUi::ShowMessage(MessageKind, const std::string& text) {
     OnGuiThread([this, text] { app.Dialogs().ShowMessage(text); });
 }
 
@@ -76,10 +76,10 @@ void GuiTargetUi::ProgressClose() {
 
 void GuiTargetUi::ImageChanged(MemoryKind memory, std::uint32_t shownLength) {
     OnGuiThread([this, memory, shownLength] {
-        AppState& state = app.State();
+        TargetImages& images = app.State().images;
         const bool flash = memory == MemoryKind::Flash;
-        std::uint8_t* image = flash ? state.flashImage.data() : state.eepromImage.data();
-        (flash ? state.flashShownLength : state.eepromShownLength) = shownLength;
+        std::uint8_t* image = flash ? images.flashImage.data() : images.eepromImage.data();
+        (flash ? images.flashShownLength : images.eepromShownLength) = shownLength;
         if (CMemoryView* view = app.MemoryView(memory); view != nullptr) {
             view->SetImage(image, shownLength);
             view->Redraw();

@@ -3,8 +3,8 @@
 // the GUI thread.
 #pragma once
 
-#include "engine/progress_dialog.h"
 #include "engine/target_ui.h"
+#include "shell/progress_dialog.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,7 +18,7 @@ class GuiTargetUi : public QObject, public TargetUi {
 public:
     explicit GuiTargetUi(CProgrammerApp& app);
 
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(MessageKind kind, const std::string& text) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void SetDeviceText(const std::string& text) override;

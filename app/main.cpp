@@ -2,10 +2,6 @@
 #include "about/splash_decision.h"
 #include "about/splash_screen.h"
 #include "app/programmer_app.h"
-#include "engine/device_database.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
-#include "sim/simulated_port.h"
 #include "terminal/serial_ports.h"
 #include "terminal/simulated_serial_board.h"
 
@@ -30,20 +26,16 @@ std::filesystem::path StateFolder() {
     return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "zelk";
 }
 
-// Puts a simulated "Kestan's Original" cable with the named chip on the port; AutoDetect finds
-// the cable as it would on hardware.
-bool SimulateDevice(const std::string& name, std::string& error) {
-    zelk::SimConfig config;
-    if (!zelk::FindSimDevice(zelk::FindDeviceDatabase(), name, config.device, error)) {
-        return false;
-    }
-    config.cableType = zelk::CableKestan;
-    config.virtualTime = false;
+// A simulated chip named `device` that keeps its memories between runs, on real time: the
+// waits look and feel as on hardware.
+zelk::SimulatorSettings Simulator(const std::string& device) {
+    zelk::SimulatorSettings simulator;
+    simulator.device = device;
+    simulator.virtualTime = false;
     std::error_code ignored;
     std::filesystem::create_directories(StateFolder(), ignored);
-    config.stateFile = StateFolder() / ("sim-" + config.device.name + ".bin");
-    zelk::SetPortOpener(zelk::MakeSimulatedPortOpener(config));
-    return true;
+    simulator.stateFile = StateFolder() / ("sim-" + device + ".bin");
+    return simulator;
 }
 
 constexpr const char* SimulatedBoardPort = "Simulated board";
@@ -97,16 +89,10 @@ int main(int argc, char* argv[]) {
     zelk::StartupOptions options;
     std::unique_ptr<zelk::SimulatedSerialBoard> board;
     if (parser.isSet(simulate)) {
-        const std::string device = parser.value(simulate).toStdString();
-        std::string error;
-        if (!SimulateDevice(device, error)) {
-            std::fprintf(stderr, "zelk: cannot simulate %s: %s\n", device.c_str(), error.c_str());
-            return EXIT_FAILURE;
-        }
-        options.portNote = "Simulated " + device;
+        options.simulator = Simulator(parser.value(simulate).toStdString());
         // A board on a serial port too, so that the serial terminal has a far end.
         board = std::make_unique<zelk::SimulatedSerialBoard>();
-        if (board->Start(error)) {
+        if (std::string error; board->Start(error)) {
             zelk::AddSerialPort({SimulatedBoardPort, board->PortPath()});
         } else {
             std::fprintf(stderr, "zelk: no simulated serial board: %s\n", error.c_str());
@@ -115,6 +101,7 @@ int main(int argc, char* argv[]) {
 
     zelk::CProgrammerApp app;
     if (!app.Startup(options)) {
+        std::fprintf(stderr, "zelk: %s\n", app.StartupError().c_str());
         return EXIT_FAILURE;
     }
     QApplication::exec();

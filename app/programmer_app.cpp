@@ -2,23 +2,26 @@
 
 #include "about/about_box.h"
 #include "about/splash_screen.h"
-#include "app/command_ids.h"
 #include "app/project_file.h"
+#include "app/project_state.h"
 #include "app/qt_user_dialogs.h"
-#include "app/settings_store.h"
+#include "app/serial_number_run.h"
+#include "app/stored_connection.h"
 #include "app/working_folder.h"
-#include "engine/flash_write.h"
-#include "engine/port_claim.h"
-#include "engine/port_lines.h"
+#include "engine/autoprogram.h"
+#include "engine/memory_commands.h"
 #include "engine/target_connection.h"
 #include "memory/memory_view.h"
+#include "platform/private_profile.h"
+#include "platform/settings_store.h"
 #include "resources/zelk_resources.h"
 #include "shell/child_frame.h"
+#include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/mdi_client.h"
 #include "shell/project_form.h"
 #include "shell/window_placement.h"
-#include "terminal/engine_spi_link.h"
+#include "terminal/programmer_spi_link.h"
 #include "terminal/serial_terminal.h"
 #include "terminal/spi_terminal.h"
 
@@ -31,6 +34,9 @@ namespace zelk {
 namespace {
 
 constexpr const char* DefaultPosition = "0,0,500,400";
+constexpr const char* BarSection = "CtrlBars";
+// The bar layout is longer than one stored value may be: it is kept in numbered parts.
+constexpr int BarStatePartLength = 200;
 constexpr const char* NotYetAvailable = "This command is not yet available.";
 
 WindowRect RectOf(const CNormalChild& window) {
@@ -72,25 +78,30 @@ CProgrammerApp::CProgrammerApp(std::unique_ptr<UserDialogs> userDialogs)
     RegisterZelkResources();
 }
 
-CProgrammerApp::~CProgrammerApp() {
-    // The images die with this object: a flash write still reading them must end first.
-    WaitForFlashWrite();
-}
+CProgrammerApp::~CProgrammerApp() = default;
 
 bool CProgrammerApp::Startup(const StartupOptions& options) {
+    ConnectionSettings connection = StoredConnection();
+    if (options.simulator) {
+        connection.port = PortKind::Simulator;
+        connection.simulator = *options.simulator;
+    }
+    programmer = MakeProgrammer(connection, startupError);
+    if (!programmer) {
+        return false;
+    }
     frame = std::make_unique<CMainFrame>(*this);
+    RestoreBarLayout();
     if (auto* qtDialogs = dynamic_cast<QtUserDialogs*>(dialogs.get()); qtDialogs != nullptr) {
         qtDialogs->SetParent(frame.get());
     }
-    if (!options.portNote.empty()) {
-        frame->AddPermanentNote(ToQString(options.portNote));
+    if (options.simulator) {
+        frame->AddPermanentNote(ToQString("Simulated " + options.simulator->device));
     }
     recent.LoadFromSettings();
     CSplashScreen::Show(frame.get());
     RestoreWindowPosition();
     frame->show();
-    SelectPort(ReadSettingInt("Preferences", "PortBase", 0));
-    SelectCable(ReadSettingInt("Preferences", "Interface", 0));
     frame->UpdateCommandStates();
     return true;
 }
@@ -98,13 +109,85 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
 int CProgrammerApp::Shutdown() {
     // Closing is refused while the flash write runs, but the event loop can end by other
     // ways; the worker must not share the port with the last reset release.
-    WaitForFlashWrite();
-    ReleaseReset();
+    if (flashWrite) {
+        programmer = flashWrite->TakeProgrammer();
+        flashWrite.reset();
+    }
+    if (programmer) {
+        programmer->ReleaseReset();
+    }
     recent.SaveToSettings();
     if (const std::optional<std::string> problem = TakeSettingsWriteProblem()) {
         dialogs->ShowMessage(*problem);
     }
     return 0;
+}
+
+bool CProgrammerApp::SetProgrammer(std::unique_ptr<Programmer> replacement) {
+    if (flashWrite) {
+        return false;
+    }
+    programmer = std::move(replacement);
+    return true;
+}
+
+void CProgrammerApp::RestoreBarLayout() {
+    // The store is read once for all parts, not once per part, and only a count a real
+    // layout can have is taken.
+    std::string error;
+    const std::optional<ProfileFile> store = ProfileFile::Load(SettingsFilePath(), error);
+    if (!store) {
+        return;
+    }
+    const std::optional<std::string> count = store->Get(BarSection, "Parts");
+    int parts = 0;
+    if (!count || !ParseBarParts(*count, parts)) {
+        return;
+    }
+    QByteArray encoded;
+    for (int part = 1; part <= parts; ++part) {
+        encoded += QByteArray::fromStdString(
+            store->Get(BarSection, "Part" + std::to_string(part)).value_or(""));
+    }
+    if (!encoded.isEmpty()) {
+        // A state that does not apply leaves the bars as docked.
+        frame->restoreState(QByteArray::fromBase64(encoded), CMainFrame::BarStateVersion);
+    }
+}
+
+void CProgrammerApp::SaveBarLayout() {
+    const QByteArray encoded = frame->saveState(CMainFrame::BarStateVersion).toBase64();
+    std::vector<std::pair<std::string, std::string>> values;
+    for (qsizetype at = 0; at < encoded.size(); at += BarStatePartLength) {
+        values.emplace_back("Part" + std::to_string(values.size() + 1),
+                            encoded.mid(at, BarStatePartLength).toStdString());
+    }
+    values.emplace_back("Parts", std::to_string(values.size()));
+    ReplaceSettingSection(BarSection, values);
+}
+
+bool CProgrammerApp::FrameClosing() {
+    // The flash write worker reads the flash image in place: ending now would tear the image
+    // from under it and leave a half-written chip.
+    if (flashWrite) {
+        dialogs->ShowMessage(PortBusyMessage);
+        return false;
+    }
+    if (!MayDiscardProject()) {
+        return false;
+    }
+    SaveBarLayout();
+    SaveWindowPosition();
+    return true;
+}
+
+std::vector<std::string> CProgrammerApp::RecentMenuTexts() const {
+    std::vector<std::string> texts;
+    const std::filesystem::path here = WorkingFolder();
+    for (const std::string& entry : recent.Entries()) {
+        texts.push_back(RecentProjectList::MenuText(static_cast<int>(texts.size()), entry, here));
+    }
+    return texts;
 }
 
 void CProgrammerApp::SaveWindowPosition() {
@@ -130,10 +213,10 @@ void CProgrammerApp::RestoreWindowPosition() {
 
 EnablingState CProgrammerApp::Enabling() const {
     return {.projectOpen = state.projectOpen != 0,
-            .targetReady = state.targetReady != 0,
+            .targetReady = programmer && programmer->targetReady != 0,
             .childActive = frame && frame->MdiClient()->activeSubWindow() != nullptr,
             .recentEntries = !recent.Entries().empty(),
-            .portClaimed = PortClaimed()};
+            .flashWriteRunning = flashWrite != nullptr};
 }
 
 CMemoryView* CProgrammerApp::MemoryView(MemoryKind kind) const {
@@ -151,6 +234,10 @@ void CProgrammerApp::SetFlashWriteDoneHandler(std::function<void()> handler) {
 }
 
 void CProgrammerApp::OnFlashWriteDone() {
+    zelk::OnFlashWriteDone(flashWrite, programmer, state.images, targetUi, FlashWriteDoneParam);
+    if (CMemoryView* view = MemoryView(MemoryKind::Flash); view != nullptr) {
+        view->SetReadOnly(false);
+    }
     if (flashWriteDoneHandler) {
         flashWriteDoneHandler();
     }
@@ -164,6 +251,8 @@ void CProgrammerApp::OnCommand(int id) {
     }
     if (const auto handler = commandHandlers.find(id); handler != commandHandlers.end()) {
         handler->second();
+    } else if (RunTargetCommand(id)) {
+        // done
     } else if (IsRecentCommand(id)) {
         const auto index = static_cast<std::size_t>(id - cmd::RecentFirst);
         if (index < recent.Entries().size()) {
@@ -190,12 +279,6 @@ void CProgrammerApp::OnCommand(int id) {
             break;
         case cmd::Exit:
             frame->close();
-            break;
-        case cmd::DetectDevice:
-            OnDetectDevice();
-            break;
-        case cmd::ResetDevice:
-            OnResetDevice();
             break;
         case cmd::TerminalParallel:
             OnTerminalParallel();
@@ -252,8 +335,8 @@ void CProgrammerApp::CreateProjectWindow() {
 
 CMyChildFrame* CProgrammerApp::CreateMemoryWindow(MemoryKind kind) {
     const bool flash = kind == MemoryKind::Flash;
-    auto* memory =
-        new CMyChildFrame(state, kind, flash ? QStringLiteral("Flash") : QStringLiteral("EEProm"));
+    auto* memory = new CMyChildFrame(state.images, kind, flash ? state.flashFile : state.eepromFile,
+                                     flash ? QStringLiteral("Flash") : QStringLiteral("EEProm"));
     frame->MdiClient()->addSubWindow(memory);
     memory->SetBaseTitle(ToQString(state.projectName) +
                          (flash ? QStringLiteral(" - Flash") : QStringLiteral(" - EEProm")));
@@ -417,11 +500,7 @@ bool CProgrammerApp::SaveProject(const std::filesystem::path& path) {
 void CProgrammerApp::LoadProject(const std::optional<std::filesystem::path>& path) {
     ProjectFileData data;
     if (path) {
-        data = LoadProjectFile(*path);
-        state.projectName = data.projectName;
-        state.comment = data.comment;
-        state.flashFile = data.flashFile;
-        state.eepromFile = data.eepromFile;
+        data = ApplyProjectFile(state, *path);
         projectFile = *path;
     }
     projectFrame->setWindowTitle(ToQString(state.projectName));
@@ -431,13 +510,14 @@ void CProgrammerApp::LoadProject(const std::optional<std::filesystem::path>& pat
     frame->MdiClient()->setActiveSubWindow(eepromFrame);
     CascadeProjectWindows();
 
-    std::ranges::fill(state.flashImage, ErasedByte);
-    std::ranges::fill(state.eepromImage, ErasedByte);
-    state.flashShownLength = FlashImageSize;
-    state.eepromShownLength = EepromImageSize;
-    flashFrame->View()->SetImage(state.flashImage.data(), FlashImageSize);
+    TargetImages& images = state.images;
+    std::ranges::fill(images.flashImage, ErasedByte);
+    std::ranges::fill(images.eepromImage, ErasedByte);
+    images.flashShownLength = FlashImageSize;
+    images.eepromShownLength = EepromImageSize;
+    flashFrame->View()->SetImage(images.flashImage.data(), FlashImageSize);
     flashFrame->View()->Redraw();
-    eepromFrame->View()->SetImage(state.eepromImage.data(), EepromImageSize);
+    eepromFrame->View()->SetImage(images.eepromImage.data(), EepromImageSize);
     eepromFrame->View()->Redraw();
 
     // A window whose stored place does not parse stays where it was created; one stored
@@ -479,28 +559,27 @@ void CProgrammerApp::CloseProject() {
     state.projectOpen = 0;
 }
 
-bool CProgrammerApp::RefuseWhilePortClaimed() {
-    if (!PortClaimed()) {
-        return false;
+Programmer* CProgrammerApp::AvailableProgrammer() {
+    if (!programmer) {
+        dialogs->ShowMessage(PortBusyMessage);
     }
-    dialogs->ShowMessage(PortBusyMessage);
-    return true;
+    return programmer.get();
 }
 
 void CProgrammerApp::OnDetectDevice() {
-    if (!RefuseWhilePortClaimed()) {
-        DetectDevice(state, targetUi);
+    if (Programmer* available = AvailableProgrammer()) {
+        DetectDevice(*available, targetUi);
     }
 }
 
 void CProgrammerApp::OnResetDevice() {
-    if (!RefuseWhilePortClaimed()) {
-        ResetDevice(state, targetUi);
+    if (Programmer* available = AvailableProgrammer()) {
+        ResetDevice(*available, targetUi);
     }
 }
 
 void CProgrammerApp::OnTerminalParallel() {
-    EngineSpiLink link;
+    ProgrammerSpiLink link(programmer);
     CSpiTerminal terminal(frame.get(), link);
     std::string reason;
     if (!terminal.Start(reason)) {
@@ -518,6 +597,82 @@ void CProgrammerApp::OnTerminalSerial() {
 void CProgrammerApp::OnAbout() {
     CAboutBox about(frame.get());
     about.exec();
+}
+
+void CProgrammerApp::StartedFlashWrite(std::unique_ptr<FlashWriteWorker> worker) {
+    if (!worker) {
+        return;
+    }
+    flashWrite = std::move(worker);
+    if (CMemoryView* view = MemoryView(MemoryKind::Flash); view != nullptr) {
+        view->SetReadOnly(true);
+    }
+}
+
+void CProgrammerApp::OnWriteFlash() {
+    if (AvailableProgrammer() != nullptr) {
+        StartedFlashWrite(WriteFlash(programmer, state.images, targetUi));
+    }
+}
+
+void CProgrammerApp::OnAutoProgram() {
+    if (AvailableProgrammer() != nullptr) {
+        StartedFlashWrite(
+            AutoProgram(programmer, state.images, {state.flashFile, state.eepromFile}, targetUi));
+    }
+}
+
+bool CProgrammerApp::RunTargetCommand(int id) {
+    using ImageCommand = bool (*)(Programmer&, TargetImages&, TargetUi&);
+    ImageCommand command = nullptr;
+    switch (id) {
+    case cmd::DetectDevice:
+        OnDetectDevice();
+        return true;
+    case cmd::ResetDevice:
+        OnResetDevice();
+        return true;
+    case cmd::WriteFlash:
+        OnWriteFlash();
+        return true;
+    case cmd::AutoProgram:
+        OnAutoProgram();
+        return true;
+    case cmd::EraseChip:
+        if (Programmer* available = AvailableProgrammer()) {
+            EraseChip(*available, targetUi);
+        }
+        return true;
+    case cmd::BlankCheck:
+        if (Programmer* available = AvailableProgrammer()) {
+            BlankCheck(*available, targetUi);
+        }
+        return true;
+    case cmd::ReadFlash:
+        command = ReadFlash;
+        break;
+    case cmd::VerifyFlash:
+        command = VerifyFlash;
+        break;
+    case cmd::ReadEeprom:
+        command = ReadEeprom;
+        break;
+    case cmd::WriteEeprom:
+        command = WriteEeprom;
+        break;
+    case cmd::VerifyEeprom:
+        command = VerifyEeprom;
+        break;
+    case cmd::SerialNumbering:
+        command = RunSerialNumbering;
+        break;
+    default:
+        return false;
+    }
+    if (Programmer* available = AvailableProgrammer()) {
+        command(*available, state.images, targetUi);
+    }
+    return true;
 }
 
 } // namespace zelk

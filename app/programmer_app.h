@@ -3,11 +3,15 @@
 #pragma once
 
 #include "app/app_state.h"
-#include "app/command_enabling.h"
 #include "app/gui_target_ui.h"
 #include "app/recent_projects.h"
 #include "app/user_dialogs.h"
+#include "engine/connection.h"
+#include "engine/flash_write.h"
+#include "engine/programmer.h"
 #include "shell/child_frame.h"
+#include "shell/command_enabling.h"
+#include "shell/frame_host.h"
 
 #include <filesystem>
 #include <functional>
@@ -23,19 +27,22 @@ class CMainFrame;
 class CMemoryView;
 
 struct StartupOptions {
-    // Shown in the status bar at all times when the port is simulated ("Simulated ATmega328P").
-    std::string portNote;
+    // A simulated cable and chip instead of the stored port.
+    std::optional<SimulatorSettings> simulator;
 };
 
-class CProgrammerApp : public QObject {
+class CProgrammerApp : public QObject, public FrameHost {
     Q_OBJECT
 public:
     // Null dialogs: file dialogs and message boxes over the main window.
     explicit CProgrammerApp(std::unique_ptr<UserDialogs> dialogs = nullptr);
     ~CProgrammerApp() override;
 
-    // Creates and shows the main window and hands the stored port and cable to the engine.
+    // Builds the Programmer for the stored port and cable (or the simulator), then creates
+    // and shows the main window. False, with StartupError() saying why, when the connection
+    // cannot be set up.
     bool Startup(const StartupOptions& options = {});
+    const std::string& StartupError() const { return startupError; }
     // After the main window has closed: the target runs, the recent list is stored.
     int Shutdown();
 
@@ -47,7 +54,15 @@ public:
     UserDialogs& Dialogs() { return *dialogs; }
     GuiTargetUi& TargetInterface() { return targetUi; }
     const RecentProjectList& RecentProjects() const { return recent; }
-    EnablingState Enabling() const;
+    EnablingState Enabling() const override;
+    std::vector<std::string> RecentMenuTexts() const override;
+    bool FrameClosing() override;
+
+    // The Programmer, or null while the flash write worker holds it.
+    Programmer* CurrentProgrammer() const { return programmer.get(); }
+    // Puts another Programmer in place (another port or cable); refused, false, while the
+    // flash write worker holds the port.
+    bool SetProgrammer(std::unique_ptr<Programmer> replacement);
 
     CChildFrame* ProjectFrame() const { return projectFrame; }
     CMyChildFrame* FlashFrame() const { return flashFrame; }
@@ -57,10 +72,11 @@ public:
     const std::filesystem::path& ProjectFilePath() const { return projectFile; }
 
     // Every menu, toolbar and device-bar command arrives here.
-    void OnCommand(int id);
+    void OnCommand(int id) override;
     // Commands built elsewhere install their handler here.
     void SetCommandHandler(int id, std::function<void()> handler);
-    // WM_FLASH_WRITE_DONE: the flash write worker has finished and released the port.
+    // WM_FLASH_WRITE_DONE: the flash write worker has finished and hands the Programmer back.
+    // The handler, if any, runs after that.
     void SetFlashWriteDoneHandler(std::function<void()> handler);
     void OnFlashWriteDone();
 
@@ -83,6 +99,8 @@ public:
     void OnTerminalParallel();
     void OnTerminalSerial();
     void OnAbout();
+    void OnWriteFlash();
+    void OnAutoProgram();
 
 private:
     void CreateProjectWindow();
@@ -92,11 +110,20 @@ private:
     void CascadeProjectWindows();
     // Completes a relative path against the working folder without throwing.
     static std::filesystem::path Absolute(const std::filesystem::path& path);
-    bool RefuseWhilePortClaimed();
+    // The Programmer for a target command; null, after telling the user, while the flash
+    // write worker holds it.
+    Programmer* AvailableProgrammer();
+    // A synchronous target command on the Programmer, if it is here.
+    bool RunTargetCommand(int id);
+    void StartedFlashWrite(std::unique_ptr<FlashWriteWorker> worker);
+    void RestoreBarLayout();
+    void SaveBarLayout();
 
     AppState state;
     std::unique_ptr<UserDialogs> dialogs;
     GuiTargetUi targetUi;
+    std::unique_ptr<Programmer> programmer;
+    std::string startupError;
     RecentProjectList recent;
     std::unique_ptr<CMainFrame> frame;
     QPointer<CMyChildFrame> flashFrame;
@@ -105,6 +132,9 @@ private:
     std::filesystem::path projectFile;
     std::map<int, std::function<void()>> commandHandlers;
     std::function<void()> flashWriteDoneHandler;
+    // Declared last: destroyed first, it waits for the thread that uses the images, the
+    // windows and the user interface above.
+    std::unique_ptr<FlashWriteWorker> flashWrite;
 };
 
 } // namespace zelk

@@ -1,7 +1,7 @@
 #include "app/project_file.h"
 
-#include "app/private_profile.h"
 #include "platform/atomic_file.h"
+#include "platform/private_profile.h"
 
 #include <array>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "app/recent_projects.h"
 
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,12 +1,8 @@
 // How fast the flash write and verify run on the simulated target: on real time against the
 // waits the protocol asked for, and on virtual time in CPU seconds for a full 128 KiB part.
-#include "app/app_state.h"
-#include "engine/device_database.h"
+#include "engine/connection.h"
 #include "engine/flash_write.h"
 #include "engine/memory_commands.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
-#include "sim/simulated_port.h"
 
 #include <chrono>
 #include <cstdio>
@@ -19,7 +15,7 @@ namespace {
 
 class QuietUi : public TargetUi {
 public:
-    void ShowMessage(const std::string& text) override { last = text; }
+    void ShowMessage(MessageKind, const std::string& text) override { last = text; }
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     void SetDeviceText(const std::string&) override {}
@@ -32,30 +28,35 @@ public:
     std::string last;
 };
 
-bool Attach(const std::string& device, bool virtualTime, AppState& app) {
-    SimConfig config;
+std::unique_ptr<Programmer> Attach(const std::string& device, bool virtualTime) {
+    ConnectionSettings settings;
+    settings.port = PortKind::Simulator;
+    settings.simulator.device = device;
+    settings.simulator.virtualTime = virtualTime;
     std::string error;
-    app.deviceDatabase = FindDeviceDatabase();
-    if (!FindSimDevice(app.deviceDatabase, device, config.device, error)) {
+    std::unique_ptr<Programmer> programmer = MakeProgrammer(settings, error);
+    if (!programmer) {
         std::fprintf(stderr, "%s\n", error.c_str());
-        return false;
     }
-    config.virtualTime = virtualTime;
-    SetPortOpener(MakeSimulatedPortOpener(config));
-    ResetEngineState();
-    return true;
+    return programmer;
 }
 
 // Writes a patterned image over the whole flash and verifies it.
-bool WriteAndVerify(AppState& app, QuietUi& ui) {
-    for (std::size_t i = 0; i < app.flashImage.size(); ++i) {
-        app.flashImage[i] = static_cast<std::uint8_t>(i * 13 + 1);
+bool WriteAndVerify(std::unique_ptr<Programmer>& programmer, QuietUi& ui) {
+    TargetImages images;
+    for (std::size_t i = 0; i < images.flashImage.size(); ++i) {
+        images.flashImage[i] = static_cast<std::uint8_t>(i * 13 + 1);
     }
-    if (!EraseChip(app, ui) || !WriteFlash(app, ui)) {
+    if (!EraseChip(*programmer, ui)) {
         return false;
     }
-    WaitForFlashWrite();
-    return OnFlashWriteDone(app, ui, FlashWriteDoneParam) && VerifyFlash(app, ui);
+    std::unique_ptr<FlashWriteWorker> worker = WriteFlash(programmer, images, ui);
+    if (!worker) {
+        return false;
+    }
+    worker->Wait();
+    return OnFlashWriteDone(worker, programmer, images, ui, FlashWriteDoneParam) &&
+           VerifyFlash(*programmer, images, ui);
 }
 
 int Run() {
@@ -64,36 +65,35 @@ int Run() {
         return 1;
     }
 
-    AppState realApp;
     QuietUi ui;
-    if (!Attach("ATmega8", false, realApp)) {
+    std::unique_ptr<Programmer> real = Attach("ATmega8", false);
+    if (!real) {
         return 1;
     }
-    const std::uint64_t askedBefore = RequestedDelayMicroseconds();
+    const std::uint64_t askedBefore = real->RequestedDelayUs();
     const auto wallBefore = std::chrono::steady_clock::now();
-    if (!WriteAndVerify(realApp, ui)) {
+    if (!WriteAndVerify(real, ui)) {
         std::fprintf(stderr, "real-time run failed: %s\n", ui.last.c_str());
         return 1;
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-    const double asked = static_cast<double>(RequestedDelayMicroseconds() - askedBefore) / 1e6;
+    const double asked = static_cast<double>(real->RequestedDelayUs() - askedBefore) / 1e6;
     std::printf("ATmega8 8 KiB write+verify, real time: wall %.3f s, waits asked %.3f s, "
                 "ratio %.3f (goal < 1.10)\n",
                 wall, asked, wall / asked);
 
-    AppState virtualApp;
-    if (!Attach("ATmega128", true, virtualApp)) {
+    std::unique_ptr<Programmer> simulated = Attach("ATmega128", true);
+    if (!simulated) {
         return 1;
     }
     const std::clock_t cpuBefore = std::clock();
-    if (!WriteAndVerify(virtualApp, ui)) {
+    if (!WriteAndVerify(simulated, ui)) {
         std::fprintf(stderr, "virtual-time run failed: %s\n", ui.last.c_str());
         return 1;
     }
     const double cpu = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
     std::printf("ATmega128 128 KiB write+verify, virtual time: CPU %.3f s (goal < 5 s)\n", cpu);
-    ClosePort();
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -5,20 +5,13 @@
 #include <unistd.h>
 
 namespace zelk {
-namespace {
-
-bool IsSuccessText(const std::string& text) {
-    return text == "Device is Empty" || text == "Verify successfull";
-}
-
-} // namespace
 
 CliTargetUi::CliTargetUi() : drawProgress(isatty(STDERR_FILENO) != 0) {}
 
-void CliTargetUi::ShowMessage(const std::string& text) {
+void CliTargetUi::ShowMessage(MessageKind kind, const std::string& text) {
     std::lock_guard lock(mutex);
     EndProgressLine();
-    std::FILE* stream = IsSuccessText(text) ? stdout : stderr;
+    std::FILE* stream = kind == MessageKind::Success ? stdout : stderr;
     std::fprintf(stream, "%s\n", text.c_str());
     std::fflush(stream);
 }

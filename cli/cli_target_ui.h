@@ -1,5 +1,4 @@
-// The TargetUi of zelk-cli. The texts that report success ("Device is Empty", "Verify
-// successfull") go to stdout; every other message, a failure or a warning, goes to stderr.
+// The TargetUi of zelk-cli. Messages that report success go to stdout, failures to stderr.
 // The progress bar is drawn on stderr, and only when stderr is a terminal.
 #pragma once
 
@@ -15,7 +14,7 @@ class CliTargetUi : public TargetUi {
 public:
     CliTargetUi();
 
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(MessageKind kind, const std::string& text) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     void SetDeviceText(const std::string& text) override { deviceText = text; }

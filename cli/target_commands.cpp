@@ -1,18 +1,17 @@
-// zelk-cli's target commands: each sets up the port and cable for one run, calls the core
+// zelk-cli's target commands: each builds the Programmer for one run, calls the core
 // operation with a CliTargetUi and lets the target run again at the end.
-#include "app/project_file.h"
-#include "app/settings_store.h"
+#include "app/app_state.h"
+#include "app/project_state.h"
+#include "app/serial_number_run.h"
+#include "app/stored_connection.h"
 #include "cli/cli_target_ui.h"
 #include "cli/commands.h"
 #include "engine/autoprogram.h"
 #include "engine/command_support.h"
-#include "engine/device_database.h"
+#include "engine/connection.h"
 #include "engine/flash_write.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
-#include "engine/serial_numbering.h"
 #include "engine/target_connection.h"
 #include "memory/hex_file.h"
 #include "sim/simulated_port.h"
@@ -21,7 +20,6 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <span>
 
@@ -31,15 +29,11 @@ namespace {
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-const std::map<std::string, int> CableNames = {
-    {"auto", CableAutoDetect}, {"kestan", CableKestan}, {"altera", CableAltera},
-    {"stk200", CableStk200},   {"sp12", CableSp12},     {"usb", CableUsb},
-};
-
 struct TargetOptions {
-    std::string port;  // lpt1..lpt3 or sim:DEVICE; empty: the stored "PortBase"
+    std::string port;  // lpt1..lpt3, /dev/parportN or sim:DEVICE; empty: the stored "PortBase"
     std::string cable; // empty: the stored "Interface"
     std::string ini;
+    std::int32_t sckHalfPeriodUs = 1;
     std::string simState;
     std::string simTime = "virtual";
     std::vector<std::string> simFaults;
@@ -54,64 +48,77 @@ void PrintFileError(const std::string& file, const HexFileError& error) {
     std::cerr << ": " << error.reason << '\n';
 }
 
-// One run against the target: the engine's port, cable and device database as the options
-// say. Closing lets the target run and closes the port (a simulator saves its state then).
+// The --cable names: "auto" and one per cable of the table.
+std::vector<std::string> CableChoices() {
+    std::vector<std::string> names = {"auto"};
+    for (const CableInfo& cable : Cables()) {
+        if (!cable.cliName.empty()) {
+            names.emplace_back(cable.cliName);
+        }
+    }
+    return names;
+}
+
+// The connection the options ask for: the stored port and cable unless given.
+bool ConnectionOf(const TargetOptions& options, ConnectionSettings& settings, std::string& error) {
+    settings = StoredConnection();
+    if (!options.port.empty() && !ApplyPortName(options.port, settings, error)) {
+        return false;
+    }
+    if (!options.cable.empty()) {
+        const CableInfo* cable = FindCableByCliName(options.cable);
+        settings.cable = cable != nullptr ? cable->type : CableAutoDetect;
+    }
+    settings.deviceDatabase = options.ini;
+    settings.sckHalfPeriodUs = options.sckHalfPeriodUs;
+    settings.simulator.stateFile = options.simState;
+    settings.simulator.virtualTime = options.simTime == "virtual";
+    for (const std::string& fault : options.simFaults) {
+        if (!ParseSimFault(fault, settings.simulator.faults, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One run against the target. Closing lets the target run and closes the port (a simulator
+// saves its state then).
 class TargetSession {
 public:
     ~TargetSession() {
-        WaitForFlashWrite();
-        ReleaseReset();
-        ClosePort();
+        if (worker) {
+            programmer = worker->TakeProgrammer();
+        }
+        if (programmer) {
+            programmer->ReleaseReset();
+        }
     }
 
     // False, with the reason, when the options cannot be put to use (a usage error).
     bool Open(const TargetOptions& options, std::string& error) {
-        app.deviceDatabase =
-            options.ini.empty() ? FindDeviceDatabase() : std::filesystem::path(options.ini);
-        if (!options.cable.empty()) {
-            app.cableOverride = CableNames.at(options.cable);
+        ConnectionSettings settings;
+        if (!ConnectionOf(options, settings, error)) {
+            return false;
         }
-        int portIndex = ReadSettingInt("Preferences", "PortBase", 0);
-        if (options.port.starts_with("sim:")) {
-            if (!InstallSimulator(options, options.port.substr(4), error)) {
-                return false;
-            }
-            portIndex = 0;
-        } else if (!options.port.empty()) {
-            portIndex = options.port.back() - '1';
+        programmer = MakeProgrammer(settings, error);
+        return programmer != nullptr;
+    }
+
+    // Waits for a started flash write and handles its completion as the GUI's main thread
+    // does.
+    bool FinishFlashWrite() {
+        if (!worker) {
+            return false;
         }
-        SelectPort(portIndex);
-        SelectCable(app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0)));
-        return true;
+        worker->Wait();
+        return OnFlashWriteDone(worker, programmer, app.images, ui, FlashWriteDoneParam);
     }
 
     AppState app;
     CliTargetUi ui;
-
-private:
-    bool InstallSimulator(const TargetOptions& options, const std::string& device,
-                          std::string& error);
+    std::unique_ptr<Programmer> programmer;
+    std::unique_ptr<FlashWriteWorker> worker;
 };
-
-bool TargetSession::InstallSimulator(const TargetOptions& options, const std::string& device,
-                                     std::string& error) {
-    SimConfig config;
-    if (!FindSimDevice(app.deviceDatabase, device, config.device, error)) {
-        return false;
-    }
-    config.stateFile = options.simState;
-    config.virtualTime = options.simTime == "virtual";
-    // The simulated cable is the one the run expects, so that the cable check passes.
-    const int cable = app.cableOverride.value_or(ReadSettingInt("Preferences", "Interface", 0));
-    config.cableType = cable >= CableKestan && cable <= CableUsb ? cable : CableKestan;
-    for (const std::string& fault : options.simFaults) {
-        if (!ParseSimFault(fault, config.faults, error)) {
-            return false;
-        }
-    }
-    SetPortOpener(MakeSimulatedPortOpener(config));
-    return true;
-}
 
 // A byte in hex, "E2" or "0xE2".
 bool ParseHexByte(std::string_view text, std::uint8_t& value) {
@@ -131,11 +138,11 @@ std::string HexByte(std::uint8_t value) {
 
 // The lock and fuse commands need the device's patterns before they run.
 bool IdentifyKnownDevice(TargetSession& session) {
-    return PrepareKnownTarget(session.app, session.ui);
+    return PrepareKnownTarget(*session.programmer, session.ui);
 }
 
-LockFuseLayout LayoutOf(const AppState& app) {
-    return LoadLockFuseLayout(app.deviceDatabase, app.device.name);
+LockFuseLayout LayoutOf(const Programmer& programmer) {
+    return LoadLockFuseLayout(programmer.DeviceDatabase(), programmer.device.name);
 }
 
 // The byte as it will be sent: bits the device's pattern leaves unused or fixes are set as
@@ -151,15 +158,17 @@ std::uint8_t Constrained(const LockFuseLayout& layout, LockFuseByte byte, std::u
 }
 
 bool RunDetect(TargetSession& session) {
-    DetectDevice(session.app, session.ui);
+    Programmer& programmer = *session.programmer;
+    DetectDevice(programmer, session.ui);
     std::cout << session.ui.DeviceText() << '\n';
-    return session.app.targetReady != 0 && !session.app.device.name.empty();
+    return programmer.targetReady != 0 && !programmer.device.name.empty();
 }
 
 bool RunReset(TargetSession& session) {
-    ResetDevice(session.app, session.ui);
+    Programmer& programmer = *session.programmer;
+    ResetDevice(programmer, session.ui);
     std::cout << session.ui.DeviceText() << '\n';
-    return session.app.targetReady != 0 && !session.app.device.name.empty();
+    return programmer.targetReady != 0 && !programmer.device.name.empty();
 }
 
 bool SaveImage(const std::string& file, std::span<const std::uint8_t> bytes) {
@@ -181,75 +190,62 @@ bool LoadImage(const std::string& file, std::span<std::uint8_t> image) {
 }
 
 bool RunReadFlash(TargetSession& session, const std::string& file) {
-    AppState& app = session.app;
-    return ReadFlash(app, session.ui) &&
-           SaveImage(file, std::span(app.flashImage).first(FlashLength(app)));
+    TargetImages& images = session.app.images;
+    return ReadFlash(*session.programmer, images, session.ui) &&
+           SaveImage(file,
+                     std::span(images.flashImage).first(FlashLength(session.programmer->device)));
 }
 
 bool RunReadEeprom(TargetSession& session, const std::string& file) {
-    AppState& app = session.app;
-    return ReadEeprom(app, session.ui) &&
-           SaveImage(file, std::span(app.eepromImage).first(EepromLength(app)));
+    TargetImages& images = session.app.images;
+    return ReadEeprom(*session.programmer, images, session.ui) &&
+           SaveImage(file,
+                     std::span(images.eepromImage).first(EepromLength(session.programmer->device)));
 }
 
 bool RunWriteFlash(TargetSession& session, const std::string& file) {
-    AppState& app = session.app;
-    if (!LoadImage(file, app.flashImage) || !WriteFlash(app, session.ui)) {
+    if (!LoadImage(file, session.app.images.flashImage)) {
         return false;
     }
-    WaitForFlashWrite();
-    return OnFlashWriteDone(app, session.ui, FlashWriteDoneParam);
+    session.worker = WriteFlash(session.programmer, session.app.images, session.ui);
+    return session.FinishFlashWrite();
 }
+
+using ImageCommand = bool (*)(Programmer&, TargetImages&, TargetUi&);
 
 bool RunFileCommand(TargetSession& session, const std::string& file, MemoryKind memory,
-                    bool (*command)(AppState&, TargetUi&)) {
-    AppState& app = session.app;
+                    ImageCommand command) {
+    TargetImages& images = session.app.images;
     std::vector<std::uint8_t>& image =
-        memory == MemoryKind::Flash ? app.flashImage : app.eepromImage;
-    return LoadImage(file, image) && command(app, session.ui);
+        memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
+    return LoadImage(file, image) && command(*session.programmer, images, session.ui);
 }
 
-// The project's file names, relative ones taken from the project's folder.
-bool LoadProjectInto(AppState& app, const std::filesystem::path& projectFile) {
+bool RunAutoProgram(TargetSession& session, const std::string& projectFile) {
     ProjectFileData project;
     if (std::string error; !ReadProjectFile(projectFile, project, error)) {
         std::cerr << "zelk-cli: " << error << '\n';
         return false;
     }
-    const auto resolved = [&](const std::string& file) {
-        if (file.empty()) {
-            return file;
-        }
-        return (projectFile.parent_path() / std::filesystem::path(file)).string();
-    };
-    app.projectName = project.projectName;
-    app.comment = project.comment;
-    app.flashFile = resolved(project.flashFile);
-    app.eepromFile = resolved(project.eepromFile);
-    return true;
-}
-
-bool RunAutoProgram(TargetSession& session, const std::string& projectFile) {
     AppState& app = session.app;
-    if (!LoadProjectInto(app, projectFile) || !AutoProgram(app, session.ui)) {
-        return false;
-    }
-    WaitForFlashWrite();
-    return OnFlashWriteDone(app, session.ui, FlashWriteDoneParam);
+    ApplyProjectFile(app, projectFile);
+    session.worker =
+        AutoProgram(session.programmer, app.images, {app.flashFile, app.eepromFile}, session.ui);
+    return session.FinishFlashWrite();
 }
 
 bool RunReadLock(TargetSession& session) {
-    AppState& app = session.app;
+    Programmer& programmer = *session.programmer;
     if (!IdentifyKnownDevice(session)) {
         return false;
     }
-    const LockFuseLayout layout = LayoutOf(app);
+    const LockFuseLayout layout = LayoutOf(programmer);
     if (!layout.HasByte(LockFuseByte::Lock) || !layout.readLockBitsShown) {
-        std::cerr << "zelk-cli: the lock bits of " << app.device.name
+        std::cerr << "zelk-cli: the lock bits of " << programmer.device.name
                   << " cannot be read (see its LockBits in zelk.ini)\n";
         return false;
     }
-    const std::optional<std::uint8_t> lock = ReadLockByte(app, session.ui, layout);
+    const std::optional<std::uint8_t> lock = ReadLockByte(programmer, session.ui, layout);
     if (lock) {
         std::cout << HexByte(*lock) << '\n';
     }
@@ -257,16 +253,16 @@ bool RunReadLock(TargetSession& session) {
 }
 
 bool RunWriteLock(TargetSession& session, std::uint8_t value) {
-    AppState& app = session.app;
+    Programmer& programmer = *session.programmer;
     if (!IdentifyKnownDevice(session)) {
         return false;
     }
-    const LockFuseLayout layout = LayoutOf(app);
+    const LockFuseLayout layout = LayoutOf(programmer);
     if (!layout.HasByte(LockFuseByte::Lock)) {
-        std::cerr << "zelk-cli: " << app.device.name << " has no lock bits in zelk.ini\n";
+        std::cerr << "zelk-cli: " << programmer.device.name << " has no lock bits in zelk.ini\n";
         return false;
     }
-    return WriteLockByte(app, session.ui,
+    return WriteLockByte(programmer, session.ui,
                          Constrained(layout, LockFuseByte::Lock, value, "lock byte"));
 }
 
@@ -280,16 +276,16 @@ int FuseByteCount(const LockFuseLayout& layout) {
 }
 
 bool RunReadFuses(TargetSession& session) {
-    AppState& app = session.app;
+    Programmer& programmer = *session.programmer;
     if (!IdentifyKnownDevice(session)) {
         return false;
     }
-    const LockFuseLayout layout = LayoutOf(app);
+    const LockFuseLayout layout = LayoutOf(programmer);
     if (FuseByteCount(layout) == 0) {
-        std::cerr << "zelk-cli: " << app.device.name << " has no fuses in zelk.ini\n";
+        std::cerr << "zelk-cli: " << programmer.device.name << " has no fuses in zelk.ini\n";
         return false;
     }
-    const std::optional<FuseBytes> fuses = ReadFuseBytes(app, session.ui, layout);
+    const std::optional<FuseBytes> fuses = ReadFuseBytes(programmer, session.ui, layout);
     if (!fuses) {
         return false;
     }
@@ -305,14 +301,14 @@ bool RunReadFuses(TargetSession& session) {
 }
 
 bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& values) {
-    AppState& app = session.app;
+    Programmer& programmer = *session.programmer;
     if (!IdentifyKnownDevice(session)) {
         return false;
     }
-    const LockFuseLayout layout = LayoutOf(app);
+    const LockFuseLayout layout = LayoutOf(programmer);
     const int count = FuseByteCount(layout);
     if (count != static_cast<int>(values.size())) {
-        std::cerr << "zelk-cli: " << app.device.name << " has " << count
+        std::cerr << "zelk-cli: " << programmer.device.name << " has " << count
                   << " fuse byte(s) in zelk.ini; give exactly that many\n";
         return false;
     }
@@ -324,7 +320,7 @@ bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& valu
     if (layout.HasByte(LockFuseByte::FuseExt)) {
         fuses.ext = Constrained(layout, LockFuseByte::FuseExt, values.back(), "extended fuse byte");
     }
-    return WriteFuseBytes(app, session.ui, layout, fuses);
+    return WriteFuseBytes(programmer, session.ui, layout, fuses);
 }
 
 using TargetRun = std::function<bool(TargetSession&, const TargetOptions&)>;
@@ -333,18 +329,22 @@ using TargetRun = std::function<bool(TargetSession&, const TargetOptions&)>;
 // ("zelk-cli --port sim:ATmega328P write-flash fw.hex") or after it.
 void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
     app.add_option("--port", options.port,
-                   "lpt1, lpt2, lpt3 or sim:DEVICE (default: the stored port)")
+                   "lpt1, lpt2, lpt3, /dev/parportN or sim:DEVICE (default: the stored port)")
         ->check(CLI::Validator(
             [](std::string& text) {
-                const bool lpt = text == "lpt1" || text == "lpt2" || text == "lpt3";
-                return lpt || (text.starts_with("sim:") && text.size() > 4)
-                           ? std::string()
-                           : "must be lpt1, lpt2, lpt3 or sim:DEVICE";
+                ConnectionSettings ignored;
+                std::string error;
+                ApplyPortName(text, ignored, error);
+                return error;
             },
             "PORT"));
     app.add_option("--cable", options.cable, "Cable type (default: the stored cable)")
-        ->check(CLI::IsMember({"auto", "kestan", "altera", "stk200", "sp12", "usb"}));
+        ->check(CLI::IsMember(CableChoices()));
     app.add_option("--ini", options.ini, "Device database (default: zelk.ini beside zelk)");
+    app.add_option("--sck-half-period", options.sckHalfPeriodUs,
+                   "Microseconds SCK stays high and low; more for a slowly clocked target")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
     app.add_option("--sim-state", options.simState,
                    "Simulator: file that keeps the chip's memories between runs");
     app.add_option("--sim-time", options.simTime, "Simulator: virtual or real time")
@@ -374,7 +374,7 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
             return;
         }
         exitCode = run(session, given) ? 0 : ExitFailure;
-        if (!SaveSimulatedChip(error)) {
+        if (!SaveSimulatedChip(session.programmer ? session.programmer->Port() : nullptr, error)) {
             std::cerr << "zelk-cli: " << error << '\n';
             exitCode = ExitFailure;
         }
@@ -421,15 +421,18 @@ void AddTargetCommands(CLI::App& app, int& exitCode) {
             app, exitCode, name, description, connection, std::make_shared<TargetOptions>(),
             [run](TargetSession& session, const TargetOptions&) { return run(session); });
     };
-    const auto synchronous = [](bool (*command)(AppState&, TargetUi&)) {
-        return [command](TargetSession& session) { return command(session.app, session.ui); };
+    const auto withoutImages = [](bool (*command)(Programmer&, TargetUi&)) {
+        return
+            [command](TargetSession& session) { return command(*session.programmer, session.ui); };
     };
     simple("detect", "Identify the attached device", RunDetect);
     simple("reset", "Reset the target, then identify it", RunReset);
-    simple("erase", "Erase flash and EEPROM", synchronous(EraseChip));
-    simple("blank-check", "Check that the flash is erased", synchronous(BlankCheck));
+    simple("erase", "Erase flash and EEPROM", withoutImages(EraseChip));
+    simple("blank-check", "Check that the flash is erased", withoutImages(BlankCheck));
     simple("serial-number", "Write the next serial number into the EEPROM",
-           synchronous(SerialNumbering));
+           [](TargetSession& session) {
+               return RunSerialNumbering(*session.programmer, session.app.images, session.ui);
+           });
     simple("read-lock", "Print the lock byte in hex", RunReadLock);
     simple("read-fuses", "Print the fuse bytes in hex (low, high, extended)", RunReadFuses);
 

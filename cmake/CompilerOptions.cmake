@@ -13,6 +13,11 @@ if(ZELK_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(ZELK_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
+
 if(ZELK_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         message(FATAL_ERROR "ZELK_FUZZ needs clang (configure with CXX=clang++)")

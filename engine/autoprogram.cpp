@@ -1,7 +1,6 @@
 #include "engine/autoprogram.h"
 
 #include "engine/command_support.h"
-#include "engine/flash_write.h"
 #include "engine/instructions.h"
 #include "engine/memory_commands.h"
 #include "engine/target_connection.h"
@@ -26,45 +25,47 @@ bool ReloadImage(const std::string& file, std::span<std::uint8_t> image, std::ui
         if (error.line > 0) {
             where += ", line " + std::to_string(error.line);
         }
-        ui.ShowMessage("Urrrk, can't load that file\n" + where + ": " + error.reason);
+        ui.ShowMessage(MessageKind::Failure,
+                       "Urrrk, can't load that file\n" + where + ": " + error.reason);
         return false;
     }
     ui.ImageChanged(memory, shown);
     return true;
 }
 
-// Ends a run that cannot go on: the target runs again and later commands release it.
-bool Abandon(AppState& app) {
-    app.autoProgramActive = 0;
-    ReleaseTarget();
-    return false;
+// Ends a run that cannot go on: the target runs and later commands release it again.
+void Abandon(Programmer& programmer) {
+    programmer.autoProgramActive = 0;
+    ReleaseTarget(programmer);
 }
 
 } // namespace
 
-bool AutoProgram(AppState& app, TargetUi& ui) {
-    if (RefusedWhileFlashWrites(ui)) {
-        return false;
+std::unique_ptr<FlashWriteWorker> AutoProgram(std::unique_ptr<Programmer>& programmer,
+                                              TargetImages& images, const ImageFiles& files,
+                                              TargetUi& ui) {
+    if (!PrepareKnownTarget(*programmer, ui)) {
+        ui.ShowMessage(MessageKind::Failure, "Detect failed");
+        return nullptr;
     }
-    if (!PrepareKnownTarget(app, ui)) {
-        ui.ShowMessage("Detect failed");
-        return false;
-    }
-    app.autoProgramActive = 1;
+    programmer->autoProgramActive = 1;
     // Keeps the target's EEPROM for the write-back when the project names no EEPROM file.
-    ReadEeprom(app, ui);
+    ReadEeprom(*programmer, images, ui);
     // A file that does not load stops the run before the chip is erased: programming a board
     // with a stale image would pass unnoticed.
-    if (!ReloadImage(app.flashFile, app.flashImage, app.flashShownLength, MemoryKind::Flash, ui) ||
-        !ReloadImage(app.eepromFile, app.eepromImage, app.eepromShownLength, MemoryKind::Eeprom,
+    if (!ReloadImage(files.flash, images.flashImage, images.flashShownLength, MemoryKind::Flash,
+                     ui) ||
+        !ReloadImage(files.eeprom, images.eepromImage, images.eepromShownLength, MemoryKind::Eeprom,
                      ui)) {
-        return Abandon(app);
+        Abandon(*programmer);
+        return nullptr;
     }
-    ChipErase();
-    if (!WriteFlash(app, ui)) {
-        return Abandon(app);
+    ChipErase(*programmer);
+    std::unique_ptr<FlashWriteWorker> worker = WriteFlash(programmer, images, ui);
+    if (!worker) {
+        Abandon(*programmer);
     }
-    return true;
+    return worker;
 }
 
 } // namespace zelk

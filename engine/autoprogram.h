@@ -3,14 +3,28 @@
 // (OnFlashWriteDone) writes the EEPROM and ends the run.
 #pragma once
 
-#include "app/app_state.h"
+#include "engine/flash_write.h"
+#include "engine/programmer.h"
 #include "engine/target_ui.h"
+#include "memory/target_images.h"
+
+#include <memory>
+#include <string>
 
 namespace zelk {
 
-// True when the flash write has been started; the run ends in OnFlashWriteDone. False when
-// the run stopped before (target not ready, a file that does not load, the flash write's
-// preparation failed); the target is released and autoProgramActive is clear then.
-bool AutoProgram(AppState& app, TargetUi& ui);
+// The files a run reloads into the images; an empty name keeps its image as it is.
+struct ImageFiles {
+    std::string flash;
+    std::string eeprom;
+};
+
+// The started flash write, which holds the Programmer until OnFlashWriteDone ends the run.
+// Null when the run stopped before (target not ready, a file that does not load, the flash
+// write's preparation failed); `programmer` stays then, with the target released and
+// autoProgramActive clear.
+std::unique_ptr<FlashWriteWorker> AutoProgram(std::unique_ptr<Programmer>& programmer,
+                                              TargetImages& images, const ImageFiles& files,
+                                              TargetUi& ui);
 
 } // namespace zelk

@@ -1,31 +1,22 @@
 #include "engine/command_support.h"
 
-#include "engine/port_claim.h"
-#include "engine/port_lines.h"
 #include "engine/target_connection.h"
+#include "memory/target_images.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace zelk {
 
-bool RefusedWhileFlashWrites(TargetUi& ui) {
-    if (!PortClaimed()) {
+bool PrepareKnownTarget(Programmer& programmer, TargetUi& ui) {
+    if (PrepareTarget(programmer, ui) == 0) {
         return false;
     }
-    ui.ShowMessage(PortBusyMessage);
-    return true;
-}
-
-bool PrepareKnownTarget(AppState& app, TargetUi& ui) {
-    if (PrepareTarget(app, ui) == 0) {
-        return false;
-    }
-    if (app.device.name.empty()) {
+    if (programmer.device.name.empty()) {
         char text[96];
         std::snprintf(text, sizeof text, "The device with signature %04X is not in zelk.ini.",
-                      static_cast<unsigned>(Engine().deviceCode));
-        ui.ShowMessage(text);
+                      static_cast<unsigned>(programmer.deviceCode));
+        ui.ShowMessage(MessageKind::Failure, text);
         return false;
     }
     return true;
@@ -37,22 +28,21 @@ std::string AddressMessage(const char* format, std::uint32_t address) {
     return text;
 }
 
-std::uint32_t FlashLength(const AppState& app) {
-    return std::min<std::uint32_t>(app.device.programSize, FlashImageSize);
+std::uint32_t FlashLength(const DeviceDescription& device) {
+    return std::min<std::uint32_t>(device.programSize, FlashImageSize);
 }
 
-std::uint32_t EepromLength(const AppState& app) {
+std::uint32_t EepromLength(const DeviceDescription& device) {
     // A negative size walks no address.
-    if (app.device.dataSize <= 0) {
+    if (device.dataSize <= 0) {
         return 0;
     }
-    return std::min<std::uint32_t>(static_cast<std::uint32_t>(app.device.dataSize),
-                                   EepromImageSize);
+    return std::min<std::uint32_t>(static_cast<std::uint32_t>(device.dataSize), EepromImageSize);
 }
 
-void ReleaseTarget() {
-    ReleaseReset();
-    DisableDrivers();
+void ReleaseTarget(Programmer& programmer) {
+    programmer.ReleaseReset();
+    programmer.DisableDrivers();
 }
 
 void ProgressBar::Update(std::uint32_t position, std::uint32_t length) {

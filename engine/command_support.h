@@ -1,8 +1,8 @@
-// What every target command shares: the refusal while the flash is being written, the
-// progress bar arithmetic, the address messages and the lengths taken from the device.
+// What every target command shares: the preparation of a known device, the progress bar
+// arithmetic, the address messages and the lengths taken from the device.
 #pragma once
 
-#include "app/app_state.h"
+#include "engine/programmer.h"
 #include "engine/target_ui.h"
 
 #include <cstdint>
@@ -10,22 +10,19 @@
 
 namespace zelk {
 
-// True, after telling the user, when the flash write worker holds the port.
-bool RefusedWhileFlashWrites(TargetUi& ui);
-
 // PrepareTarget, and true only when the device was found in zelk.ini as well: its sizes and
 // algorithm drive every command, and an unknown chip must not get the last device's.
-bool PrepareKnownTarget(AppState& app, TargetUi& ui);
+bool PrepareKnownTarget(Programmer& programmer, TargetUi& ui);
 
 // "Verify failed at %08X !" and its kin: the address as eight upper-case hex digits.
 std::string AddressMessage(const char* format, std::uint32_t address);
 
 // Bytes of flash and EEPROM a command walks: the device's sizes, never beyond the images.
-std::uint32_t FlashLength(const AppState& app);
-std::uint32_t EepromLength(const AppState& app);
+std::uint32_t FlashLength(const DeviceDescription& device);
+std::uint32_t EepromLength(const DeviceDescription& device);
 
 // ReleaseReset, then DisableDrivers: the target runs and the cable lets go of its lines.
-void ReleaseTarget();
+void ReleaseTarget(Programmer& programmer);
 
 // Moves the bar to position * 100 / length, telling the window only when the percentage
 // changes so that a 128 KiB loop does not send 128 Ki updates.

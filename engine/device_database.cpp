@@ -1,6 +1,7 @@
 #include "engine/device_database.h"
 
 #include "memory/target_images.h"
+#include "platform/private_profile.h"
 
 #include <algorithm>
 #include <optional>
@@ -69,7 +70,7 @@ RawEntry ReadEntry(const IniIndex& index, std::string_view name) {
     raw.pageSize = ReadNumber(index, name, "PageSize", raw.notANumber);
     entry.programSize = static_cast<std::uint32_t>(raw.programSize);
     entry.dataSize = static_cast<std::int32_t>(raw.dataSize);
-    entry.algorithm = static_cast<std::uint8_t>(raw.algorithm);
+    entry.algorithm = static_cast<Algorithm>(static_cast<std::uint8_t>(raw.algorithm));
     entry.pageSize = static_cast<std::uint16_t>(raw.pageSize);
     entry.lockBits = ReadString(index, name, "LockBits");
     entry.fuses = ReadString(index, name, "Fuses");

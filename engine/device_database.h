@@ -13,12 +13,21 @@
 
 namespace zelk {
 
+// How a device's flash, lock bits and fuses are written: the "Algorithm" number of zelk.ini.
+// Other numbers are kept as they are; the flash write writes nothing for them.
+enum class Algorithm : std::uint8_t {
+    TimedBytes = 0,     // one byte at a time with a fixed wait
+    PolledBytes = 1,    // one byte at a time, polling until the byte reads back
+    PagesFuseByte2 = 2, // page writes; fuses written in the second-byte form
+    PagesLockByte4 = 3, // page writes; lock bits written in the fourth-byte form
+};
+
 struct DeviceEntry {
     std::string name;            // the section name
     std::uint32_t signature = 0; // "Signature": the three signature bytes, 0x1E950F
     std::uint32_t programSize = 0;
     std::int32_t dataSize = 0;
-    std::uint8_t algorithm = 0;
+    Algorithm algorithm = Algorithm::TimedBytes;
     std::uint16_t pageSize = 0;
     std::string lockBits; // "LockBits": mode character and 8 bit characters
     std::string fuses;    // "Fuses", "FusesHi", "FusesExt": 8 bit characters each

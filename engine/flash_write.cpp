@@ -3,42 +3,48 @@
 #include "engine/command_support.h"
 #include "engine/instructions.h"
 #include "engine/memory_commands.h"
-#include "engine/port_claim.h"
-#include "engine/port_lines.h"
-#include "engine/target_connection.h"
 
 #include <algorithm>
-#include <atomic>
-#include <optional>
 #include <system_error>
-#include <thread>
+#include <utility>
 
 namespace zelk {
-namespace {
 
-struct FlashWriteState {
-    std::thread worker;
-    WriteFlashJob job;
-    // Set by the worker when a byte never stopped reading busy; read after the join.
-    std::optional<std::uint32_t> failedAt;
-    // The claim taken by WriteFlash, given back when the completion is handled.
-    bool holdsClaim = false;
-};
+FlashWriteWorker::FlashWriteWorker(std::unique_ptr<Programmer> owned, const WriteFlashJob& work)
+    : programmer(std::move(owned)), job(work) {}
 
-FlashWriteState& State() {
-    static FlashWriteState state;
-    return state;
+FlashWriteWorker::~FlashWriteWorker() {
+    Wait();
 }
 
-// Set to 1 by the progress window's Cancel button; heeded only in byte mode.
-std::atomic<int> cancelFlag{0};
+bool FlashWriteWorker::Start(std::string& error) {
+    try {
+        thread = std::thread(&FlashWriteWorker::Run, this);
+    } catch (const std::system_error& failure) {
+        error = failure.what();
+        return false;
+    }
+    return true;
+}
 
-void WriteBytes(const WriteFlashJob& job, ProgressBar& bar) {
+void FlashWriteWorker::Wait() {
+    if (thread.joinable()) {
+        thread.join();
+    }
+}
+
+std::unique_ptr<Programmer> FlashWriteWorker::TakeProgrammer() {
+    Wait();
+    return std::move(programmer);
+}
+
+void FlashWriteWorker::WriteBytes() {
+    ProgressBar bar(*job.progress);
     for (std::uint32_t i = 0; i < job.length; ++i) {
-        if (job.algorithm == 0) {
-            WriteProgramMemory(i, job.image[i]);
-        } else if (!WriteProgramMemoryPolled(i, job.image[i])) {
-            State().failedAt = i;
+        if (job.algorithm == Algorithm::TimedBytes) {
+            WriteProgramMemory(*programmer, i, job.image[i]);
+        } else if (!WriteProgramMemoryPolled(*programmer, i, job.image[i])) {
+            failedAt = i;
             return;
         }
         bar.Update(i, job.length);
@@ -49,10 +55,11 @@ void WriteBytes(const WriteFlashJob& job, ProgressBar& bar) {
 }
 
 // Bytes after the last whole page are not written; pages holding only 0xFF are skipped.
-void WritePages(const WriteFlashJob& job, ProgressBar& bar) {
+void FlashWriteWorker::WritePages() {
     if (job.pageSize == 0) {
         return;
     }
+    ProgressBar bar(*job.progress);
     const std::uint32_t pages = job.length / job.pageSize;
     for (std::uint32_t p = 0; p < pages; ++p) {
         const std::uint32_t start = p * job.pageSize;
@@ -61,99 +68,77 @@ void WritePages(const WriteFlashJob& job, ProgressBar& bar) {
             std::all_of(page, page + job.pageSize, [](std::uint8_t b) { return b == ErasedByte; });
         if (!erased) {
             for (std::uint32_t k = 0; k < job.pageSize; ++k) {
-                LoadProgramMemoryPage(k, page[k]);
+                LoadProgramMemoryPage(*programmer, k, page[k]);
             }
-            WriteProgramMemoryPage(start >> 1);
+            WriteProgramMemoryPage(*programmer, start >> 1);
         }
         bar.Update(start, job.length);
     }
 }
 
-void WriteFlashWorker(WriteFlashJob job) {
+void FlashWriteWorker::Run() {
     TargetUi& ui = *job.progress;
     cancelFlag.store(0);
     ui.ProgressAttachCancel(&cancelFlag);
-    ProgressBar bar(ui);
     switch (job.algorithm) {
-    case 0:
-    case 1:
-        WriteBytes(job, bar);
+    case Algorithm::TimedBytes:
+    case Algorithm::PolledBytes:
+        WriteBytes();
         break;
-    case 2:
-    case 3:
-        WritePages(job, bar);
+    case Algorithm::PagesFuseByte2:
+    case Algorithm::PagesLockByte4:
+        WritePages();
         break;
     default:
         // An algorithm this program does not know writes nothing.
         break;
     }
-    ReleaseTarget();
+    ReleaseTarget(*programmer);
     ui.ProgressClose();
     ui.PostFlashWriteDone();
 }
 
-void JoinWorker() {
-    if (State().worker.joinable()) {
-        State().worker.join();
+std::unique_ptr<FlashWriteWorker> WriteFlash(std::unique_ptr<Programmer>& programmer,
+                                             const TargetImages& images, TargetUi& ui) {
+    if (!PrepareKnownTarget(*programmer, ui)) {
+        return nullptr;
     }
-}
-
-} // namespace
-
-bool WriteFlash(AppState& app, TargetUi& ui) {
-    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
-        return false;
-    }
-    if (!TryClaimPort()) {
-        ui.ShowMessage(PortBusyMessage);
-        return false;
-    }
-    FlashWriteState& state = State();
-    state.holdsClaim = true;
-    // A worker whose completion was handled has released the claim; it is only joined here.
-    JoinWorker();
-    state.failedAt.reset();
-    state.job = WriteFlashJob{app.flashImage.data(), FlashLength(app), &ui, app.device.algorithm,
-                              app.device.pageSize};
+    const DeviceDescription& device = programmer->device;
+    const WriteFlashJob job{images.flashImage.data(), FlashLength(device), &ui, device.algorithm,
+                            device.pageSize};
     ui.ProgressOpen();
-    try {
-        state.worker = std::thread(WriteFlashWorker, state.job);
-    } catch (const std::system_error& error) {
+    auto worker = std::make_unique<FlashWriteWorker>(std::move(programmer), job);
+    std::string error;
+    if (!worker->Start(error)) {
+        programmer = worker->TakeProgrammer();
         ui.ProgressClose();
-        ReleaseTarget();
-        state.holdsClaim = false;
-        ReleasePortClaim();
-        ui.ShowMessage(std::string("Cannot start the flash write.\n") + error.what());
-        return false;
+        ReleaseTarget(*programmer);
+        ui.ShowMessage(MessageKind::Failure, "Cannot start the flash write.\n" + error);
+        return nullptr;
     }
-    return true;
+    return worker;
 }
 
-bool OnFlashWriteDone(AppState& app, TargetUi& ui, std::uintptr_t wParam) {
-    if (wParam != FlashWriteDoneParam) {
+bool OnFlashWriteDone(std::unique_ptr<FlashWriteWorker>& worker,
+                      std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
+                      std::uintptr_t wParam) {
+    if (wParam != FlashWriteDoneParam || !worker) {
         return false;
     }
-    JoinWorker();
-    if (State().holdsClaim) {
-        State().holdsClaim = false;
-        ReleasePortClaim();
-    }
+    programmer = worker->TakeProgrammer();
+    const std::optional<std::uint32_t> failedAt = worker->FailedAt();
+    worker.reset();
     bool succeeded = true;
-    if (const std::optional<std::uint32_t> failedAt = State().failedAt) {
-        State().failedAt.reset();
-        ui.ShowMessage(AddressMessage("Write failed at %08X !", *failedAt));
+    if (failedAt) {
+        ui.ShowMessage(MessageKind::Failure, AddressMessage("Write failed at %08X !", *failedAt));
         succeeded = false;
-    } else if (app.autoProgramActive != 0) {
-        succeeded = WriteEeprom(app, ui);
+    } else if (programmer->autoProgramActive != 0) {
+        succeeded = WriteEeprom(*programmer, images, ui);
     }
     // A failed flash write ends an AutoProgram run without its EEPROM step.
-    app.autoProgramActive = 0;
-    ReleaseTarget();
+    programmer->autoProgramActive = 0;
+    ReleaseTarget(*programmer);
     return succeeded;
-}
-
-void WaitForFlashWrite() {
-    JoinWorker();
 }
 
 } // namespace zelk

@@ -2,7 +2,6 @@
 
 #include "engine/command_support.h"
 #include "engine/instructions.h"
-#include "engine/port_lines.h"
 #include "engine/target_connection.h"
 
 namespace zelk {
@@ -130,68 +129,70 @@ LockFuseLayout LoadLockFuseLayout(const std::filesystem::path& ini, const std::s
     return LockFuseLayout(patterns, ReadBitLabels(ini, "LockBits"), ReadBitLabels(ini, "Fuses"));
 }
 
-std::optional<std::uint8_t> ReadLockByte(AppState& app, TargetUi& ui,
+std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
                                          const LockFuseLayout& layout) {
-    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
+    if (!PrepareKnownTarget(programmer, ui)) {
         return std::nullopt;
     }
-    const std::uint8_t lock = layout.HasByte(LockFuseByte::Lock) ? ReadLockBits() : 0xFF;
-    ReleaseTarget();
+    const std::uint8_t lock =
+        layout.HasByte(LockFuseByte::Lock) ? ReadLockBits(programmer) : std::uint8_t{0xFF};
+    ReleaseTarget(programmer);
     return lock;
 }
 
-std::optional<FuseBytes> ReadFuseBytes(AppState& app, TargetUi& ui, const LockFuseLayout& layout) {
-    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
+std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
+                                       const LockFuseLayout& layout) {
+    if (!PrepareKnownTarget(programmer, ui)) {
         return std::nullopt;
     }
     FuseBytes fuses;
     if (layout.HasByte(LockFuseByte::Fuse)) {
-        fuses.low = ReadFuseBits();
+        fuses.low = ReadFuseBits(programmer);
     }
     if (layout.HasByte(LockFuseByte::FuseHigh)) {
-        fuses.high = ReadFuseHighBits();
+        fuses.high = ReadFuseHighBits(programmer);
     }
     if (layout.HasByte(LockFuseByte::FuseExt)) {
-        fuses.ext = ReadExtendedFuseBits();
+        fuses.ext = ReadExtendedFuseBits(programmer);
     }
-    ReleaseTarget();
+    ReleaseTarget(programmer);
     return fuses;
 }
 
-bool WriteLockByte(AppState& app, TargetUi& ui, std::uint8_t value) {
-    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
+bool WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value) {
+    if (!PrepareKnownTarget(programmer, ui)) {
         return false;
     }
-    if (app.device.algorithm == 3) {
-        WriteLockBitsByte4(value);
+    if (programmer.device.algorithm == Algorithm::PagesLockByte4) {
+        WriteLockBitsByte4(programmer, value);
     } else {
-        WriteLockBitsByte2(value);
+        WriteLockBitsByte2(programmer, value);
     }
-    ReleaseTarget();
+    ReleaseTarget(programmer);
     return true;
 }
 
-bool WriteFuseBytes(AppState& app, TargetUi& ui, const LockFuseLayout& layout,
+bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& layout,
                     const FuseBytes& values) {
-    if (RefusedWhileFlashWrites(ui) || !PrepareKnownTarget(app, ui)) {
+    if (!PrepareKnownTarget(programmer, ui)) {
         return false;
     }
     constexpr std::int32_t FuseWriteWait = 5000;
-    if (app.device.algorithm == 2) {
-        WriteFuseBitsByte2(static_cast<std::uint8_t>((values.low & 0x0B) | 0xB4));
+    if (programmer.device.algorithm == Algorithm::PagesFuseByte2) {
+        WriteFuseBitsByte2(programmer, static_cast<std::uint8_t>((values.low & 0x0B) | 0xB4));
     } else {
-        WriteFuseBits(values.low);
+        WriteFuseBits(programmer, values.low);
     }
-    DelayUs(FuseWriteWait);
+    programmer.DelayUs(FuseWriteWait);
     if (layout.HasByte(LockFuseByte::FuseHigh)) {
-        WriteFuseHighBits(values.high);
+        WriteFuseHighBits(programmer, values.high);
     }
-    DelayUs(FuseWriteWait);
+    programmer.DelayUs(FuseWriteWait);
     if (layout.HasByte(LockFuseByte::FuseExt)) {
-        WriteExtendedFuseBits(values.ext);
+        WriteExtendedFuseBits(programmer, values.ext);
     }
-    DelayUs(FuseWriteWait);
-    ReleaseTarget();
+    programmer.DelayUs(FuseWriteWait);
+    ReleaseTarget(programmer);
     return true;
 }
 

@@ -3,8 +3,8 @@
 // writes on the target. A ticked box is a programmed bit, one that reads 0 on the chip.
 #pragma once
 
-#include "app/app_state.h"
 #include "engine/device_database.h"
+#include "engine/programmer.h"
 #include "engine/target_ui.h"
 
 #include <array>
@@ -116,12 +116,14 @@ struct FuseBytes {
 // Each prepares the target, reads or writes, and lets the target run again. The reads send
 // an instruction only for a byte that has a pattern (others read 0xFF); nullopt, and the
 // writes false, when the target was not ready.
-std::optional<std::uint8_t> ReadLockByte(AppState& app, TargetUi& ui, const LockFuseLayout& layout);
-std::optional<FuseBytes> ReadFuseBytes(AppState& app, TargetUi& ui, const LockFuseLayout& layout);
+std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
+                                         const LockFuseLayout& layout);
+std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
+                                       const LockFuseLayout& layout);
 // The lock byte as sent; algorithm 3 takes the fourth-byte form, the others the second.
-bool WriteLockByte(AppState& app, TargetUi& ui, std::uint8_t value);
+bool WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value);
 // Writes the fuse byte, then the high and extended bytes the layout has, 5 ms apart.
-bool WriteFuseBytes(AppState& app, TargetUi& ui, const LockFuseLayout& layout,
+bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& layout,
                     const FuseBytes& values);
 
 } // namespace zelk

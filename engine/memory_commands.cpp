@@ -2,7 +2,6 @@
 
 #include "engine/command_support.h"
 #include "engine/instructions.h"
-#include "engine/port_lines.h"
 #include "engine/target_connection.h"
 
 #include <cstdint>
@@ -16,13 +15,11 @@ constexpr const char* VerifySucceeded = "Verify successfull";
 
 // The frame of the synchronous commands: the progress window is shown before the target is
 // touched and closed whatever happens. `body` runs only on a ready target.
-bool WithProgress(AppState& app, TargetUi& ui, const std::function<bool(ProgressBar&)>& body) {
-    if (RefusedWhileFlashWrites(ui)) {
-        return false;
-    }
+bool WithProgress(Programmer& programmer, TargetUi& ui,
+                  const std::function<bool(ProgressBar&)>& body) {
     ui.ProgressOpen();
     bool done = false;
-    if (PrepareKnownTarget(app, ui)) {
+    if (PrepareKnownTarget(programmer, ui)) {
         ProgressBar bar(ui);
         done = body(bar);
     }
@@ -31,116 +28,117 @@ bool WithProgress(AppState& app, TargetUi& ui, const std::function<bool(Progress
 }
 
 // Releases the target at the end of a read or write unless AutoProgram holds it.
-void ReleaseUnlessAutoProgram(const AppState& app) {
-    if (app.autoProgramActive == 0) {
-        ReleaseTarget();
+void ReleaseUnlessAutoProgram(Programmer& programmer) {
+    if (programmer.autoProgramActive == 0) {
+        ReleaseTarget(programmer);
     }
 }
 
 } // namespace
 
-bool EraseChip(AppState& app, TargetUi& ui) {
+bool EraseChip(Programmer& programmer, TargetUi& ui) {
     // Erasing needs no sizes, so an unknown chip can be erased too.
-    if (RefusedWhileFlashWrites(ui) || PrepareTarget(app, ui) == 0) {
+    if (PrepareTarget(programmer, ui) == 0) {
         return false;
     }
-    ChipErase();
+    ChipErase(programmer);
     return true;
 }
 
-bool BlankCheck(AppState& app, TargetUi& ui) {
-    return WithProgress(app, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = FlashLength(app);
+bool BlankCheck(Programmer& programmer, TargetUi& ui) {
+    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+        const std::uint32_t length = FlashLength(programmer.device);
         for (std::uint32_t i = 0; i < length; ++i) {
             bar.Update(i, length);
-            if (ReadProgramMemory(i) != ErasedByte) {
-                ReleaseTarget();
-                ui.ShowMessage(AddressMessage("Blankcheck failed at %08X !", i));
+            if (ReadProgramMemory(programmer, i) != ErasedByte) {
+                ReleaseTarget(programmer);
+                ui.ShowMessage(MessageKind::Failure,
+                               AddressMessage("Blankcheck failed at %08X !", i));
                 return false;
             }
         }
         // Drivers stay on after a clean check, AutoProgram or not.
-        ReleaseReset();
-        ui.ShowMessage("Device is Empty");
+        programmer.ReleaseReset();
+        ui.ShowMessage(MessageKind::Success, "Device is Empty");
         return true;
     });
 }
 
-bool ReadFlash(AppState& app, TargetUi& ui) {
-    return WithProgress(app, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = FlashLength(app);
+bool ReadFlash(Programmer& programmer, TargetImages& images, TargetUi& ui) {
+    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+        const std::uint32_t length = FlashLength(programmer.device);
         for (std::uint32_t i = 0; i < length; ++i) {
-            app.flashImage[i] = ReadProgramMemory(i);
+            images.flashImage[i] = ReadProgramMemory(programmer, i);
             bar.Update(i, length);
         }
-        ReleaseUnlessAutoProgram(app);
-        app.flashShownLength = length;
+        ReleaseUnlessAutoProgram(programmer);
+        images.flashShownLength = length;
         ui.ImageChanged(MemoryKind::Flash, length);
         return true;
     });
 }
 
-bool VerifyFlash(AppState& app, TargetUi& ui) {
-    return WithProgress(app, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = FlashLength(app);
+bool VerifyFlash(Programmer& programmer, TargetImages& images, TargetUi& ui) {
+    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+        const std::uint32_t length = FlashLength(programmer.device);
         for (std::uint32_t i = 0; i < length; ++i) {
             bar.Update(i, length);
-            if (ReadProgramMemory(i) != app.flashImage[i]) {
-                ReleaseReset();
-                ui.ShowMessage(AddressMessage(VerifyFailedFormat, i));
+            if (ReadProgramMemory(programmer, i) != images.flashImage[i]) {
+                programmer.ReleaseReset();
+                ui.ShowMessage(MessageKind::Failure, AddressMessage(VerifyFailedFormat, i));
                 return false;
             }
         }
         // The drivers stay on after a flash verify.
-        if (app.autoProgramActive == 0) {
-            ReleaseReset();
+        if (programmer.autoProgramActive == 0) {
+            programmer.ReleaseReset();
         }
-        ui.ShowMessage(VerifySucceeded);
+        ui.ShowMessage(MessageKind::Success, VerifySucceeded);
         return true;
     });
 }
 
-bool ReadEeprom(AppState& app, TargetUi& ui) {
-    return WithProgress(app, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = EepromLength(app);
+bool ReadEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui) {
+    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+        const std::uint32_t length = EepromLength(programmer.device);
         for (std::uint32_t i = 0; i < length; ++i) {
-            app.eepromImage[i] = ReadEepromMemory(i);
+            images.eepromImage[i] = ReadEepromMemory(programmer, i);
             bar.Update(i, length);
         }
-        ReleaseUnlessAutoProgram(app);
-        app.eepromShownLength = length;
+        ReleaseUnlessAutoProgram(programmer);
+        images.eepromShownLength = length;
         ui.ImageChanged(MemoryKind::Eeprom, length);
         return true;
     });
 }
 
-bool WriteEeprom(AppState& app, TargetUi& ui) {
-    return WithProgress(app, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = EepromLength(app);
+bool WriteEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui) {
+    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+        const std::uint32_t length = EepromLength(programmer.device);
         for (std::uint32_t i = 0; i < length; ++i) {
-            if (app.eepromImage[i] != ErasedByte) {
-                WriteEepromMemory(i, app.eepromImage[i]);
+            if (images.eepromImage[i] != ErasedByte) {
+                WriteEepromMemory(programmer, i, images.eepromImage[i]);
             }
             bar.Update(i, length);
         }
-        ReleaseUnlessAutoProgram(app);
+        ReleaseUnlessAutoProgram(programmer);
         return true;
     });
 }
 
-bool VerifyEeprom(AppState& app, TargetUi& ui) {
-    return WithProgress(app, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = EepromLength(app);
+bool VerifyEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui) {
+    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+        const std::uint32_t length = EepromLength(programmer.device);
         for (std::uint32_t i = 0; i < length; ++i) {
             bar.Update(i, length);
-            if (ReadEepromMemory(i) != app.eepromImage[i]) {
-                ReleaseReset();
-                ui.ShowMessage(AddressMessage(VerifyFailedFormat, i));
+            if (ReadEepromMemory(programmer, i) != images.eepromImage[i]) {
+                programmer.ReleaseReset();
+                ui.ShowMessage(MessageKind::Failure, AddressMessage(VerifyFailedFormat, i));
                 return false;
             }
         }
-        ReleaseUnlessAutoProgram(app);
-        ui.ShowMessage(VerifySucceeded);
+        ReleaseUnlessAutoProgram(programmer);
+        ui.ShowMessage(MessageKind::Success, VerifySucceeded);
         return true;
     });
 }

@@ -3,8 +3,9 @@
 // state. All run on the caller's thread; the flash write has its own file.
 #pragma once
 
-#include "app/app_state.h"
+#include "engine/programmer.h"
 #include "engine/target_ui.h"
+#include "memory/target_images.h"
 
 namespace zelk {
 
@@ -12,15 +13,15 @@ namespace zelk {
 // no byte differed.
 
 // Erases flash and EEPROM; the target is left held in reset.
-bool EraseChip(AppState& app, TargetUi& ui);
+bool EraseChip(Programmer& programmer, TargetUi& ui);
 // "Device is Empty", or "Blankcheck failed at %08X !" at the first byte that is not 0xFF.
-bool BlankCheck(AppState& app, TargetUi& ui);
-bool ReadFlash(AppState& app, TargetUi& ui);
+bool BlankCheck(Programmer& programmer, TargetUi& ui);
+bool ReadFlash(Programmer& programmer, TargetImages& images, TargetUi& ui);
 // "Verify successfull", or "Verify failed at %08X !" at the first difference.
-bool VerifyFlash(AppState& app, TargetUi& ui);
-bool ReadEeprom(AppState& app, TargetUi& ui);
+bool VerifyFlash(Programmer& programmer, TargetImages& images, TargetUi& ui);
+bool ReadEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui);
 // Writes every EEPROM image byte that is not 0xFF; erased EEPROM already reads 0xFF.
-bool WriteEeprom(AppState& app, TargetUi& ui);
-bool VerifyEeprom(AppState& app, TargetUi& ui);
+bool WriteEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui);
+bool VerifyEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui);
 
 } // namespace zelk

@@ -1,6 +1,5 @@
 #include "engine/serial_numbering.h"
 
-#include "app/settings_store.h"
 #include "engine/command_support.h"
 #include "engine/instructions.h"
 #include "engine/target_connection.h"
@@ -10,8 +9,6 @@
 
 namespace zelk {
 namespace {
-
-constexpr const char* Section = "Preferences";
 
 // The successor must fit too, or the stored next number would wrap to 0.
 constexpr std::uint64_t LargestSerialNumber = std::numeric_limits<std::uint32_t>::max() - 1;
@@ -43,54 +40,44 @@ std::string SerialDigits(std::string_view text, int length) {
     return digits;
 }
 
-bool SerialNumbering(AppState& app, TargetUi& ui) {
-    if (RefusedWhileFlashWrites(ui)) {
-        return false;
-    }
-    const std::string text = ReadSettingString(Section, "SerialNumber", "");
-    const std::optional<std::uint32_t> number = ParseSerialNumber(text);
+std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImages& images,
+                                             TargetUi& ui, const SerialNumberSettings& settings) {
+    const std::optional<std::uint32_t> number = ParseSerialNumber(settings.number);
     if (!number) {
         char message[160];
-        std::snprintf(message, sizeof message,
-                      "Serial number \"%.64s\" is not a number from 0 to %llu.", text.c_str(),
-                      static_cast<unsigned long long>(LargestSerialNumber));
-        ui.ShowMessage(message);
-        return false;
+        std::snprintf(
+            message, sizeof message, "Serial number \"%.64s\" is not a number from 0 to %llu.",
+            settings.number.c_str(), static_cast<unsigned long long>(LargestSerialNumber));
+        ui.ShowMessage(MessageKind::Failure, message);
+        return std::nullopt;
     }
     ui.ProgressOpen();
-    if (!PrepareKnownTarget(app, ui)) {
-        ui.ShowMessage("Detect failed");
+    if (!PrepareKnownTarget(programmer, ui)) {
+        ui.ShowMessage(MessageKind::Failure, "Detect failed");
         ui.ProgressClose();
-        return false;
+        return std::nullopt;
     }
-    const int location = ReadSettingInt(Section, "Location", 0);
-    const std::string digits = SerialDigits(text, ReadSettingInt(Section, "Length", 0));
+    const std::string digits = SerialDigits(settings.number, settings.length);
     for (std::size_t k = 0; k < digits.size(); ++k) {
-        WriteEepromMemory(static_cast<std::uint32_t>(location) + static_cast<std::uint32_t>(k),
+        WriteEepromMemory(programmer,
+                          static_cast<std::uint32_t>(settings.location) +
+                              static_cast<std::uint32_t>(k),
                           static_cast<std::uint8_t>(digits[k]));
     }
     // The read-back refreshes the EEPROM view; the digits are not compared.
     ProgressBar bar(ui);
-    const std::uint32_t length = EepromLength(app);
+    const std::uint32_t length = EepromLength(programmer.device);
     for (std::uint32_t i = 0; i < length; ++i) {
-        app.eepromImage[i] = ReadEepromMemory(i);
+        images.eepromImage[i] = ReadEepromMemory(programmer, i);
         bar.Update(i, length);
     }
-    app.eepromShownLength = length;
+    images.eepromShownLength = length;
     ui.ImageChanged(MemoryKind::Eeprom, length);
-    if (app.autoProgramActive == 0) {
-        ReleaseTarget();
-    }
-    char next[16];
-    std::snprintf(next, sizeof next, "%u", static_cast<unsigned>(*number + 1));
-    bool stored = WriteSettingString(Section, "SerialNumber", next);
-    if (!stored) {
-        // The next board would get the same number.
-        ui.ShowMessage(std::string("The next serial number ") + next + " could not be stored in " +
-                       SettingsFilePath().string() + ".\n" + SettingsWriteProblem());
+    if (programmer.autoProgramActive == 0) {
+        ReleaseTarget(programmer);
     }
     ui.ProgressClose();
-    return stored;
+    return *number + 1;
 }
 
 } // namespace zelk

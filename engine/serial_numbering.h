@@ -1,9 +1,10 @@
 // Serial numbering: writes the stored serial number as zero-padded ASCII digits into the
-// target's EEPROM, reads the EEPROM back into its image and advances the stored number.
+// target's EEPROM and reads the EEPROM back into its image; the caller stores the next number.
 #pragma once
 
-#include "app/app_state.h"
+#include "engine/programmer.h"
 #include "engine/target_ui.h"
+#include "memory/target_images.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,8 +20,16 @@ std::optional<std::uint32_t> ParseSerialNumber(std::string_view text);
 // The digits written: `text` padded with "0" in front to `length` characters, cut to `length`.
 std::string SerialDigits(std::string_view text, int length);
 
-// True when the digits were written and the next number stored. A stored number that is not
-// usable writes nothing and does not advance.
-bool SerialNumbering(AppState& app, TargetUi& ui);
+// The stored "SerialNumber", "Length" and "Location".
+struct SerialNumberSettings {
+    std::string number;
+    int length = 0;
+    int location = 0;
+};
+
+// The number to store next, once the digits were written. Nullopt, after telling the user,
+// when the number is not usable (nothing is written) or the target was not ready.
+std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImages& images,
+                                             TargetUi& ui, const SerialNumberSettings& settings);
 
 } // namespace zelk

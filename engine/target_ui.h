@@ -10,12 +10,15 @@
 
 namespace zelk {
 
+// Whether a message reports that the command did its job or that something went wrong.
+enum class MessageKind { Success, Failure };
+
 class TargetUi {
 public:
     virtual ~TargetUi() = default;
 
     // A message box captioned "zelk". A reason may follow the message on a second line.
-    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
     // The device bar's name field ("ATmega328P", "Error").

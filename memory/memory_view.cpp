@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <span>
 #include <string>
@@ -57,14 +58,16 @@ DialogPrompts dialogPrompts;
 
 } // namespace
 
-CMemoryView::CMemoryView(AppState& appState, MemoryKind kind, QWidget* parent)
-    : QWidget(parent), app(appState), isFlashView(kind == MemoryKind::Flash),
-      prompts(&dialogPrompts), grid(this) {
+CMemoryView::CMemoryView(TargetImages& targetImages, MemoryKind kind, std::string& file,
+                         QWidget* parent)
+    : QWidget(parent), images(targetImages), currentFile(file),
+      isFlashView(kind == MemoryKind::Flash), prompts(&dialogPrompts), grid(this) {
     setFocusProxy(&grid);
     connect(&grid, &CHexGrid::Edited, this, [this] { SetModified(true); });
     connect(&grid, &CHexGrid::GoToRequested, this, &CMemoryView::OnGoToAddress);
     connect(&grid, &CHexGrid::CurrentByteChanged, this,
             [this] { emit CurrentByteChanged(CurrentByteText()); });
+    grid.installEventFilter(this);
 }
 
 void CMemoryView::SetModified(bool newModified) {
@@ -82,6 +85,19 @@ QString CMemoryView::CurrentByteText() const {
     return QString::fromStdString(grid.Model().DescribeCurrentByte());
 }
 
+void CMemoryView::SetReadOnly(bool on) {
+    readOnly = on;
+}
+
+bool CMemoryView::eventFilter(QObject* watched, QEvent* event) {
+    // A key that types text edits the image; moving around stays possible.
+    if (readOnly && watched == &grid && event->type() == QEvent::KeyPress &&
+        !static_cast<QKeyEvent*>(event)->text().isEmpty()) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void CMemoryView::SetPrompts(Prompts* newPrompts) {
     prompts = newPrompts != nullptr ? newPrompts : &dialogPrompts;
 }
@@ -91,7 +107,7 @@ void CMemoryView::SetImage(std::uint8_t* image, std::uint32_t length) {
     const std::size_t imageSize = isFlashView ? FlashImageSize : EepromImageSize;
     grid.SetData(image, static_cast<std::uint32_t>(std::min<std::size_t>(length, imageSize)));
     // The core's loaders fill as many bytes as the view shows.
-    (isFlashView ? app.flashShownLength : app.eepromShownLength) = grid.Model().Length();
+    (isFlashView ? images.flashShownLength : images.eepromShownLength) = grid.Model().Length();
     SetModified(false);
     emit CurrentByteChanged(CurrentByteText());
 }
@@ -110,7 +126,7 @@ void CMemoryView::resizeEvent(QResizeEvent* event) {
 }
 
 std::string& CMemoryView::CurrentFile() {
-    return isFlashView ? app.flashFile : app.eepromFile;
+    return currentFile;
 }
 
 QString CMemoryView::CurrentFolder() {
@@ -123,7 +139,7 @@ QString CMemoryView::CurrentFolder() {
 }
 
 bool CMemoryView::LoadFile(const QString& path) {
-    std::vector<std::uint8_t>& image = isFlashView ? app.flashImage : app.eepromImage;
+    std::vector<std::uint8_t>& image = isFlashView ? images.flashImage : images.eepromImage;
     HexFileError error;
     LoadedRange range;
     if (!LoadImageFileWithRange(FileSystemPath(path), image, grid.Model().Length(), error, range)) {
@@ -154,7 +170,7 @@ bool CMemoryView::LoadFile(const QString& path) {
 
 bool CMemoryView::SaveToFile(const QString& path) {
     const HexGridModel& model = grid.Model();
-    const std::uint8_t* bytes = (isFlashView ? app.flashImage : app.eepromImage).data();
+    const std::uint8_t* bytes = (isFlashView ? images.flashImage : images.eepromImage).data();
     std::string error;
     if (!WriteImageFile(FileSystemPath(path), std::span(bytes, model.Length()), error)) {
         prompts->ShowMessage(

@@ -2,13 +2,13 @@
 // File.
 #pragma once
 
-#include "app/app_state.h"
 #include "memory/hex_grid.h"
 #include "memory/target_images.h"
 
 #include <cstdint>
 #include <QString>
 #include <QWidget>
+#include <string>
 
 namespace zelk {
 
@@ -32,7 +32,9 @@ public:
 
     static constexpr int Margin = 4;
 
-    CMemoryView(AppState& app, MemoryKind kind, QWidget* parent = nullptr);
+    // `file` is the name this view's image was last loaded from; Load File sets it.
+    CMemoryView(TargetImages& images, MemoryKind kind, std::string& file,
+                QWidget* parent = nullptr);
 
     // Shows the first `length` bytes of `image`, which is the application's image of this
     // view's kind, and records that length as the shown length of that image. The image now
@@ -50,6 +52,11 @@ public:
 
     // nullptr restores the dialogs. The view does not own the prompts.
     void SetPrompts(Prompts* prompts);
+
+    // While on, keys that would edit the image are ignored (the flash write worker reads the
+    // flash image in place).
+    void SetReadOnly(bool on);
+    bool IsReadOnly() const { return readOnly; }
 
     bool IsFlashView() const { return isFlashView; }
     CHexGrid& Grid() { return grid; }
@@ -74,14 +81,17 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::string& CurrentFile();
     QString CurrentFolder();
     void SetModified(bool modified);
 
-    AppState& app;
+    TargetImages& images;
+    std::string& currentFile;
     const bool isFlashView;
+    bool readOnly = false;
     Prompts* prompts;
     CHexGrid grid;
     bool modified = false;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace zelk {
 
@@ -14,5 +15,15 @@ inline constexpr std::size_t EepromImageSize = 0x8000;
 inline constexpr std::uint8_t ErasedByte = 0xFF;
 
 enum class MemoryKind { Flash, Eeprom };
+
+// The flash and EEPROM images. Fixed-size buffers, never resized: views and the flash write
+// worker hold pointers into them.
+struct TargetImages {
+    std::vector<std::uint8_t> flashImage = std::vector<std::uint8_t>(FlashImageSize, ErasedByte);
+    std::vector<std::uint8_t> eepromImage = std::vector<std::uint8_t>(EepromImageSize, ErasedByte);
+    // How many bytes of each image the memory views show (and Load File pre-fills with 0xFF).
+    std::uint32_t flashShownLength = FlashImageSize;
+    std::uint32_t eepromShownLength = EepromImageSize;
+};
 
 } // namespace zelk

@@ -1,7 +1,7 @@
 // The parallel port by direct I/O instructions (x86, root or CAP_SYS_RAWIO only).
 #pragma once
 
-#include "engine/port_io.h"
+#include "platform/port_io.h"
 
 #include <cstdint>
 #include <memory>

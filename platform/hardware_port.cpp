@@ -3,14 +3,21 @@
 #include "platform/direct_port.h"
 #include "platform/ppdev_port.h"
 
-namespace zelk {
+#include <array>
 
-std::unique_ptr<PortIo> OpenHardwarePort(int portIndex, std::string& reason) {
-    const std::uint16_t base = PortBaseAddress(portIndex);
-    if (base == 0) {
-        reason = "port index " + std::to_string(portIndex) + " is not 0, 1 or 2";
-        return nullptr;
+namespace zelk {
+namespace {
+constexpr std::array<std::uint16_t, 3> BaseAddresses = {0x378, 0x278, 0x3BC};
+} // namespace
+
+std::uint16_t PortBaseAddress(int portIndex) {
+    if (portIndex < 0 || portIndex >= static_cast<int>(BaseAddresses.size())) {
+        return 0;
     }
+    return BaseAddresses[static_cast<std::size_t>(portIndex)];
+}
+
+std::unique_ptr<PortIo> OpenHardwarePort(std::uint16_t base, std::string& reason) {
     std::string ppdevReason;
     if (auto port = OpenPpdevPort(base, ppdevReason)) {
         return port;

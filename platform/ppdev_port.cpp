@@ -133,7 +133,10 @@ std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason) {
                  " lists " + listing + ")";
         return nullptr;
     }
-    const std::string device = "/dev/parport" + std::to_string(*number);
+    return OpenPpdevDevice("/dev/parport" + std::to_string(*number), reason);
+}
+
+std::unique_ptr<PortIo> OpenPpdevDevice(const std::string& device, std::string& reason) {
     const int fd = open(device.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         reason = OpenFailure(device, errno);

@@ -1,7 +1,7 @@
 // The parallel port through the Linux ppdev driver (/dev/parportN).
 #pragma once
 
-#include "engine/port_io.h"
+#include "platform/port_io.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -19,5 +19,7 @@ std::optional<int> FindParportNumber(const std::filesystem::path& procDir, std::
 
 // Opens and claims the /dev/parportN at `base`. Null, with a one-line reason, when it cannot.
 std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason);
+// Opens and claims a ppdev device by its path ("/dev/parport1").
+std::unique_ptr<PortIo> OpenPpdevDevice(const std::string& device, std::string& reason);
 
 } // namespace zelk

@@ -68,10 +68,10 @@ void CChildFrame::changeEvent(QEvent* event) {
     }
 }
 
-CMyChildFrame::CMyChildFrame(AppState& app, MemoryKind memory, const QString& frameName,
-                             QWidget* parent)
-    : CNormalChild(parent), view(new CMemoryView(app, memory)), kind(memory), name(frameName),
-      baseTitle(frameName) {
+CMyChildFrame::CMyChildFrame(TargetImages& images, MemoryKind memory, std::string& file,
+                             const QString& frameName, QWidget* parent)
+    : CNormalChild(parent), view(new CMemoryView(images, memory, file)), kind(memory),
+      name(frameName), baseTitle(frameName) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(view);
     UpdateTitle();

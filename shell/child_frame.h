@@ -5,10 +5,10 @@
 #include "memory/target_images.h"
 
 #include <QMdiSubWindow>
+#include <string>
 
 namespace zelk {
 
-struct AppState;
 class CMemoryView;
 class CProjectForm;
 
@@ -61,7 +61,8 @@ private:
 class CMyChildFrame : public CNormalChild {
     Q_OBJECT
 public:
-    CMyChildFrame(AppState& app, MemoryKind kind, const QString& name, QWidget* parent = nullptr);
+    CMyChildFrame(TargetImages& images, MemoryKind kind, std::string& file, const QString& name,
+                  QWidget* parent = nullptr);
 
     CMemoryView* View() const { return view; }
     MemoryKind Kind() const { return kind; }

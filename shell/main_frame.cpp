@@ -1,19 +1,13 @@
 #include "shell/main_frame.h"
 
-#include "app/command_enabling.h"
-#include "app/command_ids.h"
-#include "app/private_profile.h"
-#include "app/programmer_app.h"
-#include "app/recent_projects.h"
-#include "app/settings_store.h"
-#include "app/working_folder.h"
-#include "engine/port_claim.h"
 #include "memory/memory_view.h"
 #include "shell/child_frame.h"
+#include "shell/command_enabling.h"
+#include "shell/command_ids.h"
+#include "shell/frame_host.h"
 #include "shell/lock_keys.h"
 #include "shell/mdi_client.h"
 
-#include <algorithm>
 #include <charconv>
 #include <QApplication>
 #include <QCloseEvent>
@@ -33,13 +27,8 @@ namespace {
 
 constexpr int Separator = 0;
 constexpr int RecentBlock = -1;
-
-constexpr const char* BarSection = "CtrlBars";
-// The bar layout is longer than one stored value may be: it is kept in numbered parts. A
-// layout of three bars takes a few hundred characters; more parts than this are no layout.
-constexpr int BarStatePartLength = 200;
+// A layout of three bars takes a few hundred characters; more parts than this are no layout.
 constexpr int MaxBarStateParts = 64;
-constexpr int BarStateVersion = 1;
 
 struct ToolButton {
     int id;
@@ -103,7 +92,7 @@ constexpr int LockKeyPollMs = 300;
 
 } // namespace
 
-CMainFrame::CMainFrame(CProgrammerApp& owner) : app(owner), mdiClient(new CMdiClient(this)) {
+CMainFrame::CMainFrame(FrameHost& owner) : app(owner), mdiClient(new CMdiClient(this)) {
     setWindowTitle(QStringLiteral("zelk"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/zelk.svg")));
     setCentralWidget(mdiClient);
@@ -112,7 +101,6 @@ CMainFrame::CMainFrame(CProgrammerApp& owner) : app(owner), mdiClient(new CMdiCl
     CreateToolBar();
     CreateStatusBar();
     CreateDeviceBar();
-    RestoreBarState();
 
     connect(mdiClient, &QMdiArea::subWindowActivated, this, [this] {
         FollowMemoryViews();
@@ -347,54 +335,11 @@ QString CMainFrame::DeviceText() const {
     return deviceName->text();
 }
 
-void CMainFrame::RestoreBarState() {
-    // The store is read once for all parts, not once per part.
-    std::string error;
-    const std::optional<ProfileFile> store = ProfileFile::Load(SettingsFilePath(), error);
-    if (!store) {
-        return;
-    }
-    const std::optional<std::string> count = store->Get(BarSection, "Parts");
-    int parts = 0;
-    if (!count || !ParseBarParts(*count, parts)) {
-        return;
-    }
-    QByteArray encoded;
-    for (int part = 1; part <= parts; ++part) {
-        encoded += QByteArray::fromStdString(
-            store->Get(BarSection, "Part" + std::to_string(part)).value_or(""));
-    }
-    if (!encoded.isEmpty()) {
-        // A state that does not apply leaves the bars as docked above.
-        restoreState(QByteArray::fromBase64(encoded), BarStateVersion);
-    }
-}
-
-void CMainFrame::SaveBarState() {
-    const QByteArray encoded = saveState(BarStateVersion).toBase64();
-    ClearSettingSection(BarSection);
-    int part = 0;
-    for (qsizetype at = 0; at < encoded.size(); at += BarStatePartLength) {
-        WriteSettingString(BarSection, "Part" + std::to_string(++part),
-                           encoded.mid(at, BarStatePartLength).toStdString());
-    }
-    WriteSettingInt(BarSection, "Parts", part);
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // The flash write worker reads the flash image in place: ending now would tear the image
-    // from under it and leave a half-written chip.
-    if (PortClaimed()) {
-        event->ignore();
-        app.Dialogs().ShowMessage(PortBusyMessage);
-        return;
-    }
-    if (!app.MayDiscardProject()) {
+    if (!app.FrameClosing()) {
         event->ignore();
         return;
     }
-    SaveBarState();
-    app.SaveWindowPosition();
     QMainWindow::closeEvent(event);
 }
 
@@ -414,21 +359,19 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::UpdateRecentEntries() {
-    const std::vector<std::string>& entries = app.RecentProjects().Entries();
+    const std::vector<std::string> entries = app.RecentMenuTexts();
     if (recentShownOnce && entries == shownRecent) {
         return;
     }
     recentShownOnce = true;
     shownRecent = entries;
-    const std::filesystem::path here = WorkingFolder();
     for (int id = cmd::RecentFirst; id <= cmd::RecentLast; ++id) {
         const auto index = static_cast<std::size_t>(id - cmd::RecentFirst);
         QAction* action = Action(id);
         const bool present = index < entries.size();
         action->setVisible(present);
         if (present) {
-            action->setText(QString::fromStdString(
-                RecentProjectList::MenuText(static_cast<int>(index), entries[index], here)));
+            action->setText(QString::fromStdString(entries[index]));
         }
     }
     for (QAction* separator : recentSeparators) {

@@ -14,7 +14,7 @@ class QToolBar;
 namespace zelk {
 
 class CMdiClient;
-class CProgrammerApp;
+class FrameHost;
 
 // The stored count of bar layout parts: a number from 1 to a bound no real layout reaches.
 bool ParseBarParts(const std::string& text, int& parts);
@@ -22,7 +22,7 @@ bool ParseBarParts(const std::string& text, int& parts);
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(CProgrammerApp& app);
+    explicit CMainFrame(FrameHost& host);
     ~CMainFrame() override;
 
     CMdiClient* MdiClient() const { return mdiClient; }
@@ -50,6 +50,9 @@ public:
     QMenu* WindowMenu() const { return windowMenu; }
     bool LockIndicatorsShown() const;
 
+    // The layout of the bars, for the settings store.
+    static constexpr int BarStateVersion = 1;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,8 +63,6 @@ private:
     void CreateToolBar();
     void CreateDeviceBar();
     void CreateStatusBar();
-    void RestoreBarState();
-    void SaveBarState();
     void ShowMenuSet(bool projectMenu);
     void UpdateRecentEntries();
     void UpdateTitle();
@@ -72,7 +73,7 @@ private:
     void ShowCurrentByte(const QString& text);
     QMenu* AddMenu(const QString& title, std::initializer_list<int> items, bool projectSet);
 
-    CProgrammerApp& app;
+    FrameHost& app;
     CMdiClient* mdiClient;
     std::map<int, QAction*> actions;
     QList<QAction*> recentSeparators;

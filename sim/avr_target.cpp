@@ -23,7 +23,7 @@ std::uint8_t UpperCase(std::uint8_t c) {
 
 } // namespace
 
-AvrTarget::AvrTarget(const DeviceEntry& entry, std::shared_ptr<ChipState> memories,
+AvrTarget::AvrTarget(const SimDevice& entry, std::shared_ptr<ChipState> memories,
                      const SimFaults& faultSet, const SimClock& simClock)
     : device(entry), chip(std::move(memories)), faults(faultSet), clock(simClock),
       pageMode(entry.algorithm == 2 || entry.algorithm == 3), hasFuseLow(!entry.fuses.empty()),
@@ -39,7 +39,7 @@ AvrTarget::AvrTarget(const DeviceEntry& entry, std::shared_ptr<ChipState> memori
     }
 }
 
-AvrTarget::WriteTimes AvrTarget::TimesOf(const DeviceEntry& entry, double slowFactor) {
+AvrTarget::WriteTimes AvrTarget::TimesOf(const SimDevice& entry, double slowFactor) {
     const auto stretched = [slowFactor](std::int32_t given, std::int32_t fallback) {
         const double us = static_cast<double>(given > 0 ? given : fallback) * slowFactor;
         return static_cast<std::int64_t>(std::ceil(us));

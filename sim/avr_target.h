@@ -2,9 +2,9 @@
 // low, a small demo program answering on SPI while it runs.
 #pragma once
 
-#include "engine/device_database.h"
 #include "sim/chip_state.h"
 #include "sim/sim_clock.h"
+#include "sim/sim_device.h"
 #include "sim/sim_faults.h"
 
 #include <array>
@@ -33,7 +33,7 @@ struct AvrTimings {
 
 class AvrTarget {
 public:
-    AvrTarget(const DeviceEntry& entry, std::shared_ptr<ChipState> memories,
+    AvrTarget(const SimDevice& entry, std::shared_ptr<ChipState> memories,
               const SimFaults& faultSet, const SimClock& simClock);
 
     // The levels at the target's pins; called whenever one of them may have changed.
@@ -70,7 +70,7 @@ private:
         std::int64_t chipErase;
         std::int64_t fuse;
     };
-    static WriteTimes TimesOf(const DeviceEntry& entry, double slowFactor);
+    static WriteTimes TimesOf(const SimDevice& entry, double slowFactor);
 
     void ResetFell(bool sck);
     void ResetRose();
@@ -93,7 +93,7 @@ private:
     bool ReadsLocked() const;
     std::uint32_t FlashAddress() const;
 
-    DeviceEntry device;
+    SimDevice device;
     std::shared_ptr<ChipState> chip;
     const SimFaults& faults;
     const SimClock& clock;

@@ -58,7 +58,7 @@ std::uint32_t GetU32(std::string_view in, std::size_t at) {
     return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
 }
 
-std::string Serialize(const DeviceEntry& device, const ChipState& chip) {
+std::string Serialize(const SimDevice& device, const ChipState& chip) {
     std::vector<std::uint8_t> bytes(Magic.begin(), Magic.end());
     bytes.reserve(HeaderSize + chip.flash.size() + chip.eeprom.size());
     PutU32(bytes, device.signature);
@@ -121,7 +121,7 @@ std::optional<FuseBitMark> ParseFuseBitMark(std::string_view text) {
     return std::nullopt;
 }
 
-std::string SimDeviceProblem(const DeviceEntry& device) {
+std::string SimDeviceProblem(const SimDevice& device) {
     if (device.programSize == 0 || device.programSize > FlashImageSize) {
         return "Device " + device.name + ": program size " + std::to_string(device.programSize) +
                " is not between 1 and " + std::to_string(FlashImageSize);
@@ -147,7 +147,7 @@ std::string SimDeviceProblem(const DeviceEntry& device) {
     return {};
 }
 
-ChipState FreshChip(const DeviceEntry& device) {
+ChipState FreshChip(const SimDevice& device) {
     ChipState chip;
     chip.flash.assign(device.programSize, ErasedByte);
     chip.eeprom.assign(static_cast<std::size_t>(device.dataSize), ErasedByte);
@@ -193,7 +193,7 @@ std::shared_ptr<ChipStateFile> ChipStateFile::Open(const std::filesystem::path& 
     return std::shared_ptr<ChipStateFile>(new ChipStateFile(file, fd));
 }
 
-bool ChipStateFile::Load(const DeviceEntry& device, ChipState& chip, std::string& error) {
+bool ChipStateFile::Load(const SimDevice& device, ChipState& chip, std::string& error) {
     std::string bytes;
     std::string reason;
     const InputFile::Status status = ReadInputFile(file, MaxStateFileSize, bytes, reason);
@@ -234,7 +234,7 @@ bool ChipStateFile::Load(const DeviceEntry& device, ChipState& chip, std::string
     return true;
 }
 
-bool ChipStateFile::Save(const DeviceEntry& device, const ChipState& chip, std::string& error) {
+bool ChipStateFile::Save(const SimDevice& device, const ChipState& chip, std::string& error) {
     std::string bytes = Serialize(device, chip);
     if (bytes == saved) {
         return true;

@@ -2,7 +2,7 @@
 // state file that carries them from one run to the next.
 #pragma once
 
-#include "engine/device_database.h"
+#include "sim/sim_device.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -46,11 +46,11 @@ std::optional<FuseBitMark> ParseFuseBitMark(std::string_view text);
 // Why a device entry cannot be simulated (no flash, sizes beyond the images, a page size
 // that is not a power of two tiling the flash, a fuse mark that names no fuse bit), or empty
 // when it can.
-std::string SimDeviceProblem(const DeviceEntry& device);
+std::string SimDeviceProblem(const SimDevice& device);
 
 // A new chip as shipped: memories erased, lock bits unprogrammed, the data sheets' default
 // fuses for the parts we know and 0xFF for the others.
-ChipState FreshChip(const DeviceEntry& device);
+ChipState FreshChip(const SimDevice& device);
 
 // The state file of a simulated chip, locked for as long as this object lives (an exclusive
 // flock on a lock file beside it, ".NAME.lock", which stays), so that two runs on one state
@@ -67,10 +67,10 @@ public:
     // Reads the chip saved for a device with this signature and these sizes; a file that does
     // not exist yet leaves `chip` as it is. False, with the reason, when the file cannot be
     // read or belongs to another device; `chip` is then unchanged.
-    bool Load(const DeviceEntry& device, ChipState& chip, std::string& error);
+    bool Load(const SimDevice& device, ChipState& chip, std::string& error);
     // Writes the chip unless the file already holds exactly this. False, with the reason, when
     // the file cannot be replaced.
-    bool Save(const DeviceEntry& device, const ChipState& chip, std::string& error);
+    bool Save(const SimDevice& device, const ChipState& chip, std::string& error);
 
     const std::filesystem::path& Path() const { return file; }
 

@@ -1,6 +1,5 @@
 #include "sim/simulated_port.h"
 
-#include "engine/port_lines.h"
 #include "platform/busy_wait.h"
 
 #include <utility>
@@ -28,16 +27,16 @@ std::shared_ptr<ChipState> LoadChip(const SimConfig& config, std::string& reason
 std::optional<SimulatedPort::Cable> SimulatedPort::CableOfType(int type) {
     using Drivers = Cable::Drivers;
     switch (type) {
-    case CableAutoDetect:
-    case CableKestan:
+    case 0: // what "<AutoDetect>" finds on a desk without hardware
+    case 1: // "Kestan's Original"
         return Cable{0x80, false, 0x40, 0x01, 0x02, 0x04, 0x08, 0x08, Drivers::None};
-    case CableAltera:
+    case 2: // "Altera Compatible"
         return Cable{0x80, false, 0x40, 0x01, 0x02, 0x04, 0x20, 0x40, Drivers::ControlRegister};
-    case CableStk200:
+    case 3: // "STK200/300 Dongle"
         return Cable{0x40, false, 0x20, 0x10, 0x80, 0x40, 0x01, 0x20, Drivers::DataD2D3};
-    case CableSp12:
+    case 4: // "SP12"
         return Cable{0x80, false, 0x80, 0x01, 0x02, 0x40, 0x00, 0x00, Drivers::None};
-    case CableUsb:
+    case 5: // "USB"
         // SELECT is not inverted by the port, so this cable inverts MISO itself: the host
         // reads every MISO bit but STK200's as the complement.
         return Cable{0x10, true, 0x01, 0x02, 0x04, 0x08, 0x00, 0x00, Drivers::None};
@@ -154,16 +153,21 @@ std::unique_ptr<SimulatedPort> MakeSimulatedPort(const SimConfig& config) {
 
 PortOpener MakeSimulatedPortOpener(SimConfig config) {
     auto sharedChip = std::make_shared<std::shared_ptr<ChipState>>();
-    return [config = std::move(config),
-            sharedChip](int /*portIndex*/, std::string& reason) -> std::unique_ptr<PortIo> {
-        if (!*sharedChip) {
-            *sharedChip = LoadChip(config, reason);
+    return
+        [config = std::move(config), sharedChip](std::string& reason) -> std::unique_ptr<PortIo> {
             if (!*sharedChip) {
-                return nullptr;
+                *sharedChip = LoadChip(config, reason);
+                if (!*sharedChip) {
+                    return nullptr;
+                }
             }
-        }
-        return std::make_unique<SimulatedPort>(config, *sharedChip);
-    };
+            return std::make_unique<SimulatedPort>(config, *sharedChip);
+        };
+}
+
+bool SaveSimulatedChip(PortIo* port, std::string& error) {
+    auto* simulated = dynamic_cast<SimulatedPort*>(port);
+    return simulated == nullptr || simulated->SaveState(error);
 }
 
 } // namespace zelk

@@ -1,11 +1,11 @@
 // A parallel port with a programming cable and an AVR target on it, all simulated.
 #pragma once
 
-#include "engine/device_database.h"
-#include "engine/port_io.h"
+#include "platform/port_io.h"
 #include "sim/avr_target.h"
 #include "sim/chip_state.h"
 #include "sim/sim_clock.h"
+#include "sim/sim_device.h"
 #include "sim/sim_faults.h"
 
 #include <cstdint>
@@ -17,8 +17,9 @@
 namespace zelk {
 
 struct SimConfig {
-    DeviceEntry device;
-    // The cable on the port, 1 to 5 as in port_lines.h; 0 ("<AutoDetect>") attaches
+    SimDevice device;
+    // The cable on the port by its stored "Interface" number: 1 "Kestan's Original",
+    // 2 "Altera Compatible", 3 "STK200/300 Dongle", 4 "SP12", 5 "USB"; 0 attaches
     // "Kestan's Original"; any other value attaches no cable.
     int cableType = 1;
     bool virtualTime = true;
@@ -91,15 +92,12 @@ private:
 std::unique_ptr<SimulatedPort> MakeSimulatedPort(const SimConfig& config, std::string& reason);
 std::unique_ptr<SimulatedPort> MakeSimulatedPort(const SimConfig& config);
 
-// An opener for SetPortOpener that ignores the port index. Every port it opens has the same
-// chip attached, so the memories survive a close and reopen even without a state file.
+// An opener of the simulated port. Every port it opens has the same chip attached, so the
+// memories survive a close and reopen even without a state file.
 PortOpener MakeSimulatedPortOpener(SimConfig config);
 
-// The [Devices] entry of `ini` whose name is `name`, compared without regard to case.
-bool FindSimDevice(const std::filesystem::path& ini, std::string_view name, DeviceEntry& out,
-                   std::string& error);
-// Saves the chip of the open port to its state file now, when the port is a simulated one.
-// False, with the reason, when that fails.
-bool SaveSimulatedChip(std::string& error);
+// Saves the chip to its state file now when `port` is a simulated one. False, with the
+// reason, when that fails.
+bool SaveSimulatedChip(PortIo* port, std::string& error);
 
 } // namespace zelk

@@ -1,6 +1,6 @@
 #include "terminal/serial_terminal.h"
 
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 #include "terminal/serial_ports.h"
 #include "terminal/terminal_output.h"
 

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds zelk and runs every test: the full suite, each fuzz target for a bounded time, and
-# the core suite under the address and undefined-behaviour sanitizers.
+# the core suite under the address and undefined-behaviour sanitizers, and the tests that run
+# the flash write worker under the thread sanitizer.
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc)
@@ -31,3 +32,9 @@ done
 cmake -S . -B build-sanitize -G Ninja -DZELK_SANITIZE=ON -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
 cmake --build build-sanitize -j "$JOBS"
 ctest --test-dir build-sanitize -j "$JOBS" --output-on-failure
+
+# The tests that run the flash write worker: the worker's thread against the main thread.
+cmake -S . -B build-tsan -G Ninja -DZELK_TSAN=ON -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
+cmake --build build-tsan -j "$JOBS" --target zelk_core_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -j "$JOBS" --output-on-failure \
+    -R 'SimTargetTest|AutoProgramTest|EveryAlgorithm.*(AT90S|Page2)'

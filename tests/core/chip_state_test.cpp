@@ -1,5 +1,6 @@
 // The simulator's set-up from zelk.ini and its state file: messages that name the real
 // problem, the lock that keeps two runs apart, and saves that report their failure.
+#include "engine/connection.h"
 #include "scratch_folder.h"
 #include "sim/simulated_port.h"
 
@@ -12,9 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::WriteWholeFile;
 
-const DeviceEntry Part{"Part", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
+const SimDevice Part{"Part", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
 
-TEST(FindSimDevice, SaysWhatIsWrongWithTheDeviceList) {
+TEST(SimulatorSetUp, SaysWhatIsWrongWithTheDeviceList) {
     testing::ScratchFolder folder;
     fs::create_directory(folder / "folder.ini");
     WriteWholeFile(folder / "empty.ini", "[Devices]\n");
@@ -29,9 +30,12 @@ TEST(FindSimDevice, SaysWhatIsWrongWithTheDeviceList) {
          "Unknown device \"Other\": " + (folder / "one.ini").string() + " lists no such device"},
     };
     for (const auto& [name, message] : cases) {
-        DeviceEntry device;
+        ConnectionSettings settings;
+        settings.port = PortKind::Simulator;
+        settings.deviceDatabase = folder / name;
+        settings.simulator.device = "Other";
         std::string error;
-        EXPECT_FALSE(FindSimDevice(folder / name, "Other", device, error)) << name;
+        EXPECT_EQ(MakeProgrammer(settings, error), nullptr) << name;
         EXPECT_EQ(error, message);
     }
 }

@@ -1,5 +1,5 @@
-#include "app/command_enabling.h"
-#include "app/command_ids.h"
+#include "shell/command_enabling.h"
+#include "shell/command_ids.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -7,54 +7,69 @@
 namespace zelk {
 namespace {
 
-const std::set<int> AlwaysEnabled = {cmd::NewProject,     cmd::OpenProject,   cmd::Exit,
-                                     cmd::Preferences,    cmd::DetectDevice,  cmd::ResetDevice,
-                                     cmd::TerminalSerial, cmd::LockBitsFuses, cmd::About};
-const std::set<int> ProjectCommands = {cmd::CloseProject,   cmd::SaveProject, cmd::SaveProjectAs,
-                                       cmd::LoadFile,       cmd::SaveFile,    cmd::AutoProgram,
-                                       cmd::SerialNumbering};
-const std::set<int> TargetCommands = {cmd::EraseChip, cmd::BlankCheck, cmd::TerminalParallel};
-const std::set<int> ProjectAndTarget = {cmd::ReadFlash,  cmd::WriteFlash,  cmd::VerifyFlash,
-                                        cmd::ReadEeprom, cmd::WriteEeprom, cmd::VerifyEeprom};
+// What the commands do, by which the rules of the table are judged.
+const std::set<int> DrivesThePort = {cmd::EraseChip,     cmd::BlankCheck,       cmd::ReadFlash,
+                                     cmd::WriteFlash,    cmd::VerifyFlash,      cmd::ReadEeprom,
+                                     cmd::WriteEeprom,   cmd::VerifyEeprom,     cmd::AutoProgram,
+                                     cmd::LockBitsFuses, cmd::SerialNumbering,  cmd::DetectDevice,
+                                     cmd::ResetDevice,   cmd::TerminalParallel, cmd::Preferences};
+// Commands that read or replace an image shown in a memory window of the project.
+const std::set<int> UsesTheImages = {
+    cmd::ReadFlash,    cmd::WriteFlash,  cmd::VerifyFlash,     cmd::ReadEeprom, cmd::WriteEeprom,
+    cmd::VerifyEeprom, cmd::AutoProgram, cmd::SerialNumbering, cmd::LoadFile,   cmd::SaveFile};
+// Commands that fill the flash image the worker reads, or end the process under it.
+const std::set<int> ReplacesTheFlashImage = {cmd::NewProject, cmd::OpenProject, cmd::LoadFile,
+                                             cmd::Exit, cmd::RecentFirst};
 
-std::set<int> Union(std::initializer_list<std::set<int>> parts) {
-    std::set<int> all;
-    for (const auto& part : parts) {
-        all.insert(part.begin(), part.end());
+std::vector<EnablingState> EveryState() {
+    std::vector<EnablingState> states;
+    for (int bits = 0; bits < 32; ++bits) {
+        states.push_back({.projectOpen = (bits & 1) != 0,
+                          .targetReady = (bits & 2) != 0,
+                          .childActive = (bits & 4) != 0,
+                          .recentEntries = (bits & 8) != 0,
+                          .flashWriteRunning = (bits & 16) != 0});
     }
-    return all;
+    return states;
 }
 
-// Every command of the menus is checked in every state, so a command that slips into the
-// wrong rule shows up as one wrong id.
-TEST(CommandEnabling, EachStateEnablesExactlyItsCommands) {
-    const std::set<int> windows = {cmd::Cascade, cmd::Tile, cmd::ArrangeIcons};
-    const std::set<int> whileWriting = {cmd::CloseProject, cmd::SaveProject,    cmd::SaveProjectAs,
-                                        cmd::SaveFile,     cmd::TerminalSerial, cmd::About};
-    const struct {
-        const char* name;
-        EnablingState state;
-        std::set<int> enabled;
-    } cases[] = {
-        {"no project", {}, AlwaysEnabled},
-        {"project open", {.projectOpen = true}, Union({AlwaysEnabled, ProjectCommands})},
-        {"child window", {.childActive = true}, Union({AlwaysEnabled, windows})},
-        {"project and target",
-         {.projectOpen = true, .targetReady = true},
-         Union({AlwaysEnabled, ProjectCommands, TargetCommands, ProjectAndTarget})},
-        {"flash write running",
-         {.projectOpen = true,
-          .targetReady = true,
-          .childActive = true,
-          .recentEntries = true,
-          .portClaimed = true},
-         Union({whileWriting, windows})},
-    };
-    for (const auto& c : cases) {
+TEST(CommandEnabling, TheRulesHoldInEveryState) {
+    std::set<int> everEnabled;
+    for (const EnablingState& state : EveryState()) {
         for (const CommandInfo& command : AllCommands()) {
-            EXPECT_EQ(IsCommandEnabled(command.id, c.state), c.enabled.contains(command.id))
-                << c.name << ": " << command.menuText;
+            const int id = command.id;
+            const bool enabled = IsCommandEnabled(id, state);
+            if (enabled) {
+                everEnabled.insert(id);
+            }
+            if (state.flashWriteRunning) {
+                EXPECT_FALSE(enabled && DrivesThePort.contains(id))
+                    << command.menuText << ": a second user of the port";
+                EXPECT_FALSE(enabled && ReplacesTheFlashImage.contains(id))
+                    << command.menuText << ": the image under the worker";
+            }
+            if (!state.projectOpen) {
+                EXPECT_FALSE(enabled && UsesTheImages.contains(id))
+                    << command.menuText << ": no project, no memory window";
+            }
+            if (!state.targetReady && id != cmd::AutoProgram && id != cmd::SerialNumbering &&
+                id != cmd::LockBitsFuses && id != cmd::DetectDevice && id != cmd::ResetDevice &&
+                id != cmd::Preferences) {
+                EXPECT_FALSE(enabled && DrivesThePort.contains(id))
+                    << command.menuText << ": the target was never identified";
+            }
         }
+        if (!state.flashWriteRunning) {
+            // The first steps are always open: a project, and identifying the target.
+            for (int id : {cmd::NewProject, cmd::OpenProject, cmd::DetectDevice, cmd::Exit}) {
+                EXPECT_TRUE(IsCommandEnabled(id, state)) << id;
+            }
+        }
+        EXPECT_EQ(IsCommandEnabled(cmd::RecentFirst, state),
+                  state.recentEntries && !state.flashWriteRunning);
+    }
+    for (const CommandInfo& command : AllCommands()) {
+        EXPECT_TRUE(everEnabled.contains(command.id)) << command.menuText << " is never enabled";
     }
 }
 

@@ -47,8 +47,9 @@ TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
         EXPECT_EQ(lookup.entry.name, device.name);
         EXPECT_GT(device.programSize, 0u);
         EXPECT_GT(device.dataSize, 0);
-        EXPECT_LE(device.algorithm, 3);
-        EXPECT_EQ(device.pageSize == 0, device.algorithm < 2) << "page size only in page mode";
+        const auto algorithm = static_cast<unsigned>(device.algorithm);
+        EXPECT_LE(algorithm, 3u);
+        EXPECT_EQ(device.pageSize == 0, algorithm < 2) << "page size only in page mode";
 
         if (!device.lockBits.empty()) {
             ASSERT_EQ(device.lockBits.size(), 9u);
@@ -92,7 +93,7 @@ TEST(ShippedDeviceDatabase, KnownDevicesHaveTheirDataSheetValues) {
         EXPECT_EQ(lookup.entry.signature, device.signature);
         EXPECT_EQ(lookup.entry.programSize, device.programSize);
         EXPECT_EQ(lookup.entry.dataSize, device.dataSize);
-        EXPECT_EQ(lookup.entry.algorithm, device.algorithm);
+        EXPECT_EQ(static_cast<unsigned>(lookup.entry.algorithm), device.algorithm);
         EXPECT_EQ(lookup.entry.pageSize, device.pageSize);
     }
     // Bit positions: a fuse in the wrong place sets the wrong clock or kills the reset pin.

@@ -3,8 +3,8 @@
 // SPI lines. Waits advance a virtual clock, so tests run instantly.
 #pragma once
 
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
+#include "engine/programmer.h"
+#include "platform/port_io.h"
 
 #include <cstdint>
 #include <functional>
@@ -126,40 +126,28 @@ private:
     bool misoLevel = true;
 };
 
-// Makes `port` what OpenSelectedPort opens, on a fresh engine state with the port open; at the
-// end no port can be opened and the engine state is fresh again.
-class ScopedFakePort {
-public:
-    explicit ScopedFakePort(FakePort& port) {
-        ResetEngineState();
-        SetPortOpener([&port](int, std::string&) -> std::unique_ptr<PortIo> {
-            return std::make_unique<Forwarder>(port);
-        });
-        std::string reason;
-        OpenSelectedPort(reason);
-    }
-    ~ScopedFakePort() {
-        SetPortOpener([](int, std::string& reason) -> std::unique_ptr<PortIo> {
-            reason = "no port in tests";
-            return nullptr;
-        });
-        ResetEngineState();
-    }
-    ScopedFakePort(const ScopedFakePort&) = delete;
-    ScopedFakePort& operator=(const ScopedFakePort&) = delete;
-
-private:
-    // The engine owns the port it opens; the test keeps the fake to look at afterwards.
+// A Programmer on `port`, with the port open. The test keeps the fake to look at afterwards.
+inline std::unique_ptr<Programmer> ProgrammerOn(FakePort& port, int configuredCable = 0,
+                                                const std::filesystem::path& database = {},
+                                                std::int32_t sckHalfPeriodUs = 1) {
     class Forwarder : public PortIo {
     public:
-        explicit Forwarder(FakePort& fake) : port(fake) {}
-        void Write(PortRegister reg, std::uint8_t value) override { port.Write(reg, value); }
-        std::uint8_t Read(PortRegister reg) override { return port.Read(reg); }
-        void Wait(std::int32_t microseconds) override { port.Wait(microseconds); }
+        explicit Forwarder(FakePort& fake) : target(fake) {}
+        void Write(PortRegister reg, std::uint8_t value) override { target.Write(reg, value); }
+        std::uint8_t Read(PortRegister reg) override { return target.Read(reg); }
+        void Wait(std::int32_t microseconds) override { target.Wait(microseconds); }
 
     private:
-        FakePort& port;
+        FakePort& target;
     };
-};
+    auto programmer = std::make_unique<Programmer>(
+        [&port](std::string&) -> std::unique_ptr<PortIo> {
+            return std::make_unique<Forwarder>(port);
+        },
+        configuredCable, database, sckHalfPeriodUs);
+    std::string ignored;
+    programmer->OpenPort(ignored);
+    return programmer;
+}
 
 } // namespace zelk::test

@@ -28,13 +28,8 @@ TEST(ParportListing, FindsThePortByTheFirstNumberOfItsBaseAddress) {
 }
 
 TEST(HardwarePort, SaysWhyNoPortOpens) {
-    for (int index : {-1, 3, 65535}) {
-        std::string reason;
-        EXPECT_EQ(OpenHardwarePort(index, reason), nullptr);
-        EXPECT_EQ(reason, "port index " + std::to_string(index) + " is not 0, 1 or 2");
-    }
     std::string reason;
-    if (OpenHardwarePort(0, reason) != nullptr) {
+    if (OpenHardwarePort(0x378, reason) != nullptr) {
         GTEST_SKIP() << "this machine has a parallel port at 0x378";
     }
     // Both ways it tried, on one line.

@@ -1,5 +1,4 @@
 #include "engine/instructions.h"
-#include "engine/port_lines.h"
 #include "fake_port.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,7 @@ namespace zelk {
 namespace {
 
 using test::FakePort;
-using test::ScopedFakePort;
+using test::ProgrammerOn;
 
 // Every byte on the wire costs three line writes of 1 us each per bit.
 constexpr std::int64_t ByteUs = 24;
@@ -24,38 +23,44 @@ protected:
     Instructions() {
         port.target = {.sck = 0x01, .mosi = 0x80, .reset = 0x02, .miso = 0x80, .respond = Echo};
     }
-    void SetUp() override { SelectCable(CableSp12); }
+    void SetUp() override { programmer->SelectCable(CableSp12); }
 
     FakePort port;
-    ScopedFakePort scope{port};
+    std::unique_ptr<Programmer> programmer = ProgrammerOn(port);
 };
 
 struct InstructionCase {
-    std::function<void()> send;
+    std::function<void(Programmer&)> send;
     std::vector<std::uint8_t> bytes;
     std::int64_t waitUs;
 };
 
 TEST_F(Instructions, SendTheirBytesAndWaitAfterwards) {
     const InstructionCase cases[] = {
-        {[] { SpiTransferSlow(0x00, 50); }, {0x00}, 8 * 50},
-        {[] { ReadProgramMemory(0x1ABCD); }, {0x28, 0xD5, 0xE6, 0x00}, 0},
-        {[] { ReadProgramMemory(0x00102); }, {0x20, 0x00, 0x81, 0x00}, 0},
-        {[] { WriteProgramMemory(0x1ABCC, 0x12); }, {0x40, 0xD5, 0xE6, 0x12}, 4500},
-        {[] { WriteProgramMemoryPolled(0x11, 0xFF); }, {}, 0},
-        {[] { WriteProgramMemoryPolled(0x11, 0x7F); }, {0x48, 0x00, 0x08, 0x7F}, 14000},
-        {[] { ReadEepromMemory(0x1FF); }, {0xA0, 0x01, 0xFF, 0x00}, 0},
-        {[] { WriteEepromMemory(0x0234, 0xFF); }, {0xC0, 0x02, 0x34, 0xFF}, 15000},
-        {[] { LoadProgramMemoryPage(257, 0xAA); }, {0x48, 0x00, 0x00, 0xAA}, 0},
-        {[] { LoadProgramMemoryPage(6, 0x01); }, {0x40, 0x00, 0x03, 0x01}, 0},
-        {[] { WriteProgramMemoryPage(0x1234); }, {0x4C, 0x12, 0x34, 0x00}, 25000},
-        {[] { ChipErase(); }, {0xAC, 0x80, 0x00, 0x00}, 50000},
+        {[](Programmer& p) { SpiTransferSlow(p, 0x00, 50); }, {0x00}, 8 * 50},
+        {[](Programmer& p) { ReadProgramMemory(p, 0x1ABCD); }, {0x28, 0xD5, 0xE6, 0x00}, 0},
+        {[](Programmer& p) { ReadProgramMemory(p, 0x00102); }, {0x20, 0x00, 0x81, 0x00}, 0},
+        {[](Programmer& p) { WriteProgramMemory(p, 0x1ABCC, 0x12); },
+         {0x40, 0xD5, 0xE6, 0x12},
+         4500},
+        {[](Programmer& p) { WriteProgramMemoryPolled(p, 0x11, 0xFF); }, {}, 0},
+        {[](Programmer& p) { WriteProgramMemoryPolled(p, 0x11, 0x7F); },
+         {0x48, 0x00, 0x08, 0x7F},
+         14000},
+        {[](Programmer& p) { ReadEepromMemory(p, 0x1FF); }, {0xA0, 0x01, 0xFF, 0x00}, 0},
+        {[](Programmer& p) { WriteEepromMemory(p, 0x0234, 0xFF); },
+         {0xC0, 0x02, 0x34, 0xFF},
+         15000},
+        {[](Programmer& p) { LoadProgramMemoryPage(p, 257, 0xAA); }, {0x48, 0x00, 0x00, 0xAA}, 0},
+        {[](Programmer& p) { LoadProgramMemoryPage(p, 6, 0x01); }, {0x40, 0x00, 0x03, 0x01}, 0},
+        {[](Programmer& p) { WriteProgramMemoryPage(p, 0x1234); }, {0x4C, 0x12, 0x34, 0x00}, 25000},
+        {[](Programmer& p) { ChipErase(p); }, {0xAC, 0x80, 0x00, 0x00}, 50000},
     };
     for (const InstructionCase& c : cases) {
         SCOPED_TRACE(&c - cases);
         port.received.clear();
         const std::int64_t start = port.nowUs;
-        c.send();
+        c.send(*programmer);
         EXPECT_EQ(port.received, c.bytes);
         EXPECT_EQ(port.nowUs - start,
                   static_cast<std::int64_t>(c.bytes.size()) * ByteUs + c.waitUs);
@@ -74,15 +79,15 @@ std::function<std::uint8_t(const std::vector<std::uint8_t>&)> BusyFor(int busyRe
 
 TEST_F(Instructions, PolledWriteEndsWhenTheLocationStopsReadingBusyOrAfter50Ms) {
     port.target->respond = BusyFor(3);
-    EXPECT_TRUE(WriteProgramMemoryPolled(0x21, 0x42));
+    EXPECT_TRUE(WriteProgramMemoryPolled(*programmer, 0x21, 0x42));
     ASSERT_EQ(port.received.size(), 4u * 5);
     EXPECT_EQ((std::vector<std::uint8_t>(port.received.end() - 4, port.received.end())),
               (std::vector<std::uint8_t>{0x28, 0x00, 0x10, 0x00}));
 
     port.target->respond = BusyFor(1'000'000);
-    const std::uint64_t before = RequestedDelayMicroseconds();
-    EXPECT_FALSE(WriteProgramMemoryPolled(0x21, 0x42));
-    const std::uint64_t waited = RequestedDelayMicroseconds() - before;
+    const std::uint64_t before = programmer->RequestedDelayUs();
+    EXPECT_FALSE(WriteProgramMemoryPolled(*programmer, 0x21, 0x42));
+    const std::uint64_t waited = programmer->RequestedDelayUs() - before;
     EXPECT_GE(waited, 50000u);
     EXPECT_LT(waited, 150000u);
 }

@@ -1,4 +1,5 @@
 // The target memory commands end to end on the simulated cable and target.
+#include "engine/flash_write.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
 #include "engine/serial_numbering.h"
@@ -30,54 +31,54 @@ class EveryAlgorithm : public SimTargetTest, public ::testing::WithParamInterfac
 
 TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
     Attach(GetParam());
-    ASSERT_TRUE(EraseChip(app, ui));
-    const std::uint32_t size = app.device.programSize;
+    ASSERT_TRUE(EraseChip(*programmer, ui));
+    const std::uint32_t size = programmer->device.programSize;
     ASSERT_GT(size, 0u);
     // Distinct bytes after an erased start, with a whole erased page at 256..511 and a 0x7F,
     // which polling cannot tell from busy.
     for (std::uint32_t i = 0; i < size; ++i) {
-        app.flashImage[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
+        app.images.flashImage[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
     }
-    std::fill_n(app.flashImage.begin(), 0x21, ErasedByte);
-    std::fill_n(app.flashImage.begin() + 256, 256, ErasedByte);
-    app.flashImage[0x25] = 0x7F;
+    std::fill_n(app.images.flashImage.begin(), 0x21, ErasedByte);
+    std::fill_n(app.images.flashImage.begin() + 256, 256, ErasedByte);
+    app.images.flashImage[0x25] = 0x7F;
 
-    ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
-    const std::vector<std::uint8_t> written = Prefix(app.flashImage, size);
+    ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+    const std::vector<std::uint8_t> written = Prefix(app.images.flashImage, size);
     EXPECT_EQ(Chip().flash, written);
-    EXPECT_TRUE(VerifyFlash(app, ui));
+    EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui));
     EXPECT_EQ(ui.messages.back(), "Verify successfull");
-    std::fill(app.flashImage.begin(), app.flashImage.end(), 0x00);
-    ASSERT_TRUE(ReadFlash(app, ui));
-    EXPECT_EQ(Prefix(app.flashImage, size), written);
+    std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
+    ASSERT_TRUE(ReadFlash(*programmer, app.images, ui));
+    EXPECT_EQ(Prefix(app.images.flashImage, size), written);
 
-    const auto dataSize = static_cast<std::uint32_t>(app.device.dataSize);
+    const auto dataSize = static_cast<std::uint32_t>(programmer->device.dataSize);
     for (std::uint32_t i = 0; i < dataSize; ++i) {
-        app.eepromImage[i] = i % 3 == 0 ? ErasedByte : static_cast<std::uint8_t>(i);
+        app.images.eepromImage[i] = i % 3 == 0 ? ErasedByte : static_cast<std::uint8_t>(i);
     }
-    ASSERT_TRUE(WriteEeprom(app, ui));
-    const std::vector<std::uint8_t> eeprom = Prefix(app.eepromImage, dataSize);
+    ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui));
+    const std::vector<std::uint8_t> eeprom = Prefix(app.images.eepromImage, dataSize);
     EXPECT_EQ(Chip().eeprom, eeprom);
-    EXPECT_TRUE(VerifyEeprom(app, ui));
+    EXPECT_TRUE(VerifyEeprom(*programmer, app.images, ui));
     EXPECT_EQ(ui.messages.back(), "Verify successfull");
-    std::fill(app.eepromImage.begin(), app.eepromImage.end(), 0x00);
-    ASSERT_TRUE(ReadEeprom(app, ui));
-    EXPECT_EQ(Prefix(app.eepromImage, dataSize), eeprom);
+    std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), 0x00);
+    ASSERT_TRUE(ReadEeprom(*programmer, app.images, ui));
+    EXPECT_EQ(Prefix(app.images.eepromImage, dataSize), eeprom);
 
-    EXPECT_FALSE(BlankCheck(app, ui));
+    EXPECT_FALSE(BlankCheck(*programmer, ui));
     EXPECT_EQ(ui.messages.back(), AtAddress("Blankcheck", 0x21));
     // One flipped bit in the answer for 0x12A: a target answers 24 bytes to PrepareTarget,
     // then 4 per byte read, the byte read last.
     SimFaults bitError;
     bitError.bitErrorAtByte = 24 + 4 * 0x12A + 4;
     Attach(GetParam(), bitError);
-    std::copy(written.begin(), written.end(), app.flashImage.begin());
-    EXPECT_FALSE(VerifyFlash(app, ui));
+    std::copy(written.begin(), written.end(), app.images.flashImage.begin());
+    EXPECT_FALSE(VerifyFlash(*programmer, app.images, ui));
     EXPECT_EQ(ui.messages.back(), AtAddress("Verify", 0x12A));
 
     Attach(GetParam());
-    ASSERT_TRUE(EraseChip(app, ui));
-    EXPECT_TRUE(BlankCheck(app, ui));
+    ASSERT_TRUE(EraseChip(*programmer, ui));
+    EXPECT_TRUE(BlankCheck(*programmer, ui));
     EXPECT_EQ(ui.messages.back(), "Device is Empty");
     EXPECT_EQ(ui.progressOpened, ui.progressClosed);
 }
@@ -90,19 +91,14 @@ INSTANTIATE_TEST_SUITE_P(Devices, EveryAlgorithm,
 // written through the shipped description, the bytes come back as they were sent.
 TEST_F(SimTargetTest, LockAndFuseBytesReachTheChipAndReadBack) {
     const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
-    SimConfig config;
-    std::string error;
-    ASSERT_TRUE(FindSimDevice(shipped, "ATmega328P", config.device, error)) << error;
-    SetPortOpener(MakeSimulatedPortOpener(config));
-    ResetEngineState();
-    app.deviceDatabase = shipped;
+    Attach("ATmega328P", {}, shipped);
     const LockFuseLayout layout = LoadLockFuseLayout(shipped, "ATmega328P");
 
     const FuseBytes fuses{0xE2, 0xD9, 0xFD};
-    ASSERT_TRUE(WriteFuseBytes(app, ui, layout, fuses));
-    EXPECT_EQ(ReadFuseBytes(app, ui, layout), fuses);
-    ASSERT_TRUE(WriteLockByte(app, ui, 0xFC));
-    EXPECT_EQ(ReadLockByte(app, ui, layout), std::optional<std::uint8_t>(0xFC));
+    ASSERT_TRUE(WriteFuseBytes(*programmer, ui, layout, fuses));
+    EXPECT_EQ(ReadFuseBytes(*programmer, ui, layout), fuses);
+    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
+    EXPECT_EQ(ReadLockByte(*programmer, ui, layout), std::optional<std::uint8_t>(0xFC));
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -110,11 +106,11 @@ TEST_F(SimTargetTest, LockAndFuseBytesReachTheChipAndReadBack) {
 TEST_F(SimTargetTest, PageWriteSkipsErasedPages) {
     Attach("Page2"); // 32 pages of 64 bytes
     const auto waitsFor = [&](int erasedPages) {
-        std::fill(app.flashImage.begin(), app.flashImage.end(), 0x00);
-        std::fill_n(app.flashImage.begin() + 64, 64 * erasedPages, ErasedByte);
-        const std::uint64_t before = RequestedDelayMicroseconds();
-        EXPECT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
-        return RequestedDelayMicroseconds() - before;
+        std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
+        std::fill_n(app.images.flashImage.begin() + 64, 64 * erasedPages, ErasedByte);
+        const std::uint64_t before = programmer->RequestedDelayUs();
+        EXPECT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        return programmer->RequestedDelayUs() - before;
     };
     const std::uint64_t all = waitsFor(0);
     const std::uint64_t onePage = all - waitsFor(1);
@@ -138,60 +134,37 @@ TEST_F(SimTargetTest, CancelStopsByteModeButNotPageMode) {
         SCOPED_TRACE(device);
         Attach(device);
         CancellingUi cancelling;
-        ASSERT_TRUE(EraseChip(app, cancelling));
-        std::fill(app.flashImage.begin(), app.flashImage.end(), 0x00);
-        ASSERT_TRUE(WriteFlash(app, cancelling));
-        WaitForFlashWrite();
-        EXPECT_TRUE(OnFlashWriteDone(app, cancelling, FlashWriteDoneParam));
+        ASSERT_TRUE(EraseChip(*programmer, cancelling));
+        std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
+        ASSERT_TRUE(StartFlashWrite(cancelling));
+        EXPECT_TRUE(FinishFlashWrite(cancelling));
         const auto written = std::count(Chip().flash.begin(), Chip().flash.end(), 0x00);
-        if (app.device.algorithm == 0) {
-            EXPECT_LT(written, static_cast<long>(app.device.programSize) / 5);
+        if (programmer->device.algorithm == Algorithm::TimedBytes) {
+            EXPECT_LT(written, static_cast<long>(programmer->device.programSize) / 5);
             EXPECT_LT(cancelling.progress.back(), 20);
         } else {
-            EXPECT_EQ(written, static_cast<long>(app.device.programSize));
+            EXPECT_EQ(written, static_cast<long>(programmer->device.programSize));
         }
         EXPECT_EQ(cancelling.progressClosed, cancelling.progressOpened);
         EXPECT_EQ(cancelling.flashWriteDonePosts, 1);
     }
 }
 
-// While the worker holds the port every other user is refused, cleanly.
-TEST_F(SimTargetTest, EverythingElseIsRefusedWhileTheFlashIsWritten) {
+// The worker owns the Programmer for its run: the caller has none to start a second user of
+// the port with, and gets it back, working, with the completion.
+TEST_F(SimTargetTest, TheWorkerHoldsTheProgrammerUntilTheCompletion) {
     Attach("ATmega328P");
-    ASSERT_TRUE(EraseChip(app, ui));
-    std::fill(app.flashImage.begin(), app.flashImage.end(), 0x00);
-    ASSERT_TRUE(WriteFlash(app, ui));
-    WaitForFlashWrite(); // the claim lasts until the completion is handled
-
-    const LockFuseLayout layout = LoadLockFuseLayout(Ini(), "ATmega328P");
-    const std::function<bool()> commands[] = {
-        [&] { return EraseChip(app, ui); },
-        [&] { return BlankCheck(app, ui); },
-        [&] { return ReadFlash(app, ui); },
-        [&] { return VerifyFlash(app, ui); },
-        [&] { return ReadEeprom(app, ui); },
-        [&] { return WriteEeprom(app, ui); },
-        [&] { return VerifyEeprom(app, ui); },
-        [&] { return WriteFlash(app, ui); },
-        [&] { return SerialNumbering(app, ui); },
-        [&] { return ReadLockByte(app, ui, layout).has_value(); },
-        [&] { return ReadFuseBytes(app, ui, layout).has_value(); },
-        [&] { return WriteLockByte(app, ui, 0xFC); },
-        [&] { return WriteFuseBytes(app, ui, layout, FuseBytes{}); },
-        [&] { return DetectDevice(app, ui), false; },
-        [&] { return ResetDevice(app, ui), false; },
-    };
-    const int opened = ui.progressOpened;
-    for (const auto& command : commands) {
-        ui.messages.clear();
-        EXPECT_FALSE(command());
-        EXPECT_EQ(ui.messages, std::vector<std::string>{PortBusyMessage});
-    }
-    EXPECT_FALSE(SelectCable(CableStk200));
-    EXPECT_EQ(ui.progressOpened, opened);
-
-    EXPECT_TRUE(OnFlashWriteDone(app, ui, FlashWriteDoneParam));
-    EXPECT_TRUE(VerifyFlash(app, ui));
+    ASSERT_TRUE(EraseChip(*programmer, ui));
+    std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
+    ASSERT_TRUE(StartFlashWrite(ui));
+    EXPECT_EQ(programmer, nullptr);
+    EXPECT_FALSE(OnFlashWriteDone(worker, programmer, app.images, ui, FlashWriteDoneParam + 1))
+        << "another wParam changes nothing";
+    EXPECT_EQ(programmer, nullptr);
+    EXPECT_TRUE(FinishFlashWrite());
+    ASSERT_NE(programmer, nullptr);
+    EXPECT_EQ(worker, nullptr);
+    EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/private_profile.h"
+#include "platform/private_profile.h"
 
 #include <gtest/gtest.h>
 

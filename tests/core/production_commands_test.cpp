@@ -1,8 +1,8 @@
 // AutoProgram, serial numbering and the lock and fuse bytes end to end on the simulator.
-#include "app/settings_store.h"
+#include "app/serial_number_run.h"
 #include "engine/autoprogram.h"
 #include "engine/memory_commands.h"
-#include "engine/serial_numbering.h"
+#include "platform/settings_store.h"
 #include "sim_target_fixture.h"
 
 #include <algorithm>
@@ -18,13 +18,13 @@ protected:
     void SetUp() override {
         Attach("ATmega328P");
         // The target's own EEPROM, which a project without an EEPROM file keeps.
-        app.eepromImage[5] = 0x12;
-        ASSERT_TRUE(WriteEeprom(app, ui));
-        app.eepromImage[5] = ErasedByte;
+        app.images.eepromImage[5] = 0x12;
+        ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui));
+        app.images.eepromImage[5] = ErasedByte;
         // Old flash contents, so that the erase shows.
-        app.flashImage[0x100] = 0x00;
-        ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
-        std::fill(app.flashImage.begin(), app.flashImage.end(), ErasedByte);
+        app.images.flashImage[0x100] = 0x00;
+        ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
         ui.messages.clear();
     }
 
@@ -36,27 +36,30 @@ protected:
 
 TEST_F(AutoProgramTest, KeepsTheEepromUnlessAnEepromFileIsGiven) {
     app.flashFile = HexFile("firmware.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
-    ASSERT_TRUE(AutoProgram(app, ui) && FinishFlashWrite());
+    worker = AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui);
+    ASSERT_NE(worker, nullptr);
+    ASSERT_TRUE(FinishFlashWrite());
     EXPECT_EQ(Chip().eeprom[5], 0x12);
     EXPECT_EQ(Chip().flash[0], 0x01);
     EXPECT_EQ(Chip().flash[3], 0x04);
     EXPECT_EQ(Chip().flash[0x100], ErasedByte) << "the chip was erased";
-    EXPECT_EQ(app.autoProgramActive, 0);
+    EXPECT_EQ(programmer->autoProgramActive, 0);
     EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(AutoProgramTest, FileThatDoesNotLoadStopsBeforeTheErase) {
     app.flashFile = HexFile("broken.hex", ":0400000001020304F2\r\n:04000400FFFF\r\n");
-    app.flashImage[7] = 0x77;
-    EXPECT_FALSE(AutoProgram(app, ui));
+    app.images.flashImage[7] = 0x77;
+    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
+    ASSERT_NE(programmer, nullptr) << "the Programmer stays with the caller";
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_TRUE(ui.messages.back().starts_with("Urrrk, can't load that file\n" + app.flashFile +
                                                ", line 2: "))
         << ui.messages.back();
-    EXPECT_EQ(app.flashImage[7], 0x77) << "the image keeps what it held";
-    EXPECT_EQ(app.flashImage[0], ErasedByte);
+    EXPECT_EQ(app.images.flashImage[7], 0x77) << "the image keeps what it held";
+    EXPECT_EQ(app.images.flashImage[0], ErasedByte);
     EXPECT_EQ(Chip().flash[0x100], 0x00) << "not erased";
-    EXPECT_EQ(app.autoProgramActive, 0);
+    EXPECT_EQ(programmer->autoProgramActive, 0);
     EXPECT_EQ(ui.flashWriteDonePosts, 1) << "only the set-up's write";
 }
 
@@ -66,27 +69,28 @@ TEST_F(AutoProgramTest, LostTargetClearsTheRunningFlag) {
     SimFaults removed;
     removed.removeAfterBytes = 24 + 24 + 4 * 1024 + 4;
     Attach("ATmega328P", removed);
-    EXPECT_FALSE(AutoProgram(app, ui));
+    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
+    ASSERT_NE(programmer, nullptr) << "the Programmer stays with the caller";
     EXPECT_EQ(ui.messages.back(), "Init failed. Is target connected and powered on ?");
-    EXPECT_EQ(app.autoProgramActive, 0);
+    EXPECT_EQ(programmer->autoProgramActive, 0);
 }
 
 TEST_F(SimTargetTest, FailedPolledWriteEndsAutoProgramWithoutTheEepromStep) {
     SimFaults busy;
     busy.stuckBusy = true; // a programmed flash byte reads 0x7F for ever
     Attach("AT90S2313", busy);
-    std::fill(app.flashImage.begin(), app.flashImage.end(), ErasedByte);
-    app.flashImage[1] = 0x42;
+    std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
+    app.images.flashImage[1] = 0x42;
     // An AutoProgram run at its flash write; its erase would already be stuck here.
-    app.autoProgramActive = 1;
-    ASSERT_TRUE(WriteFlash(app, ui));
+    programmer->autoProgramActive = 1;
+    ASSERT_TRUE(StartFlashWrite(ui));
     const int opened = ui.progressOpened;
     EXPECT_FALSE(FinishFlashWrite());
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Write failed at 00000001 !"})
         << "the erased byte 0 is skipped";
     EXPECT_EQ(ui.progressOpened, opened) << "no EEPROM write";
-    EXPECT_EQ(app.autoProgramActive, 0);
-    EXPECT_FALSE(PortClaimed());
+    EXPECT_EQ(programmer->autoProgramActive, 0);
+    EXPECT_NE(programmer, nullptr);
 }
 
 class SerialNumberingTest : public SimTargetTest {
@@ -115,12 +119,13 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         Store(c.stored, c.length, c.location);
-        ASSERT_TRUE(SerialNumbering(app, ui));
+        ASSERT_TRUE(RunSerialNumbering(*programmer, app.images, ui));
         const std::string digits(c.written);
         const auto at = Chip().eeprom.begin() + c.location;
         EXPECT_EQ(std::string(at, at + static_cast<long>(digits.size())), digits);
         EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", "?"), c.next);
-        EXPECT_TRUE(std::equal(Chip().eeprom.begin(), Chip().eeprom.end(), app.eepromImage.begin()))
+        EXPECT_TRUE(
+            std::equal(Chip().eeprom.begin(), Chip().eeprom.end(), app.images.eepromImage.begin()))
             << "the EEPROM was read back into its image";
     }
     EXPECT_EQ(Chip().eeprom[48], ErasedByte) << "a length of 0 writes nothing";
@@ -138,13 +143,14 @@ TEST_F(SerialNumberingTest, FailureWritesNothingAndKeepsTheNumber) {
         SCOPED_TRACE(stored);
         Attach("ATmega328P", faults);
         Store(stored, 4);
-        EXPECT_FALSE(SerialNumbering(app, ui));
+        EXPECT_FALSE(RunSerialNumbering(*programmer, app.images, ui));
         EXPECT_EQ(ui.messages.back(), faults.noneConnected
                                           ? std::string("Detect failed")
                                           : std::string("Serial number \"") + stored +
                                                 "\" is not a number from 0 to 4294967294.");
         EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), stored);
-        EXPECT_EQ(CurrentPort() == nullptr, !faults.noneConnected) << "a bad number stays home";
+        EXPECT_EQ(programmer->Port() == nullptr, !faults.noneConnected)
+            << "a bad number stays home";
         EXPECT_FALSE(ui.progressIsOpen);
     }
 }

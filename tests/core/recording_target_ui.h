@@ -12,9 +12,10 @@ namespace zelk::test {
 
 class RecordingTargetUi : public TargetUi {
 public:
-    void ShowMessage(const std::string& text) override {
+    void ShowMessage(MessageKind kind, const std::string& text) override {
         std::lock_guard lock(mutex);
         messages.push_back(text);
+        kinds.push_back(kind);
     }
     void BeginWaitCursor() override { ++waitCursorDepth; }
     void EndWaitCursor() override { --waitCursorDepth; }
@@ -37,6 +38,7 @@ public:
 
     std::mutex mutex;
     std::vector<std::string> messages;
+    std::vector<MessageKind> kinds;
     std::vector<int> progress;
     std::string deviceText = "Unknown Device";
     std::atomic<int> waitCursorDepth{0};

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
-// The simulated cable and target opened as the engine's port, driven at the pins through the
+// The simulated cable and target opened by a Programmer, driven at the pins through the
 // engine's own line operations and SPI transfer, without the target commands on top.
 #pragma once
 
+#include "engine/cables.h"
 #include "engine/instructions.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
+#include "engine/programmer.h"
 #include "sim/simulated_port.h"
 
 #include <functional>
@@ -15,7 +15,7 @@ namespace zelk::test {
 
 using Inject = std::function<void(SimFaults&)>;
 
-inline SimConfig On(const DeviceEntry& device, const Inject& inject = {}) {
+inline SimConfig On(const SimDevice& device, const Inject& inject = {}) {
     SimConfig config;
     config.device = device;
     config.cableType = CableKestan;
@@ -25,24 +25,64 @@ inline SimConfig On(const DeviceEntry& device, const Inject& inject = {}) {
     return config;
 }
 
-// The simulated port opened as the engine's port; closing it saves the chip's state file.
+// The Programmer of the bench in use; the helpers below drive it.
+inline Programmer* benchProgrammer = nullptr;
+
+// The simulated port opened by a Programmer; closing it saves the chip's state file.
 class SimBench {
 public:
-    explicit SimBench(const SimConfig& config) {
-        ResetEngineState();
-        SetPortOpener(MakeSimulatedPortOpener(config));
+    explicit SimBench(const SimConfig& config)
+        : programmer(MakeSimulatedPortOpener(config), config.cableType, {}) {
         std::string reason;
-        EXPECT_TRUE(OpenSelectedPort(reason)) << reason;
-        SelectCable(config.cableType);
+        EXPECT_TRUE(programmer.OpenPort(reason)) << reason;
+        programmer.SelectCable(config.cableType);
+        benchProgrammer = &programmer;
     }
-    ~SimBench() {
-        SetPortOpener([](int, std::string&) -> std::unique_ptr<PortIo> { return nullptr; });
-        ResetEngineState();
-    }
+    ~SimBench() { benchProgrammer = nullptr; }
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;
-    SimulatedPort& Port() { return static_cast<SimulatedPort&>(*CurrentPort()); }
+    SimulatedPort& Port() { return static_cast<SimulatedPort&>(*programmer.Port()); }
+
+private:
+    Programmer programmer;
 };
+
+inline const PinMap& Pins() {
+    return benchProgrammer->Pins();
+}
+inline void SetLine(std::uint8_t mask, std::uint8_t level) {
+    benchProgrammer->SetLine(mask, level);
+}
+inline void EnableDrivers() {
+    benchProgrammer->EnableDrivers();
+}
+inline void DelayUs(std::int32_t us) {
+    benchProgrammer->DelayUs(us);
+}
+inline void PulseSck() {
+    benchProgrammer->PulseSck();
+}
+inline void ResetAndRun() {
+    benchProgrammer->ResetAndRun();
+}
+inline std::uint8_t SpiTransfer(std::uint8_t out) {
+    return zelk::SpiTransfer(*benchProgrammer, out);
+}
+inline std::uint8_t SpiTransferSlow(std::uint8_t out, std::int32_t extraUs) {
+    return zelk::SpiTransferSlow(*benchProgrammer, out, extraUs);
+}
+inline std::uint8_t ReadProgramMemory(std::uint32_t address) {
+    return zelk::ReadProgramMemory(*benchProgrammer, address);
+}
+inline std::uint8_t ReadEepromMemory(std::uint32_t address) {
+    return zelk::ReadEepromMemory(*benchProgrammer, address);
+}
+inline std::uint8_t ReadSignatureByte(std::uint8_t index) {
+    return zelk::ReadSignatureByte(*benchProgrammer, index);
+}
+inline void ChipErase() {
+    zelk::ChipErase(*benchProgrammer);
+}
 
 // Sends the instruction packed into `bytes`, most significant byte first; returns byte 4.
 inline std::uint8_t Send(std::uint32_t bytes) {
@@ -65,11 +105,11 @@ inline bool Echoed() {
 // serial interface to start.
 inline void ResetIntoProgramming() {
     EnableDrivers();
-    SetLine(Engine().pinMap.reset, 0);
+    SetLine(Pins().reset, 0);
     DelayUs(10000);
-    SetLine(Engine().pinMap.reset, 1);
+    SetLine(Pins().reset, 1);
     DelayUs(5000);
-    SetLine(Engine().pinMap.reset, 0);
+    SetLine(Pins().reset, 0);
     DelayUs(30000);
 }
 

@@ -2,6 +2,7 @@
 // SCK, the echo of each instruction byte, Poll RDY/BSY, lock protection, fuses that shut out
 // serial programming and the second reset line. Each test fails against a host, or a model,
 // that is more forgiving than silicon.
+#include "engine/connection.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
 #include "sim_bench.h"
@@ -16,6 +17,8 @@
 namespace zelk {
 namespace {
 
+using namespace test;
+
 using test::EnterProgrammingMode;
 using test::On;
 using test::ResetIntoProgramming;
@@ -25,8 +28,8 @@ using test::SimTargetTest;
 
 // An ATmega328P and an AT90S2313 as their data sheets time and protect them; the signatures
 // are made up so that no factory fuse default applies.
-const DeviceEntry Mega = [] {
-    DeviceEntry d{"Mega", 0x1E9577, 32768, 1024, 3, 128, "", "", "", ""};
+const SimDevice Mega = [] {
+    SimDevice d{"Mega", 0x1E9577, 32768, 1024, 3, 128, "", "", "", ""};
     d.fuses = "IHFEDCBA";
     d.fusesHi = "TS0RQbaW";
     d.flashWriteUs = 4500;
@@ -38,14 +41,14 @@ const DeviceEntry Mega = [] {
     d.debugWireFuse = "FusesHi.6";
     return d;
 }();
-const DeviceEntry Classic = [] {
-    DeviceEntry d{"Classic", 0x1E9177, 2048, 128, 1, 0, "", "", "", ""};
+const SimDevice Classic = [] {
+    SimDevice d{"Classic", 0x1E9177, 2048, 128, 1, 0, "", "", "", ""};
     d.flashWriteUs = d.eepromWriteUs = d.fuseWriteUs = 3800;
     d.chipEraseUs = 7700;
     d.lockHidesSignature = true;
     return d;
 }();
-const DeviceEntry Untimed{"Untimed", 0x1E9178, 2048, 128, 1, 0, "", "", "", ""};
+const SimDevice Untimed{"Untimed", 0x1E9178, 2048, 128, 1, 0, "", "", "", ""};
 
 // The four bytes the target sends back while `bytes` goes out.
 std::array<std::uint8_t, 4> Exchange(std::uint32_t bytes) {
@@ -59,7 +62,7 @@ std::array<std::uint8_t, 4> Exchange(std::uint32_t bytes) {
 TEST(SimStrictness, WritesTakeTheirDataSheetTimeAndReadAsTheDataSheetsSay) {
     const struct {
         const char* what;
-        const DeviceEntry& device;
+        const SimDevice& device;
         double slow;
         std::vector<std::uint32_t> before; // each given time to finish
         std::uint32_t write;
@@ -130,18 +133,18 @@ TEST(SimStrictness, EachByteEchoesThePreviousOneOfItsInstruction) {
 
     // Before Programming Enable only an instruction that starts like it is answered, so a
     // target out of step stays quiet.
-    SetLine(Engine().pinMap.reset, 1);
-    SetLine(Engine().pinMap.reset, 0);
+    SetLine(Pins().reset, 1);
+    SetLine(Pins().reset, 0);
     DelayUs(30000);
     EXPECT_EQ(Exchange(0x30000100), (Bytes{0x00, 0x00, 0x00, 0x00}));
     EXPECT_EQ(Exchange(0xAC530000), (Bytes{0x00, 0xAC, 0x53, 0x00}));
 }
 
 TEST(SimStrictness, PollReadyBusyAnswersOnlyOnThePartsThatHaveIt) {
-    DeviceEntry noPoll = Mega;
+    SimDevice noPoll = Mega;
     noPoll.pollReadyBusy = false;
     const struct {
-        const DeviceEntry& device;
+        const SimDevice& device;
         std::uint8_t whileBusy;
         std::uint8_t done;
     } cases[] = {{Mega, 0x01, 0x00}, {noPoll, 0x5A, 0x5A}};
@@ -158,14 +161,14 @@ TEST(SimStrictness, PollReadyBusyAnswersOnlyOnThePartsThatHaveIt) {
 
 // SCK high and low for `phaseUs` each (2 us low at the least).
 std::uint8_t TransferWithPhases(std::uint8_t out, std::int32_t phaseUs) {
-    const PinMap& pins = Engine().pinMap;
+    const PinMap& pins = Pins();
     std::uint8_t in = 0;
     for (int bit = 7; bit >= 0; --bit) {
         SetLine(pins.mosi, static_cast<std::uint8_t>((out >> bit) & 1));
         DelayUs(phaseUs - 2);
         SetLine(pins.sck, 1);
         DelayUs(phaseUs - 1);
-        in = static_cast<std::uint8_t>(in << 1 | ReadStatusLine(pins.miso));
+        in = static_cast<std::uint8_t>(in << 1 | benchProgrammer->ReadStatusLine(pins.miso));
         SetLine(pins.sck, 0);
     }
     return in;
@@ -200,11 +203,11 @@ TEST(SimStrictness, SckPhasesMustLastMoreThanTwoTargetClocks) {
 }
 
 TEST(SimStrictness, ReadsAndTheSignatureFollowTheLockMode) {
-    DeviceEntry classicShowingSignature = Classic;
+    SimDevice classicShowingSignature = Classic;
     classicShowingSignature.lockHidesSignature = false;
     const struct {
         const char* what;
-        const DeviceEntry& device;
+        const SimDevice& device;
         std::uint32_t lock;
         std::uint8_t flash; // read at 0x12
         std::uint8_t eeprom;
@@ -239,12 +242,12 @@ TEST(SimStrictness, ReadsAndTheSignatureFollowTheLockMode) {
 }
 
 TEST(SimStrictness, ResetDisableOrDebugWireShutsOutTheNextReset) {
-    DeviceEntry tiny = Mega;
+    SimDevice tiny = Mega;
     tiny.resetDisableFuse = "Fuses.4";
     tiny.debugWireFuse.clear();
     const struct {
         const char* what;
-        const DeviceEntry& device;
+        const SimDevice& device;
         std::uint32_t fuseWrite;
         bool programmableAfterReset;
     } cases[] = {
@@ -261,7 +264,7 @@ TEST(SimStrictness, ResetDisableOrDebugWireShutsOutTheNextReset) {
         Send(c.fuseWrite);
         DelayUs(5000);
         EXPECT_EQ(ReadSignatureByte(1), 0x95) << "programming goes on until the next reset";
-        SetLine(Engine().pinMap.reset, 1);
+        SetLine(Pins().reset, 1);
         DelayUs(1000);
         EXPECT_EQ(EnterProgrammingMode() != 0, c.programmableAfterReset);
     }
@@ -275,7 +278,7 @@ TEST(SimStrictness, EveryCableHoldsTheTargetInResetOnlyThroughBothResetLines) {
             config.cableType = cable;
             SimBench bench(config);
             EnableDrivers();
-            SetLine(Engine().pinMap.reset2, secondLineLow ? 0 : 1);
+            SetLine(Pins().reset2, secondLineLow ? 0 : 1);
             EnterProgrammingMode();
             EXPECT_EQ(ReadSignatureByte(1) == 0x95, secondLineLow);
         }
@@ -313,7 +316,7 @@ TEST(SimStrictness, ShippedPartsAreTimedAndMarkTheirShutOutFuses) {
     int marked = 0;
     for (const DeviceEntry& device : devices) {
         SCOPED_TRACE(device.name);
-        EXPECT_EQ(SimDeviceProblem(device), "");
+        EXPECT_EQ(SimDeviceProblem(SimDeviceOf(device)), "");
         EXPECT_LE(device.flashWriteUs, DefaultWriteTimes::Flash);
         EXPECT_LE(device.eepromWriteUs, DefaultWriteTimes::Eeprom);
         EXPECT_LE(device.chipEraseUs, DefaultWriteTimes::ChipErase);
@@ -360,23 +363,23 @@ TEST_F(SimTargetTest, FixedWaitsShorterThanTheChipsWriteTimeFailVerify) {
         SimFaults faults;
         faults.slowFactor = c.slow;
         Attach(c.device, faults);
-        ASSERT_TRUE(EraseChip(app, ui));
-        std::fill(app.flashImage.begin(), app.flashImage.end(), ErasedByte);
-        std::fill(app.eepromImage.begin(), app.eepromImage.end(), ErasedByte);
+        TargetImages& images = app.images;
+        ASSERT_TRUE(EraseChip(*programmer, ui));
+        std::fill(images.flashImage.begin(), images.flashImage.end(), ErasedByte);
+        std::fill(images.eepromImage.begin(), images.eepromImage.end(), ErasedByte);
         for (std::uint32_t i = 0; i < 64; ++i) {
-            app.flashImage[i] = static_cast<std::uint8_t>(i * 3 + 1);
-            app.eepromImage[i] = static_cast<std::uint8_t>(i * 5 + 2);
+            images.flashImage[i] = static_cast<std::uint8_t>(i * 3 + 1);
+            images.eepromImage[i] = static_cast<std::uint8_t>(i * 5 + 2);
         }
-        ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
-        EXPECT_EQ(VerifyFlash(app, ui), c.flashVerifies);
-        ASSERT_TRUE(WriteEeprom(app, ui));
-        EXPECT_EQ(VerifyEeprom(app, ui), c.eepromVerifies);
+        ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        EXPECT_EQ(VerifyFlash(*programmer, images, ui), c.flashVerifies);
+        ASSERT_TRUE(WriteEeprom(*programmer, images, ui));
+        EXPECT_EQ(VerifyEeprom(*programmer, images, ui), c.eepromVerifies);
     }
 }
 
 TEST_F(SimTargetTest, ProgrammedResetDisableOrDebugWireEndsIdentification) {
     const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
-    app.deviceDatabase = shipped;
     const LockFuseLayout layout = LoadLockFuseLayout(shipped, "ATmega328P");
     const struct {
         std::uint8_t high;
@@ -384,39 +387,33 @@ TEST_F(SimTargetTest, ProgrammedResetDisableOrDebugWireEndsIdentification) {
     } cases[] = {{0xD9, true}, {0x59, false}, {0x99, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.high));
-        SimConfig config;
-        std::string error;
-        ASSERT_TRUE(FindSimDevice(shipped, "ATmega328P", config.device, error)) << error;
-        SetPortOpener(MakeSimulatedPortOpener(config));
-        ResetEngineState();
+        programmer.reset(); // saves the chip of the case before, which this one must not get
+        std::filesystem::remove(folder / "ATmega328P.chip");
+        Attach("ATmega328P", {}, shipped);
         ui.messages.clear();
-        ASSERT_TRUE(WriteFuseBytes(app, ui, layout, {0x62, c.high, 0xFF}));
-        EXPECT_EQ(ReadFuseBytes(app, ui, layout).has_value(), c.identifiedAfter);
+        ASSERT_TRUE(WriteFuseBytes(*programmer, ui, layout, {0x62, c.high, 0xFF}));
+        EXPECT_EQ(ReadFuseBytes(*programmer, ui, layout).has_value(), c.identifiedAfter);
         EXPECT_EQ(ui.messages.empty(), c.identifiedAfter);
     }
 }
 
 TEST_F(SimTargetTest, ALockedChipCannotBeVerifiedAndALockedAt90sIsNotIdentified) {
     Attach("ATmega328P");
-    ASSERT_TRUE(EraseChip(app, ui));
-    std::fill(app.flashImage.begin(), app.flashImage.end(), ErasedByte);
-    app.flashImage[0x40] = 0x12;
-    ASSERT_TRUE(WriteFlash(app, ui) && FinishFlashWrite());
-    ASSERT_TRUE(WriteLockByte(app, ui, 0xFE));
-    EXPECT_TRUE(VerifyFlash(app, ui)) << "mode 2 still verifies";
-    ASSERT_TRUE(WriteLockByte(app, ui, 0xFC));
-    EXPECT_FALSE(VerifyFlash(app, ui));
+    TargetImages& images = app.images;
+    ASSERT_TRUE(EraseChip(*programmer, ui));
+    std::fill(images.flashImage.begin(), images.flashImage.end(), ErasedByte);
+    images.flashImage[0x40] = 0x12;
+    ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFE));
+    EXPECT_TRUE(VerifyFlash(*programmer, images, ui)) << "mode 2 still verifies";
+    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
+    EXPECT_FALSE(VerifyFlash(*programmer, images, ui));
 
     const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
-    SimConfig config;
-    std::string error;
-    ASSERT_TRUE(FindSimDevice(shipped, "AT90S2313", config.device, error)) << error;
-    SetPortOpener(MakeSimulatedPortOpener(config));
-    ResetEngineState();
-    app.deviceDatabase = shipped;
-    ASSERT_TRUE(WriteLockByte(app, ui, 0xF9));
+    Attach("AT90S2313", {}, shipped);
+    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xF9));
     EXPECT_EQ(ui.deviceText, "AT90S2313");
-    ReadFlash(app, ui);
+    ReadFlash(*programmer, images, ui);
     EXPECT_EQ(ui.deviceText, "Error") << "signature 00 01 02";
 }
 

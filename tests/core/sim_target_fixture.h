@@ -3,15 +3,15 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "engine/connection.h"
 #include "engine/flash_write.h"
-#include "engine/port_claim.h"
-#include "engine/port_lines.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
 #include "sim/simulated_port.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -50,15 +50,12 @@ protected:
         }
         ::setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
         testing::WriteWholeFile(Ini(), TestDeviceDatabase());
-        app.deviceDatabase = Ini();
     }
 
     ~SimTargetTest() override {
-        SetPortOpener([](int, std::string& reason) -> std::unique_ptr<PortIo> {
-            reason = "no port in tests";
-            return nullptr;
-        });
-        ResetEngineState();
+        if (worker) {
+            worker->Wait();
+        }
         if (savedConfigHome) {
             ::setenv("XDG_CONFIG_HOME", savedConfigHome->c_str(), 1);
         } else {
@@ -68,31 +65,47 @@ protected:
 
     std::filesystem::path Ini() const { return folder / "zelk.ini"; }
 
-    // Puts a chip of `device` on a Kestan cable at the selected port. The chip lives in a state
-    // file of its own, so it keeps its memories when it is attached again with other faults.
-    void Attach(const std::string& device, const SimFaults& faults = {}) {
-        SimConfig config;
+    // Builds the Programmer for a chip of `device` on a "<AutoDetect>" cable, through the set-up
+    // the GUI and zelk-cli use. The chip lives in a state file of its own, so it keeps its
+    // memories when it is attached again with other faults.
+    void Attach(const std::string& device, const SimFaults& faults = {},
+                const std::filesystem::path& database = {}) {
+        programmer.reset(); // saves the chip before the next one loads it
+        ConnectionSettings settings;
+        settings.port = PortKind::Simulator;
+        settings.deviceDatabase = database.empty() ? Ini() : database;
+        settings.simulator.device = device;
+        settings.simulator.faults = faults;
+        settings.simulator.stateFile = folder / (device + ".chip");
         std::string error;
-        ASSERT_TRUE(FindSimDevice(Ini(), device, config.device, error)) << error;
-        config.faults = faults;
-        config.stateFile = folder / (device + ".chip");
-        SetPortOpener(MakeSimulatedPortOpener(config));
-        ResetEngineState();
+        programmer = MakeProgrammer(settings, error);
+        ASSERT_NE(programmer, nullptr) << error;
+    }
+
+    // Starts Write Flash; true when the worker runs.
+    bool StartFlashWrite(TargetUi& shown) {
+        worker = WriteFlash(programmer, app.images, shown);
+        return worker != nullptr;
     }
 
     // Handles a started flash write's completion as the main thread would.
-    bool FinishFlashWrite() {
-        WaitForFlashWrite();
-        return OnFlashWriteDone(app, ui, FlashWriteDoneParam);
+    bool FinishFlashWrite(TargetUi& shown) {
+        if (worker) {
+            worker->Wait();
+        }
+        return OnFlashWriteDone(worker, programmer, app.images, shown, FlashWriteDoneParam);
     }
+    bool FinishFlashWrite() { return FinishFlashWrite(ui); }
 
     // The chip as it is now; the port must have been opened by a command.
-    const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*CurrentPort()).Chip(); }
+    const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*programmer->Port()).Chip(); }
 
     testing::ScratchFolder folder;
     std::optional<std::string> savedConfigHome;
     AppState app;
     RecordingTargetUi ui;
+    std::unique_ptr<Programmer> programmer;
+    std::unique_ptr<FlashWriteWorker> worker;
 };
 
 } // namespace zelk::test

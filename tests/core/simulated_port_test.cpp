@@ -13,15 +13,17 @@
 namespace zelk {
 namespace {
 
+using namespace test;
+
 using test::EnterProgrammingMode;
 using test::Inject;
 using test::On;
 using test::Send;
 using test::SimBench;
 
-const DeviceEntry BytePart{"BytePart", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
-const DeviceEntry MegaPart = [] {
-    DeviceEntry d{"MegaPart", 0x1E9702, 131072, 4096, 3, 256, "", "", "", ""};
+const SimDevice BytePart{"BytePart", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
+const SimDevice MegaPart = [] {
+    SimDevice d{"MegaPart", 0x1E9702, 131072, 4096, 3, 256, "", "", "", ""};
     d.fuses = d.fusesHi = "abcdefgh";
     d.fusesExt = "xxxxxxab";
     return d;
@@ -44,13 +46,13 @@ TEST(SimulatedPort, FlashByteWriteIsPolledAndLosesInstructionsWhileBusy) {
 }
 
 TEST(SimulatedPort, PageEepromLockAndFuseWritesFollowTheFormOfTheDevice) {
-    DeviceEntry oldPagePart = BytePart;
+    SimDevice oldPagePart = BytePart;
     oldPagePart.algorithm = 2;
     oldPagePart.pageSize = 128;
     oldPagePart.fuses = "xxxxLLxL";
     const struct {
         const char* what;
-        const DeviceEntry& device;
+        const SimDevice& device;
         std::vector<std::uint32_t> writes; // each given its write time
         std::uint32_t read;                // the first three instruction bytes
         std::uint8_t expected;

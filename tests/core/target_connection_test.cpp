@@ -1,12 +1,9 @@
-#include "app/settings_store.h"
-#include "engine/port_claim.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
+#include "engine/connection.h"
+#include "engine/lock_fuse.h"
 #include "engine/target_connection.h"
 #include "fake_port.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
-#include "sim/simulated_port.h"
 
 #include <array>
 #include <cstdlib>
@@ -16,8 +13,8 @@ namespace zelk {
 namespace {
 
 using test::FakePort;
+using test::ProgrammerOn;
 using test::RecordingTargetUi;
-using test::ScopedFakePort;
 
 const std::vector<std::uint8_t> IdentifiedOnTheWire = {
     0xAC, 0x53, 0x00, 0x00,                         // Programming Enable
@@ -55,33 +52,35 @@ FakePort::SpiTarget OnSp12(std::array<std::uint8_t, 3> signature) {
 class PrepareTargetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-        app.deviceDatabase = folder / "zelk.ini";
-        testing::WriteWholeFile(app.deviceDatabase,
-                                "[Devices]\nDevice1=AT90S2313\nDevice2=Oversized\n"
+        testing::WriteWholeFile(Ini(),
+                                "[Devices]\nDevice1=AT90S2313\nDevice2=Oversized\nDevice3=Tiny15\n"
+                                "Device4=Mega\n"
                                 "[AT90S2313]\nSignature=0x1E9101\nProgramSize=2048\n"
                                 "DataSize=128\nAlgorithm=1\nPageSize=0\n"
                                 "[Oversized]\nSignature=0x1E9999\nProgramSize=0x40000\n"
-                                "DataSize=512\nAlgorithm=2\nPageSize=64\n");
+                                "DataSize=512\nAlgorithm=2\nPageSize=64\n"
+                                "[Tiny15]\nSignature=0x1E9006\nProgramSize=1024\n"
+                                "DataSize=64\nAlgorithm=2\nPageSize=32\n"
+                                "[Mega]\nSignature=0x1E950F\nProgramSize=32768\n"
+                                "DataSize=1024\nAlgorithm=3\nPageSize=128\n");
         port.target = OnSp12({0x1E, 0x91, 0x01});
+        programmer = ProgrammerOn(port, CableAutoDetect, Ini());
     }
-    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
 
-    void SetInterface(int type) { ASSERT_TRUE(WriteSettingInt("Preferences", "Interface", type)); }
+    std::filesystem::path Ini() const { return folder / "zelk.ini"; }
 
     testing::ScratchFolder folder;
     FakePort port;
-    ScopedFakePort scope{port};
-    AppState app;
+    std::unique_ptr<Programmer> programmer;
     RecordingTargetUi ui;
 };
 
 TEST_F(PrepareTargetTest, IdentifiesTheTargetWithTheExactWireSequence) {
-    EXPECT_EQ(PrepareTarget(app, ui), 1);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 1);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.deviceText, "AT90S2313");
-    EXPECT_EQ(app.device.programSize, 2048u);
-    EXPECT_EQ(Engine().cableType, CableSp12);
+    EXPECT_EQ(programmer->device.programSize, 2048u);
+    EXPECT_EQ(programmer->CableType(), CableSp12);
 
     // Cable recognition, then reset low, a positive pulse while SCK is low, reset low again.
     const std::vector<std::uint8_t> writes = port.DataWrites();
@@ -104,7 +103,7 @@ TEST_F(PrepareTargetTest, IdentifiesTheTargetWithTheExactWireSequence) {
 TEST_F(PrepareTargetTest, ATargetOutOfStepIsClockedIntoStepWithoutAnotherReset) {
     // Four bits ahead: four failed attempts, each followed by an SCK pulse, bring it in step.
     port.target->framingOffsetBits = 4;
-    EXPECT_EQ(PrepareTarget(app, ui), 1);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 1);
     EXPECT_EQ(ui.deviceText, "AT90S2313");
     EXPECT_EQ(port.RisingEdges(0x02), 1) << "the reset pulse is not repeated";
     // One edge from cable recognition, four attempts and pulses, then one whole run.
@@ -132,18 +131,17 @@ TEST_F(PrepareTargetTest, TheConfiguredCableMustBeTheOneFound) {
         FakePort fresh;
         fresh.statusFromData = c.wiring;
         fresh.target = OnSp12({0x1E, 0x91, 0x01});
-        ScopedFakePort freshScope(fresh);
+        programmer = ProgrammerOn(fresh, c.interface, Ini());
         ui.messages.clear();
         ui.deviceText = "Unknown Device";
-        SetInterface(c.interface);
-        EXPECT_EQ(PrepareTarget(app, ui), c.accepted ? 1 : 0) << c.interface;
+        EXPECT_EQ(PrepareTarget(*programmer, ui), c.accepted ? 1 : 0) << c.interface;
         if (c.accepted) {
             EXPECT_TRUE(ui.messages.empty()) << c.interface;
             continue;
         }
         EXPECT_EQ(ui.messages, std::vector<std::string>{
                                    "Cannot find the selected interface on the selected port."});
-        EXPECT_EQ(Engine().cableType, CableNone);
+        EXPECT_EQ(programmer->CableType(), CableNone);
         EXPECT_EQ(ui.deviceText, "Unknown Device") << "the device bar is left as it was";
         EXPECT_TRUE(fresh.received.empty()) << "the target is not touched";
     }
@@ -152,59 +150,91 @@ TEST_F(PrepareTargetTest, TheConfiguredCableMustBeTheOneFound) {
 // A database entry the engine cannot use is refused with its reason, not used half-way.
 TEST_F(PrepareTargetTest, AnInvalidDeviceEntryShowsErrorAndKeepsTheNumbers) {
     port.target = OnSp12({0x1E, 0x99, 0x99});
-    app.device = {"ATtiny12", 1024, 64, 0, 0};
-    EXPECT_EQ(PrepareTarget(app, ui), 0);
+    programmer->device = {"ATtiny12", 1024, 64, Algorithm::TimedBytes, 0};
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 0);
     const std::string message = "Device \"Oversized\" in zelk.ini is invalid: ";
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].substr(0, message.size()), message);
     EXPECT_GT(ui.messages[0].size(), message.size()) << "with its reason";
     EXPECT_EQ(ui.deviceText, "Error");
-    EXPECT_EQ(app.device.programSize, 1024u) << "the numbers of the device before are kept";
+    EXPECT_EQ(programmer->device.programSize, 1024u) << "the numbers of the device before are kept";
 }
 
 TEST_F(PrepareTargetTest, APortThatCannotBeOpenedSaysWhyAndTouchesNothing) {
-    SetPortOpener([](int index, std::string& reason) -> std::unique_ptr<PortIo> {
-        reason = "port index " + std::to_string(index) + " is not 0, 1 or 2";
-        return nullptr;
-    });
-    SelectPort(65535);
-    SelectCable(CableSp12);
+    ConnectionSettings settings;
+    settings.lptIndex = 65535;
+    settings.cable = CableSp12;
+    settings.deviceDatabase = Ini();
+    std::string error;
+    programmer = MakeProgrammer(settings, error);
+    ASSERT_NE(programmer, nullptr) << error;
     ui.deviceText = "ATtiny12";
-    EXPECT_EQ(PrepareTarget(app, ui), 0);
-    EXPECT_EQ(app.targetReady, 0);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 0);
+    EXPECT_EQ(programmer->targetReady, 0);
     EXPECT_EQ(ui.messages, std::vector<std::string>{
                                "Cannot find any supported interface on the selected LPT port.\n"
                                "port index 65535 is not 0, 1 or 2"});
     EXPECT_EQ(ui.deviceText, "ATtiny12");
 }
 
-TEST_F(PrepareTargetTest, IsRefusedWhileTheFlashWriteHoldsThePort) {
-    app.targetReady = 1;
-    ASSERT_TRUE(TryClaimPort());
-    EXPECT_EQ(PrepareTarget(app, ui), 0);
-    DetectDevice(app, ui);
-    ResetDevice(app, ui);
-    ReleasePortClaim();
-    EXPECT_EQ(app.targetReady, 1) << "the running write's target stays ready";
-    EXPECT_EQ(ui.messages, std::vector<std::string>(3, PortBusyMessage));
-    EXPECT_TRUE(port.log.empty());
-}
-
 // Every command ends with the drivers off; the next one must still recognise the cable.
 TEST_F(PrepareTargetTest, RecognisesEachSimulatedCableAgainAfterTheDriversWentOff) {
     for (int cable : {CableKestan, CableAltera, CableStk200, CableSp12}) {
         SCOPED_TRACE(cable);
-        SimConfig config;
-        config.device = {"AT90S2313", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
-        config.cableType = cable;
-        SetPortOpener(MakeSimulatedPortOpener(config));
-        SetInterface(cable);
-        DetectDevice(app, ui);
-        DetectDevice(app, ui);
-        EXPECT_EQ(app.targetReady, 1);
-        EXPECT_EQ(Engine().cableType, cable);
+        ConnectionSettings settings;
+        settings.port = PortKind::Simulator;
+        settings.simulator.device = "AT90S2313";
+        settings.cable = cable;
+        settings.deviceDatabase = Ini();
+        std::string error;
+        programmer = MakeProgrammer(settings, error);
+        ASSERT_NE(programmer, nullptr) << error;
+        DetectDevice(*programmer, ui);
+        DetectDevice(*programmer, ui);
+        EXPECT_EQ(programmer->targetReady, 1);
+        EXPECT_EQ(programmer->CableType(), cable);
         EXPECT_EQ(ui.deviceText, "AT90S2313");
         EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    }
+}
+
+// The lock and fuse bytes as the chip's instruction forms take them: the second-byte lock
+// form keeps bits 1 and 2 only, the second-byte fuse form of algorithm 2 bits 0, 1 and 3.
+TEST_F(PrepareTargetTest, LockAndFuseWritesSendTheFormOfTheDevicesAlgorithm) {
+    const LockFuseLayout fusesOnly({"", "abcdefgh", "", ""}, {}, {});
+    const struct {
+        std::array<std::uint8_t, 3> signature;
+        std::function<bool(Programmer&, TargetUi&)> write;
+        std::vector<std::uint8_t> sent;
+    } cases[] = {
+        {{0x1E, 0x91, 0x01},
+         [](Programmer& p, TargetUi& u) { return WriteLockByte(p, u, 0x00); },
+         {0xAC, 0xF9, 0xFF, 0xFF}},
+        {{0x1E, 0x91, 0x01},
+         [](Programmer& p, TargetUi& u) { return WriteLockByte(p, u, 0xFF); },
+         {0xAC, 0xFF, 0xFF, 0xFF}},
+        {{0x1E, 0x95, 0x0F},
+         [](Programmer& p, TargetUi& u) { return WriteLockByte(p, u, 0xC0); },
+         {0xAC, 0xFF, 0xFF, 0xC0}},
+        {{0x1E, 0x90, 0x06},
+         [&](Programmer& p, TargetUi& u) { return WriteFuseBytes(p, u, fusesOnly, {0x00}); },
+         {0xAC, 0xB4, 0xFF, 0xFF}},
+        {{0x1E, 0x90, 0x06},
+         [&](Programmer& p, TargetUi& u) { return WriteFuseBytes(p, u, fusesOnly, {0xFF}); },
+         {0xAC, 0xBF, 0xFF, 0xFF}},
+        {{0x1E, 0x95, 0x0F},
+         [&](Programmer& p, TargetUi& u) { return WriteFuseBytes(p, u, fusesOnly, {0x62}); },
+         {0xAC, 0xA0, 0x00, 0x62}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        FakePort fresh;
+        fresh.target.emplace(OnSp12(c.signature));
+        programmer = ProgrammerOn(fresh, CableAutoDetect, Ini());
+        ASSERT_TRUE(c.write(*programmer, ui));
+        ASSERT_EQ(fresh.received.size(), IdentifiedOnTheWire.size() + 4);
+        EXPECT_EQ(std::vector<std::uint8_t>(fresh.received.end() - 4, fresh.received.end()),
+                  c.sent);
     }
 }
 

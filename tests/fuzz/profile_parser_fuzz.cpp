@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the profile parser. The first line of the input names a section,
 // a value name and a value to write; the rest is the file. Checks that every value read
 // survives a write and a fresh parse, and that a write reads back as written.
-#include "app/private_profile.h"
+#include "platform/private_profile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,7 @@
-#include "app/command_ids.h"
-#include "engine/device_database.h"
-#include "engine/port_io.h"
-#include "engine/port_lines.h"
+#include "engine/connection.h"
 #include "gui_test_support.h"
-#include "sim/simulated_port.h"
+#include "memory/memory_view.h"
+#include "shell/command_ids.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -12,32 +10,24 @@
 namespace zelk::test {
 namespace {
 
-// Detect Device on a simulated ATmega328P in virtual time.
+// Target commands from the GUI on a simulated ATmega328P in virtual time.
 class DetectDeviceTest : public AppTest {
 protected:
-    void TearDown() override {
-        SetPortOpener([](int, std::string& reason) -> std::unique_ptr<PortIo> {
-            reason = "no port in tests";
-            return nullptr;
-        });
-        ResetEngineState();
-        AppTest::TearDown();
-    }
-
     void Attach(const SimFaults& faults) {
-        SimConfig config;
+        ConnectionSettings settings;
+        settings.port = PortKind::Simulator;
+        settings.simulator.device = "ATmega328P";
+        settings.simulator.faults = faults;
         std::string error;
-        ASSERT_TRUE(FindSimDevice(FindDeviceDatabase(), "ATmega328P", config.device, error))
-            << error;
-        config.faults = faults;
-        SetPortOpener(MakeSimulatedPortOpener(config));
-        ResetEngineState();
+        auto programmer = MakeProgrammer(settings, error);
+        ASSERT_NE(programmer, nullptr) << error;
+        ASSERT_TRUE(app->SetProgrammer(std::move(programmer)));
     }
 };
 
 TEST_F(DetectDeviceTest, NamesTheChipThenReportsANothingConnectedTarget) {
-    Attach({});
     Start();
+    Attach({});
     auto* button = frame->DeviceBar()->findChild<QPushButton*>();
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
@@ -57,6 +47,36 @@ TEST_F(DetectDeviceTest, NamesTheChipThenReportsANothingConnectedTarget) {
     // A failed detection takes back what the last good one allowed.
     EXPECT_FALSE(frame->Action(cmd::EraseChip)->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Until its completion is handled the worker holds the Programmer and reads the flash image:
+// nothing else reaches the port, the flash view takes no edits and the window stays open.
+TEST_F(DetectDeviceTest, WhileTheFlashIsWrittenThePortAndTheFlashImageAreTheWorkers) {
+    Start();
+    Attach({});
+    app->OnNewProject();
+    frame->Action(cmd::DetectDevice)->trigger();
+    ProcessEvents();
+    ASSERT_TRUE(frame->Action(cmd::WriteFlash)->isEnabled());
+    frame->Action(cmd::WriteFlash)->trigger();
+    ASSERT_EQ(app->CurrentProgrammer(), nullptr) << "the worker has it";
+
+    CMemoryView* view = app->MemoryView(MemoryKind::Flash);
+    QTest::keyClicks(&view->Grid(), QStringLiteral("12"));
+    EXPECT_EQ(app->State().images.flashImage[0], ErasedByte);
+    app->OnDetectDevice();
+    EXPECT_EQ(dialogs->messages, std::vector<std::string>{PortBusyMessage});
+    EXPECT_FALSE(frame->Action(cmd::ReadFlash)->isEnabled());
+    EXPECT_FALSE(frame->close());
+
+    // The completion arrives on the event loop and hands everything back.
+    for (int round = 0; round < 200 && app->CurrentProgrammer() == nullptr; ++round) {
+        ProcessEvents();
+        QTest::qWait(5);
+    }
+    ASSERT_NE(app->CurrentProgrammer(), nullptr);
+    EXPECT_FALSE(view->IsReadOnly());
+    EXPECT_TRUE(frame->Action(cmd::ReadFlash)->isEnabled());
 }
 
 } // namespace

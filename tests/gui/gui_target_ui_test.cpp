@@ -1,6 +1,6 @@
-#include "engine/progress_dialog.h"
 #include "gui_test_support.h"
 #include "memory/memory_view.h"
+#include "shell/progress_dialog.h"
 
 #include <QPushButton>
 #include <QTest>

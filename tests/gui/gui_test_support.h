@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/programmer_app.h"
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 #include "shell/main_frame.h"
 
 #include <deque>

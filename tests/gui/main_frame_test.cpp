@@ -1,5 +1,5 @@
-#include "app/command_ids.h"
 #include "gui_test_support.h"
+#include "shell/command_ids.h"
 #include "shell/lock_keys.h"
 #include "shell/window_placement.h"
 

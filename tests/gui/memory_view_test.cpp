@@ -46,15 +46,15 @@ void WriteText(const QString& path, const char* text) {
 struct ViewFixture : ::testing::Test {
     AppState app;
     ScriptedPrompts prompts;
-    CMemoryView flash{app, MemoryKind::Flash};
-    CMemoryView eeprom{app, MemoryKind::Eeprom};
+    CMemoryView flash{app.images, MemoryKind::Flash, app.flashFile};
+    CMemoryView eeprom{app.images, MemoryKind::Eeprom, app.eepromFile};
     QTemporaryDir dir;
 
     void SetUp() override {
         flash.SetPrompts(&prompts);
         eeprom.SetPrompts(&prompts);
-        flash.SetImage(app.flashImage.data(), FlashImageSize);
-        eeprom.SetImage(app.eepromImage.data(), EepromImageSize);
+        flash.SetImage(app.images.flashImage.data(), FlashImageSize);
+        eeprom.SetImage(app.images.eepromImage.data(), EepromImageSize);
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
@@ -83,9 +83,9 @@ TEST_F(ViewFixture, RowWidthFollowsTheInnerWidthAndKeepsTheTopRow) {
 
 TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndRemembersThePath) {
     app.flashFile = "/somewhere/else/old.hex";
-    flash.SetImage(app.flashImage.data(), 0x2000);
-    app.flashImage[0x10] = 0x34;   // shown: erased before the file is read
-    app.flashImage[0x2000] = 0x12; // beyond the shown bytes: kept
+    flash.SetImage(app.images.flashImage.data(), 0x2000);
+    app.images.flashImage[0x10] = 0x34;   // shown: erased before the file is read
+    app.images.flashImage[0x2000] = 0x12; // beyond the shown bytes: kept
     prompts.openPath = Path("good.hex");
     WriteText(prompts.openPath, ":0300000001020AF0\n:00000001FF\n");
 
@@ -93,21 +93,21 @@ TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndRemembersThePath) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(" ").toStdString();
     EXPECT_EQ(prompts.folderAsked, "/somewhere/else");
     EXPECT_EQ(app.flashFile, prompts.openPath.toStdString());
-    EXPECT_EQ(app.flashImage[0], 0x01);
-    EXPECT_EQ(app.flashImage[2], 0x0A);
-    EXPECT_EQ(app.flashImage[0x10], 0xFF);
-    EXPECT_EQ(app.flashImage[0x2000], 0x12);
+    EXPECT_EQ(app.images.flashImage[0], 0x01);
+    EXPECT_EQ(app.images.flashImage[2], 0x0A);
+    EXPECT_EQ(app.images.flashImage[0x10], 0xFF);
+    EXPECT_EQ(app.images.flashImage[0x2000], 0x12);
 }
 
 TEST_F(ViewFixture, FailedLoadChangesNothingAndSaysWhere) {
     app.eepromFile = "old.hex";
-    app.eepromImage[0] = 0x55;
-    const std::vector<std::uint8_t> before = app.eepromImage;
+    app.images.eepromImage[0] = 0x55;
+    const std::vector<std::uint8_t> before = app.images.eepromImage;
     prompts.openPath = Path("bad.hex");
     WriteText(prompts.openPath, ":0100000011EE\n:0100010022DC\n:0100020033CC\n:00000001FF\n");
 
     eeprom.OnLoadFile();
-    EXPECT_EQ(app.eepromImage, before);
+    EXPECT_EQ(app.images.eepromImage, before);
     EXPECT_EQ(app.eepromFile, "old.hex");
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith("Urrrk, can't load that file\n"));
@@ -118,22 +118,23 @@ TEST_F(ViewFixture, FailedLoadChangesNothingAndSaysWhere) {
 // The writers and reader are tested on their own; this checks the view saves the shown bytes
 // and adds the chosen format's extension.
 TEST_F(ViewFixture, SavedFileReadsBack) {
-    eeprom.SetImage(app.eepromImage.data(), 0x200);
-    for (std::size_t i = 0; i < app.eepromImage.size(); ++i) {
-        app.eepromImage[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    eeprom.SetImage(app.images.eepromImage.data(), 0x200);
+    for (std::size_t i = 0; i < app.images.eepromImage.size(); ++i) {
+        app.images.eepromImage[i] = static_cast<std::uint8_t>(i * 7 + 3);
     }
     prompts.saveFilter = "S-Record Files (*.srec *.s19 *.s28 *.s37)";
     prompts.savePath = Path("motorola");
     eeprom.OnSaveFile();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(" ").toStdString();
 
-    AppState reader;
+    TargetImages reader;
+    std::string readerFile;
     reader.eepromImage.assign(EepromImageSize, 0);
-    CMemoryView view(reader, MemoryKind::Eeprom);
+    CMemoryView view(reader, MemoryKind::Eeprom, readerFile);
     view.SetPrompts(&prompts);
     view.SetImage(reader.eepromImage.data(), EepromImageSize);
     ASSERT_TRUE(view.LoadFile(Path("motorola.srec")));
-    EXPECT_TRUE(std::equal(app.eepromImage.begin(), app.eepromImage.begin() + 0x200,
+    EXPECT_TRUE(std::equal(app.images.eepromImage.begin(), app.images.eepromImage.begin() + 0x200,
                            reader.eepromImage.begin()));
     // Bytes past the shown length are not written, so the reader's erased value stays.
     EXPECT_EQ(reader.eepromImage[0x200], 0xFF);
@@ -177,21 +178,21 @@ TEST_F(ViewFixture, OnlyCharactersChangeBytesAndAnEditMarksTheImage) {
         {Qt::Key_F2, "", 0xFF},         {Qt::Key_Z, "Z", 'Z'},
     };
     for (const KeyCase& c : cases) {
-        app.eepromImage[0] = 0xFF;
+        app.images.eepromImage[0] = 0xFF;
         grid.GoTo(0);
         QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
         QCoreApplication::sendEvent(&grid, &press);
-        EXPECT_EQ(app.eepromImage[0], c.after) << c.key;
+        EXPECT_EQ(app.images.eepromImage[0], c.after) << c.key;
         EXPECT_EQ(eeprom.IsModified(), c.after != 0xFF) << c.key;
     }
     // Upper-case hex digits count like lower case.
     QTest::keyClick(&grid, Qt::Key_Tab);
     grid.GoTo(1);
     QTest::keyClicks(&grid, "Bc");
-    EXPECT_EQ(app.eepromImage[1], 0xBC);
+    EXPECT_EQ(app.images.eepromImage[1], 0xBC);
 
     // A read from the chip binds the image again: no edit of the user's any more.
-    eeprom.SetImage(app.eepromImage.data(), 0x400);
+    eeprom.SetImage(app.images.eepromImage.data(), 0x400);
     EXPECT_FALSE(eeprom.IsModified());
 }
 

@@ -1,8 +1,8 @@
-#include "app/command_ids.h"
 #include "app/project_file.h"
 #include "gui_test_support.h"
 #include "memory/memory_view.h"
 #include "shell/child_frame.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/project_form.h"
 

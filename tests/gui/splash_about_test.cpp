@@ -1,8 +1,8 @@
 #include "about/about_box.h"
 #include "about/credits_scroller.h"
 #include "about/splash_screen.h"
-#include "app/command_ids.h"
 #include "gui_test_support.h"
+#include "shell/command_ids.h"
 
 #include <QMdiSubWindow>
 #include <QPushButton>

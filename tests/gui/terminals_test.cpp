@@ -1,6 +1,9 @@
-#include "app/settings_store.h"
-#include "engine/port_claim.h"
+#include "engine/cables.h"
+#include "engine/flash_write.h"
 #include "gui_test_support.h"
+#include "platform/settings_store.h"
+#include "sim/simulated_port.h"
+#include "terminal/programmer_spi_link.h"
 #include "terminal/serial_ports.h"
 #include "terminal/serial_terminal.h"
 #include "terminal/spi_terminal.h"
@@ -249,18 +252,32 @@ TEST(SpiTerminal, StaysResponsiveAndSaysWhenAnAnswerIsCutOff) {
         << text.right(60).toStdString();
 }
 
-TEST(SpiTerminal, IsRefusedWhileAnotherCommandHoldsThePort) {
-    auto dialogs = std::make_unique<test::FakeDialogs>();
-    test::FakeDialogs* messages = dialogs.get();
-    CProgrammerApp app(std::move(dialogs));
-    ASSERT_TRUE(app.Startup());
-    ASSERT_TRUE(TryClaimPort());
-    app.OnTerminalParallel();
-    ReleasePortClaim();
-    ASSERT_EQ(messages->messages.size(), 1U);
-    EXPECT_EQ(messages->messages[0], PortBusyMessage);
-    app.MainFrame()->close();
-    app.Shutdown();
+// The terminal takes the application's Programmer for its session and gives it back; while
+// the flash write worker holds it, the slot is empty and the terminal is refused.
+TEST(SpiTerminal, HoldsTheProgrammerOrIsRefusedWhileAnotherCommandHoldsIt) {
+    std::unique_ptr<Programmer> slot;
+    {
+        ProgrammerSpiLink link(slot);
+        std::string reason;
+        EXPECT_FALSE(link.Acquire(reason));
+        EXPECT_EQ(reason, PortBusyMessage);
+    }
+    SimDevice device{"Mega", 0x1E950F, 32768, 1024, 3, 128, "", "", "", ""};
+    SimConfig config;
+    config.device = device;
+    slot = std::make_unique<Programmer>(MakeSimulatedPortOpener(config), CableKestan,
+                                        std::filesystem::path());
+    const Programmer* programmer = slot.get();
+    {
+        ProgrammerSpiLink link(slot);
+        std::string reason;
+        ASSERT_TRUE(link.Acquire(reason)) << reason;
+        EXPECT_EQ(slot, nullptr) << "no other command can reach the port now";
+        link.Release();
+        EXPECT_EQ(slot.get(), programmer);
+        ASSERT_TRUE(link.Acquire(reason)) << reason;
+    }
+    EXPECT_EQ(slot.get(), programmer) << "the link gives the Programmer back when it ends";
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "engine/progress_dialog.h"
+#include "shell/progress_dialog.h"
 
 #include <QGuiApplication>
 #include <QLabel>

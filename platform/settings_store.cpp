@@ -1,7 +1,7 @@
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 
-#include "app/private_profile.h"
 #include "platform/atomic_file.h"
+#include "platform/private_profile.h"
 
 #include <cstdlib>
 #include <functional>

@@ -10,7 +10,7 @@ struct EnablingState {
     bool childActive = false;
     bool recentEntries = false;
     // The flash write worker holds the port and reads the flash image in place.
-    bool portClaimed = false;
+    bool flashWriteRunning = false;
 };
 
 // Commands not in the table (and unknown ids) are disabled.

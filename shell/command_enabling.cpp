@@ -1,6 +1,6 @@
-#include "app/command_enabling.h"
+#include "shell/command_enabling.h"
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 
 namespace zelk {
 namespace {
@@ -38,7 +38,7 @@ bool BlockedByFlashWrite(int id) {
 } // namespace
 
 bool IsCommandEnabled(int id, const EnablingState& state) {
-    if (state.portClaimed && BlockedByFlashWrite(id)) {
+    if (state.flashWriteRunning && BlockedByFlashWrite(id)) {
         return false;
     }
     if (IsRecentCommand(id)) {

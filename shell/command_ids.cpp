@@ -1,4 +1,4 @@
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 
 #include <array>
 

@@ -1,0 +1,24 @@
+#include "app/project_state.h"
+
+namespace zelk {
+namespace {
+
+std::string FromProjectFolder(const std::filesystem::path& projectFile, const std::string& file) {
+    if (file.empty()) {
+        return file;
+    }
+    return (projectFile.parent_path() / std::filesystem::path(file)).string();
+}
+
+} // namespace
+
+ProjectFileData ApplyProjectFile(AppState& state, const std::filesystem::path& projectFile) {
+    const ProjectFileData data = LoadProjectFile(projectFile);
+    state.projectName = data.projectName;
+    state.comment = data.comment;
+    state.flashFile = FromProjectFolder(projectFile, data.flashFile);
+    state.eepromFile = FromProjectFolder(projectFile, data.eepromFile);
+    return data;
+}
+
+} // namespace zelk

@@ -1,0 +1,18 @@
+// The connection the user chose, read from the settings store: the port ("PortBase") and the
+// cable ("Interface") of the Preferences. The GUI and zelk-cli start from it.
+#pragma once
+
+#include "engine/connection.h"
+
+#include <string>
+#include <string_view>
+
+namespace zelk {
+
+ConnectionSettings StoredConnection();
+
+// A port named on the command line: "lpt1" to "lpt3", a ppdev path ("/dev/parport0") or
+// "sim:DEVICE". False, with the reason and `settings` unchanged, for anything else.
+bool ApplyPortName(std::string_view name, ConnectionSettings& settings, std::string& error);
+
+} // namespace zelk

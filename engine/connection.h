@@ -1,0 +1,51 @@
+// Everything a Programmer is built from, and the one function that builds it for the GUI,
+// zelk-cli and the tests: a hardware port by LPT index or ppdev path, or the simulator.
+#pragma once
+
+#include "engine/cables.h"
+#include "engine/programmer.h"
+#include "platform/hardware_port.h"
+#include "sim/sim_device.h"
+#include "sim/sim_faults.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace zelk {
+
+enum class PortKind { Lpt, Parport, Simulator };
+
+struct SimulatorSettings {
+    std::string device; // a [Devices] name of the device database, any case
+    // Where the chip keeps its memories between runs; empty for none.
+    std::filesystem::path stateFile;
+    SimFaults faults;
+    bool virtualTime = true;
+};
+
+struct ConnectionSettings {
+    PortKind port = PortKind::Lpt;
+    int lptIndex = 0;        // Lpt: 0, 1, 2 for 0x378, 0x278, 0x3BC
+    std::string parportPath; // Parport: "/dev/parport0"
+    SimulatorSettings simulator;
+    // The stored "Interface" choice; the simulator attaches this cable ("Kestan's Original"
+    // for "<AutoDetect>" and values that name no cable).
+    int cable = CableAutoDetect;
+    // Empty: zelk.ini beside the executable.
+    std::filesystem::path deviceDatabase;
+    std::int32_t sckHalfPeriodUs = 1;
+};
+
+// The Programmer for `settings`; the port is opened when a command first needs it, through
+// `openHardware` for an LPT index. Null, with the reason, when the settings cannot be put to
+// use (a device the database does not list, a bit timing below 1 us).
+std::unique_ptr<Programmer>
+MakeProgrammer(const ConnectionSettings& settings, std::string& error,
+               const HardwarePortOpener& openHardware = OpenHardwarePort);
+
+// The simulated chip's parameters from a device database entry.
+SimDevice SimDeviceOf(const DeviceEntry& entry);
+
+} // namespace zelk

@@ -1,0 +1,151 @@
+#include "engine/programmer.h"
+
+#include "platform/busy_wait.h"
+
+#include <utility>
+
+namespace zelk {
+
+Programmer::Programmer(PortOpener opener, int configured, std::filesystem::path database,
+                       std::int32_t sckHalfPeriodUs)
+    : openPort(std::move(opener)), configuredCable(configured), deviceDatabase(std::move(database)),
+      sckHalfPeriod(sckHalfPeriodUs) {}
+
+bool Programmer::OpenPort(std::string& reason) {
+    if (port) {
+        return true;
+    }
+    port = openPort(reason);
+    return port != nullptr;
+}
+
+void Programmer::WriteData() {
+    if (port) {
+        port->Write(PortRegister::Data, dataShadow);
+    }
+}
+
+void Programmer::WriteControl(std::uint8_t value) {
+    if (port) {
+        port->Write(PortRegister::Control, value);
+    }
+}
+
+void Programmer::DelayUs(std::int32_t n) {
+    if (n <= 0) {
+        return;
+    }
+    requestedDelay += static_cast<std::uint64_t>(n);
+    if (port) {
+        port->Wait(n);
+    } else {
+        BusyWaitUs(n);
+    }
+}
+
+void Programmer::SetLine(std::uint8_t mask, std::uint8_t level) {
+    if (level != 0) {
+        dataShadow = static_cast<std::uint8_t>(dataShadow | mask);
+    } else {
+        dataShadow = static_cast<std::uint8_t>(dataShadow & ~mask);
+    }
+    WriteData();
+    DelayUs(sckHalfPeriod);
+}
+
+int Programmer::ReadStatusLine(std::uint8_t mask) {
+    const std::uint8_t status = port ? port->Read(PortRegister::Status) : std::uint8_t{0xFF};
+    const int bit = (status & mask) != 0 ? 1 : 0;
+    // The polarity follows the stored type, so "<AutoDetect>" reads inverted whatever map
+    // it kept.
+    const CableInfo* cable = FindCable(cableType);
+    return cable != nullptr && cable->miso == MisoPolarity::AsRead ? bit : 1 - bit;
+}
+
+void Programmer::PulseSck() {
+    SetLine(pinMap.sck, 1);
+    DelayUs(10);
+    SetLine(pinMap.sck, 0);
+    DelayUs(10);
+}
+
+void Programmer::AssertReset() {
+    SetLine(pinMap.reset, 0);
+    SetLine(pinMap.reset2, 0);
+}
+
+void Programmer::ReleaseReset() {
+    SetLine(pinMap.reset, 1);
+    SetLine(pinMap.reset2, 1);
+}
+
+void Programmer::EnableDrivers() {
+    const CableInfo* cable = FindCable(cableType);
+    if (cable == nullptr) {
+        return;
+    }
+    if (cable->drivers == DriverSwitch::ControlRegister) {
+        WriteControl(cable->controlOn);
+    } else if (cable->drivers == DriverSwitch::DataBitsLow) {
+        dataShadow = static_cast<std::uint8_t>(dataShadow & ~cable->driverBits);
+        WriteData();
+    }
+}
+
+void Programmer::DisableDrivers() {
+    const CableInfo* cable = FindCable(cableType);
+    if (cable == nullptr) {
+        return;
+    }
+    if (cable->drivers == DriverSwitch::ControlRegister) {
+        WriteControl(cable->controlOff);
+    } else if (cable->drivers == DriverSwitch::DataBitsLow) {
+        dataShadow = static_cast<std::uint8_t>(dataShadow | cable->driverBits);
+        WriteData();
+    }
+}
+
+void Programmer::SelectCable(int type) {
+    cableType = type;
+    if (const CableInfo* cable = FindCable(type)) {
+        pinMap = cable->pins;
+    }
+}
+
+// True when clearing the data pin reads 0 on the status pin and setting it reads 1: a wire
+// joins the two.
+bool Programmer::LoopBackFound(const LoopBack& wire) {
+    SetLine(wire.data, 0);
+    if (ReadStatusLine(wire.status) != 0) {
+        return false;
+    }
+    SetLine(wire.data, 1);
+    return ReadStatusLine(wire.status) == 1;
+}
+
+int Programmer::DetectCable() {
+    // Type 3 reads the status register as it stands, which the loop-back tests need.
+    cableType = CableStk200;
+    int withoutLoopBack = CableNone;
+    for (const CableInfo& cable : Cables()) {
+        if (cable.loopBack.data != 0 && LoopBackFound(cable.loopBack)) {
+            return cable.type;
+        }
+        if (cable.recognisedWithoutLoopBack) {
+            withoutLoopBack = cable.type;
+        }
+    }
+    return withoutLoopBack;
+}
+
+void Programmer::ResetAndRun() {
+    DelayUs(10);
+    EnableDrivers();
+    dataShadow = 0;
+    WriteData();
+    DelayUs(10000);
+    ReleaseReset();
+    DelayUs(30000);
+}
+
+} // namespace zelk

@@ -1,0 +1,98 @@
+// The programmer: the port with its cable, the data shadow, the bit timing and the device
+// found on it. Every target operation takes the Programmer; nothing of it is process-wide, so
+// whoever holds the object is the one user of the port.
+#pragma once
+
+#include "engine/cables.h"
+#include "engine/device_database.h"
+#include "platform/port_io.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace zelk {
+
+// The device found by the last successful lookup of its signature in zelk.ini. The name is
+// cleared by every PrepareTarget; the numbers change only when a device matches.
+struct DeviceDescription {
+    std::string name;
+    std::uint32_t programSize = 0;
+    std::int32_t dataSize = 0;
+    Algorithm algorithm = Algorithm::TimedBytes;
+    std::uint16_t pageSize = 0;
+};
+
+class Programmer {
+public:
+    // `openPort` is called when a command first needs the port. `configuredCable` is the
+    // stored "Interface" choice that PrepareTarget checks against the cable it recognises.
+    Programmer(PortOpener openPort, int configuredCable, std::filesystem::path deviceDatabase,
+               std::int32_t sckHalfPeriodUs = 1);
+    Programmer(const Programmer&) = delete;
+    Programmer& operator=(const Programmer&) = delete;
+
+    // Opens the port unless it is open. False, with the reason, when it cannot be opened.
+    bool OpenPort(std::string& reason);
+    // The open port, or null. Without one, line writes do nothing and reads give 0xFF.
+    PortIo* Port() const { return port.get(); }
+
+    // Busy-waits n microseconds on the port's clock (the monotonic clock for hardware);
+    // never returns early, never sleeps. n <= 0 returns at once.
+    void DelayUs(std::int32_t n);
+    // Sum of every DelayUs argument: the waits the protocol itself asked for.
+    std::uint64_t RequestedDelayUs() const { return requestedDelay; }
+
+    // Sets (level non-zero) or clears the mask bits of the data shadow, writes it, then waits
+    // the SCK half period.
+    void SetLine(std::uint8_t mask, std::uint8_t level);
+    // 1 when (status AND mask) is non-zero, complemented unless the cable reads MISO as read.
+    int ReadStatusLine(std::uint8_t mask);
+    void PulseSck();
+    void AssertReset();
+    void ReleaseReset();
+    void EnableDrivers();
+    void DisableDrivers();
+    // Loads the cable's pin map; 0 and unlisted types keep the map, CableNone clears it.
+    void SelectCable(int type);
+    // The type whose loop-back wires are found, else the cable without loop-backs. Leaves
+    // the cable type at 3.
+    int DetectCable();
+    // Starts the target's own program with the drivers on (SPI terminal).
+    void ResetAndRun();
+    // Data shadow := 0; the next line operation writes it.
+    void ClearDataShadow() { dataShadow = 0; }
+
+    int CableType() const { return cableType; }
+    const PinMap& Pins() const { return pinMap; }
+    std::uint8_t DataShadow() const { return dataShadow; }
+    int ConfiguredCable() const { return configuredCable; }
+    const std::filesystem::path& DeviceDatabase() const { return deviceDatabase; }
+    std::int32_t SckHalfPeriodUs() const { return sckHalfPeriod; }
+
+    // Set by PrepareTarget.
+    DeviceDescription device;
+    std::uint16_t deviceCode = 0;
+    int targetReady = 0;
+    // An AutoProgram run holds the target between its steps: the read, verify and write
+    // commands then leave it in programming mode.
+    int autoProgramActive = 0;
+
+private:
+    void WriteData();
+    void WriteControl(std::uint8_t value);
+    bool LoopBackFound(const LoopBack& wire);
+
+    PortOpener openPort;
+    std::unique_ptr<PortIo> port;
+    int configuredCable;
+    std::filesystem::path deviceDatabase;
+    std::int32_t sckHalfPeriod;
+    int cableType = CableAutoDetect;
+    PinMap pinMap;
+    std::uint8_t dataShadow = 0;
+    std::uint64_t requestedDelay = 0;
+};
+
+} // namespace zelk

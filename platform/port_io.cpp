@@ -1,0 +1,11 @@
+#include "platform/port_io.h"
+
+#include "platform/busy_wait.h"
+
+namespace zelk {
+
+void PortIo::Wait(std::int32_t microseconds) {
+    BusyWaitUs(microseconds);
+}
+
+} // namespace zelk

@@ -1,0 +1,39 @@
+#include "terminal/programmer_spi_link.h"
+
+#include "engine/flash_write.h"
+#include "engine/instructions.h"
+
+#include <utility>
+
+namespace zelk {
+
+bool ProgrammerSpiLink::Acquire(std::string& reason) {
+    if (held) {
+        return true;
+    }
+    if (!slot) {
+        reason = PortBusyMessage;
+        return false;
+    }
+    if (!slot->OpenPort(reason)) {
+        return false;
+    }
+    held = std::move(slot);
+    return true;
+}
+
+void ProgrammerSpiLink::ResetAndRun() {
+    held->ResetAndRun();
+}
+
+std::uint8_t ProgrammerSpiLink::Exchange(std::uint8_t out, std::int32_t bitWaitUs) {
+    return SpiTransferSlow(*held, out, bitWaitUs);
+}
+
+void ProgrammerSpiLink::Release() {
+    if (held) {
+        slot = std::move(held);
+    }
+}
+
+} // namespace zelk
