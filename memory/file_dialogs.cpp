@@ -5,8 +5,10 @@
 namespace zelk {
 namespace {
 
-const QString OpenFilters = QStringLiteral("HEX Files (*.hex *.rom);;"
+const QString OpenFilters = QStringLiteral("HEX Files (*.hex *.ihx *.eep *.rom);;"
                                            "S-Record Files (*.srec *.s19 *.s28 *.s37 *.mot);;"
+                                           "ELF Files (*.elf);;"
+                                           "Binary Files (*.bin);;"
                                            "All Files (*)");
 const QString SaveFilters = QStringLiteral("HEX Files (*.hex);;"
                                            "S-Record Files (*.srec *.s19 *.s28 *.s37);;"

@@ -141,24 +141,17 @@ std::optional<ImageFormat> ChooseFormat(const std::filesystem::path& name,
     return std::nullopt;
 }
 
-// The HEX reader does not report the addresses it stores; two reads into buffers filled with
-// 0x00 and with 0xFF tell them exactly: a stored byte reads the same in both, no other does.
+// The addresses the file gives a value, 0xFF included, as the reader reports them.
 bool ReadRecords(std::string_view text, std::span<std::uint8_t> image, std::vector<bool>& defined,
                  HexFileError& error) {
-    std::vector<std::uint8_t> zeros(image.size(), 0x00);
-    std::vector<std::uint8_t> ones(image.size(), 0xFF);
-    for (auto* buffer : {&zeros, &ones}) {
-        HexFileReader reader;
-        reader.SetBuffer(*buffer);
-        if (!reader.ReadText(text, error)) {
-            return false;
-        }
+    HexFileReader reader;
+    reader.SetBuffer(image);
+    if (!reader.ReadText(text, error)) {
+        return false;
     }
+    const DefinedAddresses& stored = reader.Defined();
     for (std::size_t i = 0; i < image.size(); ++i) {
-        if (zeros[i] == ones[i]) {
-            image[i] = zeros[i];
-            defined[i] = true;
-        }
+        defined[i] = stored.Contains(i);
     }
     return true;
 }

@@ -2,7 +2,7 @@
 
 #include "memory/file_dialogs.h"
 #include "memory/hex_file.h"
-#include "memory/loaded_range.h"
+#include "memory/image_file.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -141,8 +141,10 @@ QString CMemoryView::CurrentFolder() {
 bool CMemoryView::LoadFile(const QString& path) {
     std::vector<std::uint8_t>& image = isFlashView ? images.flashImage : images.eepromImage;
     HexFileError error;
-    LoadedRange range;
-    if (!LoadImageFileWithRange(FileSystemPath(path), image, grid.Model().Length(), error, range)) {
+    LoadedImage loaded;
+    if (!LoadImageAnyFormat(FileSystemPath(path),
+                            isFlashView ? MemoryKind::Flash : MemoryKind::Eeprom, image,
+                            grid.Model().Length(), loaded, error)) {
         QString where = QDir::toNativeSeparators(path);
         if (error.line > 0) {
             where += QStringLiteral(", line %1").arg(error.line);
@@ -157,12 +159,17 @@ bool CMemoryView::LoadFile(const QString& path) {
         return QStringLiteral("0x") +
                QStringLiteral("%1").arg(address, digits, 16, QLatin1Char('0')).toUpper();
     };
+    std::size_t bytes = 0;
+    for (const AddressRange& range : loaded.defined) {
+        bytes += range.end - range.begin;
+    }
     emit StatusMessage(QStringLiteral("Loaded %1: %2 bytes, %3 to %4")
                            .arg(QFileInfo(path).fileName())
-                           .arg(range.bytes)
-                           .arg(hex(range.lowest), hex(range.highest)));
-    if (range.bytes > 0) {
-        grid.GoTo(range.lowest);
+                           .arg(bytes)
+                           .arg(hex(static_cast<std::uint32_t>(loaded.Lowest())),
+                                hex(static_cast<std::uint32_t>(loaded.Highest()))));
+    if (!loaded.DefinesNothing()) {
+        grid.GoTo(static_cast<std::uint32_t>(loaded.Lowest()));
     }
     grid.RedrawNow();
     return true;

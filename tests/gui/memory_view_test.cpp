@@ -156,6 +156,16 @@ TEST_F(ViewFixture, LoadFileReportsWhatItLoadedAndShowsTheFirstByte) {
     EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
     EXPECT_TRUE(flash.Grid().Model().CaretVisible());
     EXPECT_EQ(flash.CurrentByteText(), "0x00001200: 0xAA = 170");
+
+    // The program avr-gcc links loads as it would from the command line: .text and .data in
+    // flash, .eeprom in the EEPROM.
+    prompts.openPath = QString::fromStdString(std::string(ZELK_TEST_DATA_DIR) + "/avr_program.elf");
+    flash.OnLoadFile();
+    ASSERT_EQ(status.size(), 2);
+    EXPECT_EQ(status[1], "Loaded avr_program.elf: 10 bytes, 0x00000000 to 0x00000009");
+    EXPECT_EQ(flash.CurrentByteText(), "0x00000000: 0x02 = 2");
+    eeprom.OnLoadFile();
+    EXPECT_EQ(app.images.eepromImage[2], 0xE3);
 }
 
 struct KeyCase {
