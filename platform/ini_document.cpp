@@ -23,6 +23,20 @@ std::string LowerKey(std::string_view name) {
     return key;
 }
 
+// The value of a decimal digit, or with base 16 of a hexadecimal one in either case.
+std::optional<unsigned> DigitValue(char c, unsigned base) {
+    if (c >= '0' && c <= '9') {
+        return static_cast<unsigned>(c - '0');
+    }
+    if (base == 16 && c >= 'a' && c <= 'f') {
+        return static_cast<unsigned>(c - 'a' + 10);
+    }
+    if (base == 16 && c >= 'A' && c <= 'F') {
+        return static_cast<unsigned>(c - 'A' + 10);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string_view TrimIniBlanks(std::string_view text) {
@@ -119,17 +133,11 @@ std::optional<int> TryParseProfileInt(std::string_view text) {
     std::uint32_t value = 0;
     std::size_t digits = 0;
     for (const char c : text) {
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
+        const std::optional<unsigned> digit = DigitValue(c, base);
+        if (!digit) {
             break;
         }
-        value = value * base + digit;
+        value = value * base + *digit;
         ++digits;
     }
     if (digits == 0) {
@@ -161,20 +169,14 @@ std::optional<std::int64_t> ParseExactIniNumber(std::string_view text) {
     }
     std::uint64_t value = 0;
     for (const char c : text) {
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
+        const std::optional<unsigned> digit = DigitValue(c, base);
+        if (!digit) {
             return std::nullopt;
         }
-        if (value > (static_cast<std::uint64_t>(INT64_MAX) - digit) / base) {
+        if (value > (static_cast<std::uint64_t>(INT64_MAX) - *digit) / base) {
             return std::nullopt;
         }
-        value = value * base + digit;
+        value = value * base + *digit;
     }
     const auto signedValue = static_cast<std::int64_t>(value);
     return negative ? -signedValue : signedValue;
