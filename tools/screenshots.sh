@@ -43,7 +43,7 @@ run() {
     XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state" \
         build/bin/zelk --simulate ATmega328P ${ZELK_STYLE:+-stylesheet "$ZELK_STYLE"} &
     pid=$!
-    window=$(xdotool search --sync --onlyvisible --name '^zelk')
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
     xdotool windowmove "$window" 0 0
     xdotool windowsize "$window" 1280 900
     shoot "$prefix-1-start" "$crop"
@@ -57,22 +57,22 @@ run() {
 
     # Options > Detect Device by its mnemonics; the menu needs a moment to open.
     xdotool key alt+o
-    sleep 0.5
+    sleep 1
     xdotool key d
     shoot "$prefix-3-detect-device" "$crop"
 
     # Window > the flash window, then File > Load File with the demo file, then Ctrl+G.
     xdotool key alt+w
-    sleep 0.5
+    sleep 1
     xdotool key 2
     sleep 0.3
     xdotool key alt+f
-    sleep 0.5
+    sleep 1
     xdotool key l
     sleep 1
     xdotool type --delay 20 "$scratch/demo.hex"
     xdotool key Return
-    sleep 0.5
+    sleep 1
     xdotool key Right Right Caps_Lock
     shoot "$prefix-4-hex-editor" "$crop"
     xdotool key Caps_Lock
@@ -100,16 +100,21 @@ export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
 rm -rf "$scratch/config" "$scratch/state"
 build/bin/zelk --simulate ATmega328P -Automation &
 pid=$!
-window=$(xdotool search --sync --onlyvisible --name '^zelk')
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
 xdotool windowsize "$window" 640 480
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 xdotool key ctrl+n
-sleep 0.5
-# Options > Terminal Parallel: the simulated target's program answers in upper case.
+sleep 1
+# Options > Detect Device, then Options > Terminal Parallel, which needs a detected target:
+# the simulated target's program answers in upper case.
 xdotool key alt+o
-sleep 0.5
+sleep 1
+xdotool key d
+sleep 1
+xdotool key alt+o
+sleep 1
 xdotool key t
-xdotool search --sync --onlyvisible --name '^SPI Terminal' >/dev/null
+timeout 30 xdotool search --sync --onlyvisible --name '^SPI Terminal' >/dev/null
 xdotool type --delay 50 'hello zelk'
 xdotool key Return
 shoot_window '^SPI Terminal' 5-spi-terminal
@@ -121,15 +126,15 @@ printf '[Settings]\r\nComport=Simulated board\r\nSpeed=115200\r\n' \
     >"$XDG_CONFIG_HOME/Brasswick/zelk.conf"
 build/bin/zelk --simulate ATmega328P -Automation &
 pid=$!
-window=$(xdotool search --sync --onlyvisible --name '^zelk')
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
 xdotool windowsize "$window" 640 480
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 xdotool key ctrl+n
-sleep 0.5
+sleep 1
 xdotool key alt+o
-sleep 0.5
+sleep 1
 xdotool key s
-xdotool search --sync --onlyvisible --name '^Terminal' >/dev/null
+timeout 30 xdotool search --sync --onlyvisible --name '^Terminal' >/dev/null
 xdotool type --delay 50 'hello board'
 xdotool key Return
 shoot_window '^Terminal' 6-serial-terminal
@@ -138,13 +143,13 @@ wait "$pid" 2>/dev/null || true
 
 build/bin/zelk --simulate ATmega328P -Automation &
 pid=$!
-window=$(xdotool search --sync --onlyvisible --name '^zelk')
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
 xdotool windowsize "$window" 640 480
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 xdotool key alt+h
-sleep 0.5
+sleep 1
 xdotool key a
-xdotool search --sync --onlyvisible --name '^About zelk' >/dev/null
+timeout 30 xdotool search --sync --onlyvisible --name '^About zelk' >/dev/null
 shoot_window '^About zelk' 7-about
 kill "$pid"
 wait "$pid" 2>/dev/null || true
