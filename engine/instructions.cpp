@@ -18,6 +18,9 @@ constexpr std::int32_t FlashPageWaitUs = 25000;
 // milliseconds.
 constexpr std::int32_t PollLimitUs = 50000;
 constexpr std::int32_t PollIntervalUs = 100;
+// Short, so that a polled write ends close to the chip's own write time.
+constexpr std::int32_t ReadyPollIntervalUs = 10;
+constexpr std::uint8_t PollReadyBusyInstruction = 0xF0;
 
 std::uint8_t Low(std::uint32_t value) {
     return static_cast<std::uint8_t>(value & 0xFF);
@@ -80,13 +83,31 @@ bool ProgrammingEnable(Programmer& programmer) {
     return true;
 }
 
+bool WaitWriteDone(Programmer& programmer, std::int32_t worstCaseUs) {
+    if (!programmer.device.pollReadyBusy || programmer.fixedWaits) {
+        programmer.DelayUs(worstCaseUs);
+        return true;
+    }
+    // Only the waits between polls count towards the bound, so a write is never given up
+    // before its worst case has passed.
+    std::int32_t waited = 0;
+    while ((Instruction(programmer, PollReadyBusyInstruction, 0x00, 0x00, 0x00) & 0x01) != 0) {
+        if (waited >= worstCaseUs) {
+            return false;
+        }
+        programmer.DelayUs(ReadyPollIntervalUs);
+        waited += ReadyPollIntervalUs;
+    }
+    return true;
+}
+
 std::uint8_t ReadSignatureByte(Programmer& programmer, std::uint8_t index) {
     return Instruction(programmer, 0x30, 0x00, index, 0x00);
 }
 
-void ChipErase(Programmer& programmer) {
+bool ChipErase(Programmer& programmer) {
     Instruction(programmer, 0xAC, 0x80, 0x00, 0x00);
-    programmer.DelayUs(ChipEraseWaitUs);
+    return WaitWriteDone(programmer, ChipEraseWaitUs);
 }
 
 std::uint8_t ReadProgramMemory(Programmer& programmer, std::uint32_t address) {
@@ -129,18 +150,18 @@ std::uint8_t ReadEepromMemory(Programmer& programmer, std::uint32_t address) {
     return Instruction(programmer, 0xA0, Low(address >> 8), Low(address), 0x00);
 }
 
-void WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
+bool WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
     Instruction(programmer, 0xC0, Low(address >> 8), Low(address), data);
-    programmer.DelayUs(EepromByteWaitUs);
+    return WaitWriteDone(programmer, EepromByteWaitUs);
 }
 
 void LoadProgramMemoryPage(Programmer& programmer, std::uint32_t offset, std::uint8_t data) {
     Instruction(programmer, WithHighByteFlag(0x40, offset), 0x00, Low((offset & 0xFF) >> 1), data);
 }
 
-void WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress) {
+bool WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress) {
     Instruction(programmer, 0x4C, Low(wordAddress >> 8), Low(wordAddress), 0x00);
-    programmer.DelayUs(FlashPageWaitUs);
+    return WaitWriteDone(programmer, FlashPageWaitUs);
 }
 
 std::uint8_t ReadLockBits(Programmer& programmer) {
