@@ -156,5 +156,50 @@ TEST_F(SerialNumberingTest, FailureWritesNothingAndKeepsTheNumber) {
     }
 }
 
+// A number that cannot be written whole, or did not reach the chip, must not be used up: the
+// next board would get a number that is not on this one.
+TEST_F(SerialNumberingTest, ANumberIsUsedOnlyWhenItsDigitsReadBack) {
+    SimFaults busy;
+    busy.stuckBusy = true;
+    SimFaults removed;
+    removed.removeAfterBytes = 40 + 3 * 8 + 4 * 4; // the digits went out, then the read-back
+    const struct {
+        const char* stored;
+        int length;
+        int location;
+        SimFaults faults;
+        std::string message;
+    } cases[] = {
+        {"42", 0, 0, {}, "The serial number's length is 0: nothing would be written."},
+        {"1000", 3, 0, {}, "Serial number 1000 does not fit in 3 digits."},
+        {"7",
+         3,
+         1022,
+         {},
+         "The serial number's 3 digits at 000003FE pass the end of the ATmega328P's 1024 bytes "
+         "of EEPROM."},
+        {"7", 3, -1, {}, "The serial number's location -1 is negative."},
+        {"123", 3, 8, busy, "Serial number write failed at 00000008 !"},
+        {"123", 3, 8, removed, "Serial number write failed at 00000008 !"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        Attach("ATmega328P", c.faults);
+        Store(c.stored, c.length, c.location);
+        EXPECT_FALSE(RunSerialNumbering(*programmer, app.images, ui));
+        EXPECT_EQ(ui.messages.back(), c.message);
+        EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), c.stored);
+        if (programmer->Port() == nullptr) {
+            continue; // refused before the port was opened
+        }
+        if (c.faults.removeAfterBytes) {
+            EXPECT_EQ(Chip().eeprom[8], '1') << "written, but not read back";
+        } else {
+            EXPECT_EQ(std::count(Chip().eeprom.begin(), Chip().eeprom.end(), ErasedByte), 1024)
+                << "nothing written";
+        }
+    }
+}
+
 } // namespace
 } // namespace zelk
