@@ -62,7 +62,9 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
         ->capture_default_str();
     app.add_option("--sim-fault", options.simFaults,
                    "Simulator: a fault to inject (none-connected, wrong-cable=N, no-echo=N, "
-                   "stuck-busy, bit-error=N, remove-after=N, slow=FACTOR, clock=HZ)");
+                   "stuck-busy, bit-error=N, remove-after=N, slow=FACTOR, clock=HZ); repeat it "
+                   "for several")
+        ->allow_extra_args(false);
 }
 
 bool ConnectionOf(const TargetOptions& options, ConnectionSettings& settings, std::string& error) {

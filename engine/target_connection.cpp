@@ -48,6 +48,13 @@ std::string IdentifyDevice(Programmer& programmer, TargetUi& ui) {
     programmer.signature = *signature;
     programmer.deviceCode = static_cast<std::uint16_t>(*signature & 0xFFFF);
     if (programmer.deviceCode == NoAnswer) {
+        // The target answered Programming Enable and is gone now: nothing may be done to a
+        // chip that is not there.
+        if (programmer.targetReady != 0) {
+            ui.ShowMessage(MessageKind::Failure,
+                           "Init failed. Is target connected and powered on ?");
+        }
+        programmer.targetReady = 0;
         return "Error";
     }
     const DeviceLookup lookup = LookupDevice(programmer.DeviceDatabase(), programmer.deviceCode);

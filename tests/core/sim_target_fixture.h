@@ -81,6 +81,8 @@ protected:
         settings.simulator.device = device;
         settings.simulator.faults = faults;
         settings.simulator.stateFile = folder / (device + ".chip");
+        settings.sckHalfPeriodUs = sckHalfPeriodUs;
+        settings.fixedWaits = fixedWaits;
         std::string error;
         programmer = MakeProgrammer(settings, error);
         ASSERT_NE(programmer, nullptr) << error;
@@ -105,6 +107,9 @@ protected:
     const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*programmer->Port()).Chip(); }
 
     testing::ScratchFolder folder;
+    // The bit timing and waits of the next Attach.
+    std::int32_t sckHalfPeriodUs = 1;
+    bool fixedWaits = false;
     std::optional<std::string> savedConfigHome;
     AppState app;
     RecordingTargetUi ui;

@@ -223,10 +223,10 @@ TEST_F(TargetFaults, ABitErrorInTheSignatureDoesNotNameAnotherDevice) {
 TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
     const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
     const LockFuseLayout layout = LoadLockFuseLayout(shipped, "ATmega328P");
-    for (const bool fixedWaits : {false, true}) {
-        SCOPED_TRACE(fixedWaits);
+    for (const bool fixed : {false, true}) {
+        SCOPED_TRACE(fixed);
+        fixedWaits = fixed;
         Attach("ATmega328P", StuckBusy(), shipped);
-        programmer->fixedWaits = fixedWaits;
         EXPECT_FALSE(WriteLockByte(*programmer, ui, 0xFC));
         EXPECT_EQ(ui.messages.back(), fixedWaits
                                           ? "The lock byte was written as FC but reads back as FF !"
@@ -235,6 +235,7 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
     }
     SimFaults slow;
     slow.slowFactor = 2.0;
+    fixedWaits = false;
     Attach("ATmega328P", slow, shipped);
     ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
     programmer.reset(); // the next run finds what this one left
@@ -332,6 +333,44 @@ TEST_F(SimTargetTest, AProjectThatIsNoneIsRefused) {
     testing::WriteWholeFile(folder / "p.prj", "[zelk Project]\nFlashFile=fw.hex\n");
     EXPECT_TRUE(ReadProjectForAutoProgram(folder / "p.prj", data, error)) << error;
     EXPECT_EQ(data.flashFile, "fw.hex");
+}
+
+// Polling ends a write when the chip is ready; the worst case is only its bound. A slow chip
+// takes longer and still passes; a target clocked too slowly for the SCK phases is not
+// entered until the phases are long enough.
+TEST_F(TargetFaults, PollingWaitsForTheChipNotForTheWorstCase) {
+    const auto programTime = [&](bool fixed, const SimFaults& faults) {
+        fixedWaits = fixed;
+        Attach("ATmega88", faults);
+        ProgramSteps steps;
+        steps.erase = steps.writeFlash = steps.verifyFlash = true;
+        steps.writeEeprom = steps.verifyEeprom = true;
+        for (std::size_t i = 0; i < 8192; ++i) {
+            app.images.flashImage[i] = static_cast<std::uint8_t>(i * 13);
+            app.images.eepromImage[i % 512] = static_cast<std::uint8_t>(i * 7);
+        }
+        const std::uint64_t before = programmer->RequestedDelayUs();
+        const ProgramResult result = ProgramTarget(*programmer, app.images, steps, ui);
+        EXPECT_TRUE(result.succeeded) << result.message;
+        return programmer->RequestedDelayUs() - before;
+    };
+    const std::uint64_t fixed = programTime(true, {});
+    const std::uint64_t polled = programTime(false, {});
+    // The chip's own times here (4.5 ms a page, 9 ms an EEPROM byte) against the worst cases
+    // (25 ms, 15 ms).
+    EXPECT_LT(polled * 3, fixed * 2);
+    SimFaults slow;
+    slow.slowFactor = 1.5;
+    EXPECT_GT(programTime(false, slow), polled);
+
+    SimFaults oneMegahertz;
+    oneMegahertz.clockHz = 1000000;
+    fixedWaits = false;
+    Attach("ATmega88", oneMegahertz);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 0) << "1 us phases are too short at 1 MHz";
+    sckHalfPeriodUs = 3;
+    Attach("ATmega88", oneMegahertz);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 1);
 }
 
 } // namespace
