@@ -30,14 +30,17 @@ std::uint8_t TransferBits(Programmer& programmer, std::uint8_t out,
                           std::int32_t extraMicroseconds) {
     const PinMap& pins = programmer.Pins();
     std::uint8_t in = 0;
+    // SCK falls together with the next bit on MOSI, so a bit takes one SCK period: the target
+    // samples MOSI on the rising edge, half a period after it was set.
     for (int bit = 7; bit >= 0; --bit) {
-        programmer.SetLine(pins.mosi, static_cast<std::uint8_t>((out >> bit) & 1));
-        programmer.SetLine(pins.sck, 1);
-        const int miso = programmer.ReadStatusLine(pins.miso);
-        programmer.SetLine(pins.sck, 0);
+        const bool one = ((out >> bit) & 1) != 0;
+        programmer.SetLines(one ? pins.mosi : std::uint8_t{0},
+                            static_cast<std::uint8_t>(pins.sck | (one ? 0 : pins.mosi)));
         programmer.DelayUs(extraMicroseconds);
-        in = static_cast<std::uint8_t>((in << 1) | miso);
+        programmer.SetLine(pins.sck, 1);
+        in = static_cast<std::uint8_t>((in << 1) | programmer.ReadStatusLine(pins.miso));
     }
+    programmer.SetLine(pins.sck, 0);
     return in;
 }
 

@@ -50,6 +50,9 @@ public:
     // Sets (level non-zero) or clears the mask bits of the data shadow, writes it, then waits
     // the SCK half period.
     void SetLine(std::uint8_t mask, std::uint8_t level);
+    // Sets the `high` bits and clears the `low` bits of the data shadow in one write, then
+    // waits the SCK half period.
+    void SetLines(std::uint8_t high, std::uint8_t low);
     // 1 when (status AND mask) is non-zero, complemented unless the cable reads MISO as read.
     int ReadStatusLine(std::uint8_t mask);
     void PulseSck();
