@@ -21,10 +21,13 @@ bool TargetSession::Open(const TargetOptions& options, std::string& error) {
         return false;
     }
     programmer = MakeProgrammer(settings, error);
-    if (programmer) {
-        programmer->SetCancelFlag(&CancelRequest());
+    if (!programmer) {
+        return false;
     }
-    return programmer != nullptr;
+    programmer->SetCancelFlag(&CancelRequest());
+    // A simulator that cannot start (a state file of another chip, one in use) is a mistake
+    // in the options; a hardware port that cannot be opened is the command's failure.
+    return settings.port != PortKind::Simulator || programmer->OpenPort(error);
 }
 
 CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,

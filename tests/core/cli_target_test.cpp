@@ -85,7 +85,7 @@ TEST_F(CliTarget, StateFileInUseOrNotSavableFailsTheRun) {
         const auto holder = ChipStateFile::Open(folder / "chip.bin", error);
         ASSERT_NE(holder, nullptr) << error;
         const CliRun run = Run("write-flash " + File("firmware.hex"));
-        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.exitCode, 2) << "found before any work";
         EXPECT_NE(run.errors.find("is in use by another run"), std::string::npos) << run.errors;
     }
     ASSERT_EQ(Run("erase").exitCode, 0);
@@ -147,6 +147,9 @@ TEST_F(CliTarget, AMisbehavingTargetFailsTheRun) {
         EXPECT_NE(run.errors.find(c.error), std::string::npos) << run.errors;
     }
     EXPECT_FALSE(std::filesystem::exists(folder / "out.hex")) << "a failed read saves nothing";
+    const CliRun other = Run("detect", "sim:ATmega8");
+    EXPECT_EQ(other.exitCode, 2) << "a state file of another chip";
+    EXPECT_NE(other.errors.find("not ATmega8"), std::string::npos) << other.errors;
     const CliRun missing = Run("detect", "sim:ATmega328P", "missing/chip.bin");
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.errors.find("does not exist"), std::string::npos) << missing.errors;
