@@ -45,6 +45,7 @@ void FlashWriteWorker::Run() {
     ui.ProgressAttachCancel(&cancelFlag);
     const std::atomic<int>* previousFlag = programmer->CancelFlag();
     programmer->SetCancelFlag(&cancelFlag);
+    ui.ProgressStep("Writing flash");
     ProgressBar bar(ui);
     const StepOutcome outcome = WriteFlashStep(*programmer, std::span(job.image, job.length), bar);
     programmer->SetCancelFlag(previousFlag);

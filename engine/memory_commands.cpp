@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace zelk {
@@ -15,15 +16,20 @@ namespace {
 constexpr const char* VerifyFailedFormat = "Verify failed at %08X !";
 constexpr const char* VerifySucceeded = "Verify successfull";
 
+const char* MemoryName(MemoryKind memory) {
+    return memory == MemoryKind::Flash ? "flash" : "EEPROM";
+}
+
 // The frame of the synchronous commands: the progress window is shown before the target is
 // touched and closed whatever happens. `body` runs only on a ready target. A body that
 // succeeded has its work confirmed by the signature read again: a target that went away reads
 // 0xFF, which looks like an erased chip. The target runs again at the end unless AutoProgram
 // holds it. `success` is shown, and `commit` runs, only when everything held.
-bool WithProgress(Programmer& programmer, TargetUi& ui,
+bool WithProgress(Programmer& programmer, TargetUi& ui, const std::string& label,
                   const std::function<bool(ProgressBar&)>& body, const char* success = nullptr,
                   const std::function<void()>& commit = {}) {
     ui.ProgressOpen();
+    ui.ProgressStep(label);
     bool done = false;
     if (PrepareKnownTarget(programmer, ui)) {
         ProgressBar bar(ui);
@@ -51,7 +57,7 @@ bool WithProgress(Programmer& programmer, TargetUi& ui,
 bool ReadMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, MemoryKind memory) {
     std::vector<std::uint8_t> scratch;
     return WithProgress(
-        programmer, ui,
+        programmer, ui, std::string("Reading ") + MemoryName(memory),
         [&](ProgressBar& bar) {
             scratch.assign(MemoryLength(programmer.device, memory), ErasedByte);
             const StepOutcome outcome = ReadStep(programmer, memory, scratch, bar);
@@ -75,7 +81,7 @@ bool ReadMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, Memo
 bool VerifyMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, MemoryKind memory,
                   const std::vector<AddressRange>* defined) {
     return WithProgress(
-        programmer, ui,
+        programmer, ui, std::string("Verifying ") + MemoryName(memory),
         [&](ProgressBar& bar) {
             const auto& image =
                 memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
@@ -93,7 +99,7 @@ bool VerifyMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, Me
 
 bool WriteEepromRanges(Programmer& programmer, TargetImages& images, TargetUi& ui,
                        const std::vector<AddressRange>* defined) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
+    return WithProgress(programmer, ui, "Writing EEPROM", [&](ProgressBar& bar) {
         const StepOutcome outcome = WriteEepromStep(
             programmer, images.eepromImage, Walked(defined, EepromLength(programmer.device)), bar);
         if (!outcome.Done()) {
@@ -127,7 +133,7 @@ bool EraseChip(Programmer& programmer, TargetUi& ui) {
 bool BlankCheck(Programmer& programmer, TargetUi& ui) {
     const std::vector<std::uint8_t> erased(FlashImageSize, ErasedByte);
     return WithProgress(
-        programmer, ui,
+        programmer, ui, "Checking that the flash is blank",
         [&](ProgressBar& bar) {
             const StepOutcome outcome =
                 CompareStep(programmer, MemoryKind::Flash, erased,

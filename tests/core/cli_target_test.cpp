@@ -171,7 +171,7 @@ TEST_F(CliTarget, LockAndFuseWritesAreReadBackAcrossRuns) {
 TEST_F(CliTarget, JsonProgressEndsWithTheOutcome) {
     const CliRun run = Run("--progress json read-eeprom " + File("e.hex"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_NE(run.errors.find("{\"operation\":\"read-eeprom\",\"percent\":100}"), std::string::npos)
+    EXPECT_NE(run.errors.find("{\"operation\":\"Reading EEPROM\",\"percent\":100}"), std::string::npos)
         << run.errors;
     const std::string last = run.errors.substr(run.errors.rfind('{'));
     EXPECT_TRUE(last.starts_with("{\"result\":\"done\",\"command\":\"read-eeprom\",\"exit\":0,"
