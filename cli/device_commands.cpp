@@ -3,6 +3,7 @@
 #include "cli/target_session.h"
 #include "engine/command_support.h"
 #include "engine/memory_commands.h"
+#include "engine/program_sequence.h"
 #include "engine/target_connection.h"
 
 #include <cstdio>
@@ -39,14 +40,22 @@ void AddDeviceCommands(CLI::App& app, int& exitCode,
                          ResetDevice(*session.programmer, session.ui);
                          return PrintIdentified(session);
                      });
-    AddTargetCommand(app, exitCode, "erase", "Erase flash and EEPROM", connection,
-                     [](TargetSession& session, int&) {
-                         if (!EraseChip(*session.programmer, session.ui)) {
-                             return false;
-                         }
-                         session.ui.ShowMessage(MessageKind::Success, "Chip erased");
-                         return true;
-                     });
+    // Without Poll RDY/BSY nothing tells an erase that never happened from one that did,
+    // so the flash is read back.
+    AddTargetCommand(
+        app, exitCode, "erase", "Erase flash and EEPROM, then check the flash is blank", connection,
+        [](TargetSession& session, int&) {
+            ProgramSteps steps;
+            steps.erase = true;
+            steps.blankCheckFlash = true;
+            session.bytes = 0;
+            if (!ProgramTarget(*session.programmer, session.app.images, steps, session.ui)
+                     .succeeded) {
+                return false;
+            }
+            session.ui.ShowMessage(MessageKind::Success, "Chip erased");
+            return true;
+        });
     AddTargetCommand(app, exitCode, "blank-check", "Check that the flash is erased", connection,
                      [](TargetSession& session, int&) {
                          const bool empty = BlankCheck(*session.programmer, session.ui);

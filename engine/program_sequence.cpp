@@ -4,6 +4,7 @@
 #include "engine/memory_steps.h"
 
 #include <span>
+#include <vector>
 
 namespace zelk {
 namespace {
@@ -76,6 +77,17 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
     if (steps.erase) {
         run.Label("Erasing");
         if (!run.Step("Erasing", EraseStep(programmer), "Erase failed: the chip stayed busy.")) {
+            return false;
+        }
+    }
+    if (steps.blankCheckFlash) {
+        run.Label("Checking that the flash is blank");
+        ProgressBar bar(run.ui);
+        const std::vector<std::uint8_t> erased(flashLength, ErasedByte);
+        if (!run.Step("Checking that the flash is blank",
+                      CompareStep(programmer, MemoryKind::Flash, erased,
+                                  Walked(nullptr, flashLength), bar),
+                      "Blankcheck failed at %08X !")) {
             return false;
         }
     }

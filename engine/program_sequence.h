@@ -17,6 +17,8 @@ namespace zelk {
 
 struct ProgramSteps {
     bool erase = false;
+    // The flash reads 0xFF everywhere: proves an erase on a part whose end cannot be polled.
+    bool blankCheckFlash = false;
     bool writeFlash = false;
     bool verifyFlash = false;
     bool writeEeprom = false;

@@ -130,6 +130,7 @@ TEST_F(CliTarget, AMisbehavingTargetFailsTheRun) {
         {"--fixed-waits write-eeprom --sim-fault stuck-busy " + File("firmware.hex"), 1,
          "Verify failed at 00000100 !"},
         {"erase --sim-fault remove-after=30", 1, "Init failed"},
+        {"--fixed-waits erase --sim-fault stuck-busy", 1, "Blankcheck failed at 00000100 !"},
         {"blank-check --sim-fault remove-after=500", 1, "The target stopped answering"},
         {"read-flash --sim-fault remove-after=2000 " + File("out.hex"), 1,
          "The target stopped answering: signature FFFFFF at the end."},
@@ -171,7 +172,8 @@ TEST_F(CliTarget, LockAndFuseWritesAreReadBackAcrossRuns) {
 TEST_F(CliTarget, JsonProgressEndsWithTheOutcome) {
     const CliRun run = Run("--progress json read-eeprom " + File("e.hex"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_NE(run.errors.find("{\"operation\":\"Reading EEPROM\",\"percent\":100}"), std::string::npos)
+    EXPECT_NE(run.errors.find("{\"operation\":\"Reading EEPROM\",\"percent\":100}"),
+              std::string::npos)
         << run.errors;
     const std::string last = run.errors.substr(run.errors.rfind('{'));
     EXPECT_TRUE(last.starts_with("{\"result\":\"done\",\"command\":\"read-eeprom\",\"exit\":0,"
