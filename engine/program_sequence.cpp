@@ -4,6 +4,7 @@
 #include "engine/memory_steps.h"
 
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace zelk {
@@ -24,7 +25,9 @@ public:
         }
         result.failedStep = name;
         result.cancelled = outcome.status == StepOutcome::Status::Cancelled;
-        if (!result.cancelled) {
+        // An erase has no address; the steps on memory name theirs in the message.
+        if (!result.cancelled &&
+            std::string_view(failedFormat).find("%08X") != std::string_view::npos) {
             result.failedAddress = outcome.address;
         }
         Fail(OutcomeMessage(outcome, failedFormat) + (result.cancelled ? "" : hint));
