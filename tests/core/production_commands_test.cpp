@@ -75,6 +75,21 @@ TEST_F(AutoProgramTest, LostTargetClearsTheRunningFlag) {
     EXPECT_EQ(programmer->autoProgramActive, 0);
 }
 
+// The EEPROM a run keeps is read twice; a target lost between the reads stops the run before
+// the erase would destroy the only good copy.
+TEST_F(AutoProgramTest, KeptEepromReadsThatDisagreeStopBeforeTheErase) {
+    SimFaults removed;
+    removed.removeAfterBytes = 40 + 4 * 1024 + 4 * 5;
+    Attach("ATmega328P", removed);
+    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
+    ASSERT_NE(programmer, nullptr);
+    EXPECT_TRUE(ui.messages.back().starts_with("The target's EEPROM read differently twice (at "
+                                               "00000005)"))
+        << ui.messages.back();
+    EXPECT_EQ(Chip().flash[0x100], 0x00) << "not erased";
+    EXPECT_EQ(programmer->autoProgramActive, 0);
+}
+
 TEST_F(SimTargetTest, FailedPolledWriteEndsAutoProgramWithoutTheEepromStep) {
     SimFaults busy;
     busy.stuckBusy = true; // a programmed flash byte reads 0x7F for ever
