@@ -170,4 +170,25 @@ bool ReadProjectFile(const std::filesystem::path& path, ProjectFileData& loaded,
     return true;
 }
 
+bool ReadProjectForAutoProgram(const std::filesystem::path& path, ProjectFileData& data,
+                               std::string& error) {
+    ProjectFileData read;
+    if (!ReadProjectFile(path, read, error)) {
+        return false;
+    }
+    std::string ignored;
+    const std::optional<ProfileFile> file = ProfileFile::Load(path, ignored);
+    if (!file || file->Names(ProjectSection).empty()) {
+        error = path.string() + ": not a project file (it has no [" + std::string(ProjectSection) +
+                "] section)";
+        return false;
+    }
+    if (read.flashFile.empty() && read.eepromFile.empty()) {
+        error = path.string() + ": the project names no flash file and no EEPROM file";
+        return false;
+    }
+    data = std::move(read);
+    return true;
+}
+
 } // namespace zelk

@@ -1,10 +1,13 @@
 // The TargetUi of zelk-cli. Messages that report success go to stdout, failures to stderr.
-// The progress bar is drawn on stderr, and only when stderr is a terminal.
+// Progress goes to stderr: a bar naming the step, drawn only on a terminal, or one JSON
+// object a line; --quiet shows neither and drops the success messages.
 #pragma once
 
+#include "cli/target_options.h"
 #include "engine/target_ui.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -12,7 +15,8 @@ namespace zelk {
 
 class CliTargetUi : public TargetUi {
 public:
-    CliTargetUi();
+    // `operation` names the bar until a step names it ("Reading flash").
+    CliTargetUi(ProgressStyle style, std::string operation);
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
     void BeginWaitCursor() override {}
@@ -23,21 +27,33 @@ public:
     void ProgressSet(int percent) override;
     void ProgressAttachCancel(std::atomic<int>*) override {}
     void ProgressClose() override;
+    void ProgressStep(const std::string& what) override;
 
     void ImageChanged(MemoryKind, std::uint32_t) override {}
     // The CLI waits for the worker itself; nothing has to be handed over.
     void PostFlashWriteDone() override {}
+
+    // The line that ends a command: its outcome, the bytes it moved and the time it took.
+    void Summary(const std::string& command, int exitCode, std::uint64_t bytes);
 
     // The device bar's text after the last identification.
     const std::string& DeviceText() const { return deviceText; }
 
 private:
     void EndProgressLine();
+    void Draw(int percent);
 
-    const bool drawProgress;
+    const ProgressStyle style;
+    const bool terminal;
+    const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::mutex mutex; // the bar is drawn from the flash write worker too
+    std::string operation;
+    int lastPercent = -1;
     bool progressLineOpen = false;
     std::string deviceText = "Unknown Device";
 };
+
+// `text` as a JSON string, quotes included.
+std::string JsonString(const std::string& text);
 
 } // namespace zelk

@@ -1,13 +1,30 @@
 // The subcommands of zelk-cli. Each adds itself to the app; its callback sets `exitCode`
-// (0 success, 1 failure) and prints its own messages.
+// (0 success, 1 failure, 2 usage error, 130 cancelled) and prints its own messages.
 #pragma once
 
+#include "cli/target_options.h"
+
 #include <CLI/CLI.hpp>
+#include <memory>
 
 namespace zelk {
 
 void AddConvertCommand(CLI::App& app, int& exitCode);
-// detect, erase, read-flash, write-flash ... AutoProgram, serial numbering, lock and fuses.
+// Every command on the target, sharing the connection options added to `app`.
 void AddTargetCommands(CLI::App& app, int& exitCode);
+
+// The families AddTargetCommands adds.
+// detect, reset, erase, blank-check.
+void AddDeviceCommands(CLI::App& app, int& exitCode,
+                       const std::shared_ptr<const TargetOptions>& connection);
+// read-, write-, verify-flash and -eeprom, program.
+void AddMemoryFileCommands(CLI::App& app, int& exitCode,
+                           const std::shared_ptr<const TargetOptions>& connection);
+// autoprogram, serial-number.
+void AddProductionCommands(CLI::App& app, int& exitCode,
+                           const std::shared_ptr<const TargetOptions>& connection);
+// read-lock, write-lock, read-fuses, write-fuses.
+void AddLockFuseCommands(CLI::App& app, int& exitCode,
+                         const std::shared_ptr<const TargetOptions>& connection);
 
 } // namespace zelk

@@ -107,8 +107,10 @@ std::unique_ptr<Programmer> MakeProgrammer(const ConnectionSettings& settings, s
         }
         break;
     }
-    return std::make_unique<Programmer>(std::move(opener), settings.cable, database,
-                                        settings.sckHalfPeriodUs);
+    auto programmer = std::make_unique<Programmer>(std::move(opener), settings.cable, database,
+                                                   settings.sckHalfPeriodUs);
+    programmer->fixedWaits = settings.fixedWaits;
+    return programmer;
 }
 
 } // namespace zelk

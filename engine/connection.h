@@ -36,6 +36,8 @@ struct ConnectionSettings {
     // Empty: zelk.ini beside the executable.
     std::filesystem::path deviceDatabase;
     std::int32_t sckHalfPeriodUs = 1;
+    // Wait the worst case after every write instead of polling the part for ready.
+    bool fixedWaits = false;
 };
 
 // The Programmer for `settings`; the port is opened when a command first needs it, through

@@ -3,8 +3,9 @@
 #include "engine/command_support.h"
 #include "engine/instructions.h"
 #include "engine/memory_commands.h"
+#include "engine/memory_steps.h"
 
-#include <algorithm>
+#include <span>
 #include <system_error>
 #include <utility>
 
@@ -20,8 +21,8 @@ FlashWriteWorker::~FlashWriteWorker() {
 bool FlashWriteWorker::Start(std::string& error) {
     try {
         thread = std::thread(&FlashWriteWorker::Run, this);
-    } catch (const std::system_error& failure) {
-        error = failure.what();
+    } catch (const std::system_error& problem) {
+        error = problem.what();
         return false;
     }
     return true;
@@ -38,60 +39,21 @@ std::unique_ptr<Programmer> FlashWriteWorker::TakeProgrammer() {
     return std::move(programmer);
 }
 
-void FlashWriteWorker::WriteBytes() {
-    ProgressBar bar(*job.progress);
-    for (std::uint32_t i = 0; i < job.length; ++i) {
-        if (job.algorithm == Algorithm::TimedBytes) {
-            WriteProgramMemory(*programmer, i, job.image[i]);
-        } else if (!WriteProgramMemoryPolled(*programmer, i, job.image[i])) {
-            failedAt = i;
-            return;
-        }
-        bar.Update(i, job.length);
-        if (cancelFlag.load() != 0) {
-            return;
-        }
-    }
-}
-
-// Bytes after the last whole page are not written; pages holding only 0xFF are skipped.
-void FlashWriteWorker::WritePages() {
-    if (job.pageSize == 0) {
-        return;
-    }
-    ProgressBar bar(*job.progress);
-    const std::uint32_t pages = job.length / job.pageSize;
-    for (std::uint32_t p = 0; p < pages; ++p) {
-        const std::uint32_t start = p * job.pageSize;
-        const std::uint8_t* page = job.image + start;
-        const bool erased =
-            std::all_of(page, page + job.pageSize, [](std::uint8_t b) { return b == ErasedByte; });
-        if (!erased) {
-            for (std::uint32_t k = 0; k < job.pageSize; ++k) {
-                LoadProgramMemoryPage(*programmer, k, page[k]);
-            }
-            WriteProgramMemoryPage(*programmer, start >> 1);
-        }
-        bar.Update(start, job.length);
-    }
-}
-
 void FlashWriteWorker::Run() {
     TargetUi& ui = *job.progress;
     cancelFlag.store(0);
     ui.ProgressAttachCancel(&cancelFlag);
-    switch (job.algorithm) {
-    case Algorithm::TimedBytes:
-    case Algorithm::PolledBytes:
-        WriteBytes();
-        break;
-    case Algorithm::PagesFuseByte2:
-    case Algorithm::PagesLockByte4:
-        WritePages();
-        break;
-    default:
-        // An algorithm this program does not know writes nothing.
-        break;
+    const std::atomic<int>* previousFlag = programmer->CancelFlag();
+    programmer->SetCancelFlag(&cancelFlag);
+    ui.ProgressStep("Writing flash");
+    ProgressBar bar(ui);
+    const StepOutcome outcome = WriteFlashStep(*programmer, std::span(job.image, job.length), bar);
+    programmer->SetCancelFlag(previousFlag);
+    std::string lost;
+    if (!outcome.Done()) {
+        failure = OutcomeMessage(outcome, "Write failed at %08X !");
+    } else if (!TargetStillAnswers(*programmer, lost)) {
+        failure = lost;
     }
     ReleaseTarget(*programmer);
     ui.ProgressClose();
@@ -103,9 +65,7 @@ std::unique_ptr<FlashWriteWorker> WriteFlash(std::unique_ptr<Programmer>& progra
     if (!PrepareKnownTarget(*programmer, ui)) {
         return nullptr;
     }
-    const DeviceDescription& device = programmer->device;
-    const WriteFlashJob job{images.flashImage.data(), FlashLength(device), &ui, device.algorithm,
-                            device.pageSize};
+    const WriteFlashJob job{images.flashImage.data(), FlashLength(programmer->device), &ui};
     ui.ProgressOpen();
     auto worker = std::make_unique<FlashWriteWorker>(std::move(programmer), job);
     std::string error;
@@ -126,11 +86,11 @@ bool OnFlashWriteDone(std::unique_ptr<FlashWriteWorker>& worker,
         return false;
     }
     programmer = worker->TakeProgrammer();
-    const std::optional<std::uint32_t> failedAt = worker->FailedAt();
+    const std::string failure = worker->Failure();
     worker.reset();
     bool succeeded = true;
-    if (failedAt) {
-        ui.ShowMessage(MessageKind::Failure, AddressMessage("Write failed at %08X !", *failedAt));
+    if (!failure.empty()) {
+        ui.ShowMessage(MessageKind::Failure, failure);
         succeeded = false;
     } else if (programmer->autoProgramActive != 0) {
         succeeded = WriteEeprom(*programmer, images, ui);

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -30,8 +29,6 @@ struct WriteFlashJob {
     const std::uint8_t* image = nullptr;
     std::uint32_t length = 0;
     TargetUi* progress = nullptr;
-    Algorithm algorithm = Algorithm::TimedBytes;
-    std::uint16_t pageSize = 0;
 };
 
 class FlashWriteWorker {
@@ -48,19 +45,18 @@ public:
     void Wait();
     // Waits for the thread, then hands the Programmer back.
     std::unique_ptr<Programmer> TakeProgrammer();
-    // After Wait: the address of a byte that never stopped reading busy.
-    std::optional<std::uint32_t> FailedAt() const { return failedAt; }
+    // After Wait: why the write failed ("Write failed at %08X !", cancelled, the target
+    // stopped answering); empty when it succeeded.
+    const std::string& Failure() const { return failure; }
 
 private:
     void Run();
-    void WriteBytes();
-    void WritePages();
 
     std::unique_ptr<Programmer> programmer;
     WriteFlashJob job;
-    // Set to 1 by the progress window's Cancel button; heeded only in byte mode.
+    // Set to 1 by the progress window's Cancel button; heeded before each byte or page.
     std::atomic<int> cancelFlag{0};
-    std::optional<std::uint32_t> failedAt;
+    std::string failure;
     std::thread thread;
 };
 

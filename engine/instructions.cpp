@@ -18,6 +18,9 @@ constexpr std::int32_t FlashPageWaitUs = 25000;
 // milliseconds.
 constexpr std::int32_t PollLimitUs = 50000;
 constexpr std::int32_t PollIntervalUs = 100;
+// Short, so that a polled write ends close to the chip's own write time.
+constexpr std::int32_t ReadyPollIntervalUs = 10;
+constexpr std::uint8_t PollReadyBusyInstruction = 0xF0;
 
 std::uint8_t Low(std::uint32_t value) {
     return static_cast<std::uint8_t>(value & 0xFF);
@@ -27,14 +30,17 @@ std::uint8_t TransferBits(Programmer& programmer, std::uint8_t out,
                           std::int32_t extraMicroseconds) {
     const PinMap& pins = programmer.Pins();
     std::uint8_t in = 0;
+    // SCK falls together with the next bit on MOSI, so a bit takes one SCK period: the target
+    // samples MOSI on the rising edge, half a period after it was set.
     for (int bit = 7; bit >= 0; --bit) {
-        programmer.SetLine(pins.mosi, static_cast<std::uint8_t>((out >> bit) & 1));
-        programmer.SetLine(pins.sck, 1);
-        const int miso = programmer.ReadStatusLine(pins.miso);
-        programmer.SetLine(pins.sck, 0);
+        const bool one = ((out >> bit) & 1) != 0;
+        programmer.SetLines(one ? pins.mosi : std::uint8_t{0},
+                            static_cast<std::uint8_t>(pins.sck | (one ? 0 : pins.mosi)));
         programmer.DelayUs(extraMicroseconds);
-        in = static_cast<std::uint8_t>((in << 1) | miso);
+        programmer.SetLine(pins.sck, 1);
+        in = static_cast<std::uint8_t>((in << 1) | programmer.ReadStatusLine(pins.miso));
     }
+    programmer.SetLine(pins.sck, 0);
     return in;
 }
 
@@ -80,13 +86,31 @@ bool ProgrammingEnable(Programmer& programmer) {
     return true;
 }
 
+bool WaitWriteDone(Programmer& programmer, std::int32_t worstCaseUs) {
+    if (!programmer.device.pollReadyBusy || programmer.fixedWaits) {
+        programmer.DelayUs(worstCaseUs);
+        return true;
+    }
+    // Only the waits between polls count towards the bound, so a write is never given up
+    // before its worst case has passed.
+    std::int32_t waited = 0;
+    while ((Instruction(programmer, PollReadyBusyInstruction, 0x00, 0x00, 0x00) & 0x01) != 0) {
+        if (waited >= worstCaseUs) {
+            return false;
+        }
+        programmer.DelayUs(ReadyPollIntervalUs);
+        waited += ReadyPollIntervalUs;
+    }
+    return true;
+}
+
 std::uint8_t ReadSignatureByte(Programmer& programmer, std::uint8_t index) {
     return Instruction(programmer, 0x30, 0x00, index, 0x00);
 }
 
-void ChipErase(Programmer& programmer) {
+bool ChipErase(Programmer& programmer) {
     Instruction(programmer, 0xAC, 0x80, 0x00, 0x00);
-    programmer.DelayUs(ChipEraseWaitUs);
+    return WaitWriteDone(programmer, ChipEraseWaitUs);
 }
 
 std::uint8_t ReadProgramMemory(Programmer& programmer, std::uint32_t address) {
@@ -129,18 +153,18 @@ std::uint8_t ReadEepromMemory(Programmer& programmer, std::uint32_t address) {
     return Instruction(programmer, 0xA0, Low(address >> 8), Low(address), 0x00);
 }
 
-void WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
+bool WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
     Instruction(programmer, 0xC0, Low(address >> 8), Low(address), data);
-    programmer.DelayUs(EepromByteWaitUs);
+    return WaitWriteDone(programmer, EepromByteWaitUs);
 }
 
 void LoadProgramMemoryPage(Programmer& programmer, std::uint32_t offset, std::uint8_t data) {
     Instruction(programmer, WithHighByteFlag(0x40, offset), 0x00, Low((offset & 0xFF) >> 1), data);
 }
 
-void WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress) {
+bool WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress) {
     Instruction(programmer, 0x4C, Low(wordAddress >> 8), Low(wordAddress), 0x00);
-    programmer.DelayUs(FlashPageWaitUs);
+    return WaitWriteDone(programmer, FlashPageWaitUs);
 }
 
 std::uint8_t ReadLockBits(Programmer& programmer) {

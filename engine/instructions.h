@@ -11,17 +11,25 @@ std::uint8_t SpiTransfer(Programmer& programmer, std::uint8_t out);
 std::uint8_t SpiTransferSlow(Programmer& programmer, std::uint8_t out,
                              std::int32_t extraMicroseconds);
 
+// The data sheets' worst case of a fuse or lock byte write.
+inline constexpr std::int32_t FuseWriteWaitUs = 10000;
+
 bool ProgrammingEnable(Programmer& programmer);
+// Ends a write: a part that answers Poll RDY/BSY is polled until ready, unless the Programmer
+// asks for fixed waits; others get `worstCaseUs`. False when the part still reads busy after
+// the worst case: the write failed.
+bool WaitWriteDone(Programmer& programmer, std::int32_t worstCaseUs);
 std::uint8_t ReadSignatureByte(Programmer& programmer, std::uint8_t index);
-void ChipErase(Programmer& programmer);
+// The writes below answer WaitWriteDone.
+bool ChipErase(Programmer& programmer);
 std::uint8_t ReadProgramMemory(Programmer& programmer, std::uint32_t address);
 void WriteProgramMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data);
 // False when the location still reads busy (0x7F) 50 ms after the write: the write failed.
 bool WriteProgramMemoryPolled(Programmer& programmer, std::uint32_t address, std::uint8_t data);
 std::uint8_t ReadEepromMemory(Programmer& programmer, std::uint32_t address);
-void WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data);
+bool WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data);
 void LoadProgramMemoryPage(Programmer& programmer, std::uint32_t offset, std::uint8_t data);
-void WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress);
+bool WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress);
 std::uint8_t ReadLockBits(Programmer& programmer);
 void WriteLockBitsByte2(Programmer& programmer, std::uint8_t value);
 void WriteLockBitsByte4(Programmer& programmer, std::uint8_t value);

@@ -4,6 +4,9 @@
 #include "engine/instructions.h"
 #include "engine/target_connection.h"
 
+#include <cstdio>
+#include <string>
+
 namespace zelk {
 namespace {
 
@@ -129,6 +132,23 @@ LockFuseLayout LoadLockFuseLayout(const std::filesystem::path& ini, const std::s
     return LockFuseLayout(patterns, ReadBitLabels(ini, "LockBits"), ReadBitLabels(ini, "Fuses"));
 }
 
+namespace {
+
+// Compares the bits the device's pattern gives a box; the others read as the chip pleases.
+bool ReadBackMatches(TargetUi& ui, const char* name, std::uint8_t mask, std::uint8_t written,
+                     std::uint8_t read) {
+    if (((written ^ read) & mask) == 0) {
+        return true;
+    }
+    char text[112];
+    std::snprintf(text, sizeof text, "The %s was written as %02X but reads back as %02X !", name,
+                  static_cast<unsigned>(written), static_cast<unsigned>(read));
+    ui.ShowMessage(MessageKind::Failure, text);
+    return false;
+}
+
+} // namespace
+
 std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
                                          const LockFuseLayout& layout) {
     if (!PrepareKnownTarget(programmer, ui)) {
@@ -168,8 +188,20 @@ bool WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value) {
     } else {
         WriteLockBitsByte2(programmer, value);
     }
+    // Released before the write time has passed, the chip drops the write.
+    bool done = WaitWriteDone(programmer, FuseWriteWaitUs);
+    if (!done) {
+        ui.ShowMessage(MessageKind::Failure, "Writing the lock byte failed: the chip stayed busy.");
+    } else {
+        const LockFuseLayout layout =
+            LoadLockFuseLayout(programmer.DeviceDatabase(), programmer.device.name);
+        if (layout.readLockBitsShown) {
+            done = ReadBackMatches(ui, "lock byte", layout.BoxMask(LockFuseByte::Lock), value,
+                                   ReadLockBits(programmer));
+        }
+    }
     ReleaseTarget(programmer);
-    return true;
+    return done;
 }
 
 bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& layout,
@@ -177,23 +209,37 @@ bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& 
     if (!PrepareKnownTarget(programmer, ui)) {
         return false;
     }
-    constexpr std::int32_t FuseWriteWait = 5000;
+    const auto waitDone = [&](const char* name) {
+        if (WaitWriteDone(programmer, FuseWriteWaitUs)) {
+            return true;
+        }
+        ui.ShowMessage(MessageKind::Failure,
+                       std::string("Writing the ") + name + " failed: the chip stayed busy.");
+        return false;
+    };
+    const std::uint8_t mask = layout.BoxMask(LockFuseByte::Fuse);
+    bool done = true;
     if (programmer.device.algorithm == Algorithm::PagesFuseByte2) {
         WriteFuseBitsByte2(programmer, static_cast<std::uint8_t>((values.low & 0x0B) | 0xB4));
     } else {
         WriteFuseBits(programmer, values.low);
     }
-    programmer.DelayUs(FuseWriteWait);
-    if (layout.HasByte(LockFuseByte::FuseHigh)) {
+    done = waitDone("fuse low byte") &&
+           ReadBackMatches(ui, "fuse low byte", mask, values.low, ReadFuseBits(programmer));
+    if (done && layout.HasByte(LockFuseByte::FuseHigh)) {
         WriteFuseHighBits(programmer, values.high);
+        done = waitDone("fuse high byte") &&
+               ReadBackMatches(ui, "fuse high byte", layout.BoxMask(LockFuseByte::FuseHigh),
+                               values.high, ReadFuseHighBits(programmer));
     }
-    programmer.DelayUs(FuseWriteWait);
-    if (layout.HasByte(LockFuseByte::FuseExt)) {
+    if (done && layout.HasByte(LockFuseByte::FuseExt)) {
         WriteExtendedFuseBits(programmer, values.ext);
+        done = waitDone("extended fuse byte") &&
+               ReadBackMatches(ui, "extended fuse byte", layout.BoxMask(LockFuseByte::FuseExt),
+                               values.ext, ReadExtendedFuseBits(programmer));
     }
-    programmer.DelayUs(FuseWriteWait);
     ReleaseTarget(programmer);
-    return true;
+    return done;
 }
 
 } // namespace zelk

@@ -1,11 +1,14 @@
 #include "engine/memory_commands.h"
 
 #include "engine/command_support.h"
-#include "engine/instructions.h"
+#include "engine/memory_steps.h"
 #include "engine/target_connection.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace zelk {
 namespace {
@@ -13,25 +16,97 @@ namespace {
 constexpr const char* VerifyFailedFormat = "Verify failed at %08X !";
 constexpr const char* VerifySucceeded = "Verify successfull";
 
+const char* MemoryName(MemoryKind memory) {
+    return memory == MemoryKind::Flash ? "flash" : "EEPROM";
+}
+
 // The frame of the synchronous commands: the progress window is shown before the target is
-// touched and closed whatever happens. `body` runs only on a ready target.
-bool WithProgress(Programmer& programmer, TargetUi& ui,
-                  const std::function<bool(ProgressBar&)>& body) {
+// touched and closed whatever happens. `body` runs only on a ready target. A body that
+// succeeded has its work confirmed by the signature read again: a target that went away reads
+// 0xFF, which looks like an erased chip. The target runs again at the end unless AutoProgram
+// holds it. `success` is shown, and `commit` runs, only when everything held.
+bool WithProgress(Programmer& programmer, TargetUi& ui, const std::string& label,
+                  const std::function<bool(ProgressBar&)>& body, const char* success = nullptr,
+                  const std::function<void()>& commit = {}) {
     ui.ProgressOpen();
+    ui.ProgressStep(label);
     bool done = false;
     if (PrepareKnownTarget(programmer, ui)) {
         ProgressBar bar(ui);
         done = body(bar);
+        std::string message;
+        if (done && !TargetStillAnswers(programmer, message)) {
+            done = false;
+            ui.ShowMessage(MessageKind::Failure, message);
+        }
+        if (done && commit) {
+            commit();
+        }
+        if (done && success != nullptr) {
+            ui.ShowMessage(MessageKind::Success, success);
+        }
+        if (!done || programmer.autoProgramActive == 0) {
+            ReleaseTarget(programmer);
+        }
     }
     ui.ProgressClose();
     return done;
 }
 
-// Releases the target at the end of a read or write unless AutoProgram holds it.
-void ReleaseUnlessAutoProgram(Programmer& programmer) {
-    if (programmer.autoProgramActive == 0) {
-        ReleaseTarget(programmer);
-    }
+// Reads a whole memory into a scratch copy; the image changes only when the read was sound.
+bool ReadMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, MemoryKind memory) {
+    std::vector<std::uint8_t> scratch;
+    return WithProgress(
+        programmer, ui, std::string("Reading ") + MemoryName(memory),
+        [&](ProgressBar& bar) {
+            scratch.assign(MemoryLength(programmer.device, memory), ErasedByte);
+            const StepOutcome outcome = ReadStep(programmer, memory, scratch, bar);
+            if (!outcome.Done()) {
+                ui.ShowMessage(MessageKind::Failure,
+                               OutcomeMessage(outcome, "Read failed at %08X !"));
+            }
+            return outcome.Done();
+        },
+        nullptr,
+        [&] {
+            auto& image = memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
+            std::copy(scratch.begin(), scratch.end(), image.begin());
+            const auto length = static_cast<std::uint32_t>(scratch.size());
+            (memory == MemoryKind::Flash ? images.flashShownLength : images.eepromShownLength) =
+                length;
+            ui.ImageChanged(memory, length);
+        });
+}
+
+bool VerifyMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, MemoryKind memory,
+                  const std::vector<AddressRange>* defined) {
+    return WithProgress(
+        programmer, ui, std::string("Verifying ") + MemoryName(memory),
+        [&](ProgressBar& bar) {
+            const auto& image =
+                memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
+            const StepOutcome outcome =
+                CompareStep(programmer, memory, image,
+                            Walked(defined, MemoryLength(programmer.device, memory)), bar);
+            if (!outcome.Done()) {
+                ui.ShowMessage(MessageKind::Failure, OutcomeMessage(outcome, VerifyFailedFormat));
+                return false;
+            }
+            return true;
+        },
+        VerifySucceeded);
+}
+
+bool WriteEepromRanges(Programmer& programmer, TargetImages& images, TargetUi& ui,
+                       const std::vector<AddressRange>* defined) {
+    return WithProgress(programmer, ui, "Writing EEPROM", [&](ProgressBar& bar) {
+        const StepOutcome outcome = WriteEepromStep(
+            programmer, images.eepromImage, Walked(defined, EepromLength(programmer.device)), bar);
+        if (!outcome.Done()) {
+            ui.ShowMessage(MessageKind::Failure, OutcomeMessage(outcome, "Write failed at %08X !"));
+        }
+        return outcome.Done();
+    });
 }
 
 } // namespace
@@ -41,106 +116,70 @@ bool EraseChip(Programmer& programmer, TargetUi& ui) {
     if (PrepareTarget(programmer, ui) == 0) {
         return false;
     }
-    ChipErase(programmer);
-    return true;
+    std::string message;
+    bool done = EraseStep(programmer).Done();
+    if (!done) {
+        ui.ShowMessage(MessageKind::Failure, "Erase failed: the chip stayed busy.");
+    } else if (!TargetStillAnswers(programmer, message)) {
+        ui.ShowMessage(MessageKind::Failure, message);
+        done = false;
+    }
+    if (!done || programmer.autoProgramActive == 0) {
+        ReleaseTarget(programmer);
+    }
+    return done;
 }
 
 bool BlankCheck(Programmer& programmer, TargetUi& ui) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = FlashLength(programmer.device);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            bar.Update(i, length);
-            if (ReadProgramMemory(programmer, i) != ErasedByte) {
-                ReleaseTarget(programmer);
+    const std::vector<std::uint8_t> erased(FlashImageSize, ErasedByte);
+    return WithProgress(
+        programmer, ui, "Checking that the flash is blank",
+        [&](ProgressBar& bar) {
+            const StepOutcome outcome =
+                CompareStep(programmer, MemoryKind::Flash, erased,
+                            Walked(nullptr, FlashLength(programmer.device)), bar);
+            if (!outcome.Done()) {
                 ui.ShowMessage(MessageKind::Failure,
-                               AddressMessage("Blankcheck failed at %08X !", i));
-                return false;
+                               OutcomeMessage(outcome, "Blankcheck failed at %08X !"));
             }
-        }
-        // Drivers stay on after a clean check, AutoProgram or not.
-        programmer.ReleaseReset();
-        ui.ShowMessage(MessageKind::Success, "Device is Empty");
-        return true;
-    });
+            return outcome.Done();
+        },
+        "Device is Empty");
 }
 
 bool ReadFlash(Programmer& programmer, TargetImages& images, TargetUi& ui) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = FlashLength(programmer.device);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            images.flashImage[i] = ReadProgramMemory(programmer, i);
-            bar.Update(i, length);
-        }
-        ReleaseUnlessAutoProgram(programmer);
-        images.flashShownLength = length;
-        ui.ImageChanged(MemoryKind::Flash, length);
-        return true;
-    });
+    return ReadMemory(programmer, images, ui, MemoryKind::Flash);
 }
 
 bool VerifyFlash(Programmer& programmer, TargetImages& images, TargetUi& ui) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = FlashLength(programmer.device);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            bar.Update(i, length);
-            if (ReadProgramMemory(programmer, i) != images.flashImage[i]) {
-                programmer.ReleaseReset();
-                ui.ShowMessage(MessageKind::Failure, AddressMessage(VerifyFailedFormat, i));
-                return false;
-            }
-        }
-        // The drivers stay on after a flash verify.
-        if (programmer.autoProgramActive == 0) {
-            programmer.ReleaseReset();
-        }
-        ui.ShowMessage(MessageKind::Success, VerifySucceeded);
-        return true;
-    });
+    return VerifyMemory(programmer, images, ui, MemoryKind::Flash, nullptr);
+}
+
+bool VerifyFlash(Programmer& programmer, TargetImages& images, TargetUi& ui,
+                 const std::vector<AddressRange>& defined) {
+    return VerifyMemory(programmer, images, ui, MemoryKind::Flash, &defined);
 }
 
 bool ReadEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = EepromLength(programmer.device);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            images.eepromImage[i] = ReadEepromMemory(programmer, i);
-            bar.Update(i, length);
-        }
-        ReleaseUnlessAutoProgram(programmer);
-        images.eepromShownLength = length;
-        ui.ImageChanged(MemoryKind::Eeprom, length);
-        return true;
-    });
+    return ReadMemory(programmer, images, ui, MemoryKind::Eeprom);
 }
 
 bool WriteEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = EepromLength(programmer.device);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            if (images.eepromImage[i] != ErasedByte) {
-                WriteEepromMemory(programmer, i, images.eepromImage[i]);
-            }
-            bar.Update(i, length);
-        }
-        ReleaseUnlessAutoProgram(programmer);
-        return true;
-    });
+    return WriteEepromRanges(programmer, images, ui, nullptr);
+}
+
+bool WriteEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui,
+                 const std::vector<AddressRange>& defined) {
+    return WriteEepromRanges(programmer, images, ui, &defined);
 }
 
 bool VerifyEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui) {
-    return WithProgress(programmer, ui, [&](ProgressBar& bar) {
-        const std::uint32_t length = EepromLength(programmer.device);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            bar.Update(i, length);
-            if (ReadEepromMemory(programmer, i) != images.eepromImage[i]) {
-                programmer.ReleaseReset();
-                ui.ShowMessage(MessageKind::Failure, AddressMessage(VerifyFailedFormat, i));
-                return false;
-            }
-        }
-        ReleaseUnlessAutoProgram(programmer);
-        ui.ShowMessage(MessageKind::Success, VerifySucceeded);
-        return true;
-    });
+    return VerifyMemory(programmer, images, ui, MemoryKind::Eeprom, nullptr);
+}
+
+bool VerifyEeprom(Programmer& programmer, TargetImages& images, TargetUi& ui,
+                  const std::vector<AddressRange>& defined) {
+    return VerifyMemory(programmer, images, ui, MemoryKind::Eeprom, &defined);
 }
 
 } // namespace zelk

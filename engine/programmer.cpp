@@ -53,6 +53,12 @@ void Programmer::SetLine(std::uint8_t mask, std::uint8_t level) {
     DelayUs(sckHalfPeriod);
 }
 
+void Programmer::SetLines(std::uint8_t high, std::uint8_t low) {
+    dataShadow = static_cast<std::uint8_t>((dataShadow | high) & ~low);
+    WriteData();
+    DelayUs(sckHalfPeriod);
+}
+
 int Programmer::ReadStatusLine(std::uint8_t mask) {
     const std::uint8_t status = port ? port->Read(PortRegister::Status) : std::uint8_t{0xFF};
     const int bit = (status & mask) != 0 ? 1 : 0;

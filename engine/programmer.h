@@ -7,6 +7,7 @@
 #include "engine/device_database.h"
 #include "platform/port_io.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -22,6 +23,8 @@ struct DeviceDescription {
     std::int32_t dataSize = 0;
     Algorithm algorithm = Algorithm::TimedBytes;
     std::uint16_t pageSize = 0;
+    // The part answers Poll RDY/BSY, so its writes can end as soon as the chip is ready.
+    bool pollReadyBusy = false;
 };
 
 class Programmer {
@@ -47,6 +50,9 @@ public:
     // Sets (level non-zero) or clears the mask bits of the data shadow, writes it, then waits
     // the SCK half period.
     void SetLine(std::uint8_t mask, std::uint8_t level);
+    // Sets the `high` bits and clears the `low` bits of the data shadow in one write, then
+    // waits the SCK half period.
+    void SetLines(std::uint8_t high, std::uint8_t low);
     // 1 when (status AND mask) is non-zero, complemented unless the cable reads MISO as read.
     int ReadStatusLine(std::uint8_t mask);
     void PulseSck();
@@ -71,8 +77,19 @@ public:
     const std::filesystem::path& DeviceDatabase() const { return deviceDatabase; }
     std::int32_t SckHalfPeriodUs() const { return sckHalfPeriod; }
 
+    // The flag a long command checks between bytes and pages; non-zero asks it to stop. The
+    // flag must outlive its use; null detaches it.
+    void SetCancelFlag(const std::atomic<int>* flag) { cancelFlag = flag; }
+    const std::atomic<int>* CancelFlag() const { return cancelFlag; }
+    bool CancelRequested() const { return cancelFlag != nullptr && cancelFlag->load() != 0; }
+
+    // Every write waits the data sheets' worst case, even on a part that can be polled.
+    bool fixedWaits = false;
+
     // Set by PrepareTarget.
     DeviceDescription device;
+    // The three signature bytes read at identification, 0x1E950F.
+    std::uint32_t signature = 0;
     std::uint16_t deviceCode = 0;
     int targetReady = 0;
     // An AutoProgram run holds the target between its steps: the read, verify and write
@@ -93,6 +110,7 @@ private:
     PinMap pinMap;
     std::uint8_t dataShadow = 0;
     std::uint64_t requestedDelay = 0;
+    const std::atomic<int>* cancelFlag = nullptr;
 };
 
 } // namespace zelk

@@ -2,10 +2,13 @@
 
 #include "engine/command_support.h"
 #include "engine/instructions.h"
+#include "engine/memory_steps.h"
 #include "engine/target_connection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <vector>
 
 namespace zelk {
 namespace {
@@ -40,15 +43,94 @@ std::string SerialDigits(std::string_view text, int length) {
     return digits;
 }
 
-std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImages& images,
-                                             TargetUi& ui, const SerialNumberSettings& settings) {
+namespace {
+
+// Writes the digits, compares them read back, then reads the EEPROM into its image. The
+// number to store next only when the digits are on the chip.
+std::optional<std::uint32_t> WriteSerialNumber(Programmer& programmer, TargetImages& images,
+                                               TargetUi& ui, const SerialNumberSettings& settings) {
+    const std::uint32_t length = EepromLength(programmer.device);
+    const auto location = static_cast<std::uint32_t>(settings.location);
+    const auto count = static_cast<std::uint32_t>(settings.length);
+    if (location > length || count > length - location) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The serial number's %u digits at %08X pass the end of the %.40s's %u bytes "
+                      "of EEPROM.",
+                      static_cast<unsigned>(count), static_cast<unsigned>(location),
+                      programmer.device.name.c_str(), static_cast<unsigned>(length));
+        ui.ShowMessage(MessageKind::Failure, text);
+        return std::nullopt;
+    }
+    const std::uint32_t number = *ParseSerialNumber(settings.number);
+    const std::string digits = SerialDigits(std::to_string(number), settings.length);
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const auto digit = static_cast<std::uint8_t>(digits[k]);
+        if (ReadEepromMemory(programmer, location + k) != digit &&
+            !WriteEepromMemory(programmer, location + k, digit)) {
+            ui.ShowMessage(MessageKind::Failure,
+                           AddressMessage("Serial number write failed at %08X !", location + k));
+            return std::nullopt;
+        }
+    }
+    ProgressBar bar(ui);
+    std::vector<std::uint8_t> scratch(length);
+    const StepOutcome read = ReadStep(programmer, MemoryKind::Eeprom, scratch, bar);
+    if (!read.Done()) {
+        ui.ShowMessage(MessageKind::Failure, OutcomeMessage(read, "Read failed at %08X !"));
+        return std::nullopt;
+    }
+    for (std::uint32_t k = 0; k < count; ++k) {
+        if (scratch[location + k] != static_cast<std::uint8_t>(digits[k])) {
+            ui.ShowMessage(MessageKind::Failure,
+                           AddressMessage("Serial number write failed at %08X !", location + k));
+            return std::nullopt;
+        }
+    }
+    std::string lost;
+    if (!TargetStillAnswers(programmer, lost)) {
+        ui.ShowMessage(MessageKind::Failure, lost);
+        return std::nullopt;
+    }
+    std::copy(scratch.begin(), scratch.end(), images.eepromImage.begin());
+    images.eepromShownLength = length;
+    ui.ImageChanged(MemoryKind::Eeprom, length);
+    return number + 1;
+}
+
+} // namespace
+
+std::optional<std::string> SerialNumberProblem(const SerialNumberSettings& settings) {
     const std::optional<std::uint32_t> number = ParseSerialNumber(settings.number);
+    char message[200];
     if (!number) {
-        char message[160];
         std::snprintf(
             message, sizeof message, "Serial number \"%.64s\" is not a number from 0 to %llu.",
             settings.number.c_str(), static_cast<unsigned long long>(LargestSerialNumber));
-        ui.ShowMessage(MessageKind::Failure, message);
+        return message;
+    }
+    if (settings.length <= 0) {
+        return "The serial number's length is 0: nothing would be written.";
+    }
+    const std::string digits = std::to_string(*number);
+    if (digits.size() > static_cast<std::size_t>(settings.length)) {
+        // Cut to its length, the number would repeat one an earlier board got.
+        std::snprintf(message, sizeof message, "Serial number %s does not fit in %d digits.",
+                      digits.c_str(), settings.length);
+        return message;
+    }
+    if (settings.location < 0) {
+        std::snprintf(message, sizeof message, "The serial number's location %d is negative.",
+                      settings.location);
+        return message;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImages& images,
+                                             TargetUi& ui, const SerialNumberSettings& settings) {
+    if (const std::optional<std::string> problem = SerialNumberProblem(settings)) {
+        ui.ShowMessage(MessageKind::Failure, *problem);
         return std::nullopt;
     }
     ui.ProgressOpen();
@@ -57,27 +139,12 @@ std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImage
         ui.ProgressClose();
         return std::nullopt;
     }
-    const std::string digits = SerialDigits(settings.number, settings.length);
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        WriteEepromMemory(programmer,
-                          static_cast<std::uint32_t>(settings.location) +
-                              static_cast<std::uint32_t>(k),
-                          static_cast<std::uint8_t>(digits[k]));
-    }
-    // The read-back refreshes the EEPROM view; the digits are not compared.
-    ProgressBar bar(ui);
-    const std::uint32_t length = EepromLength(programmer.device);
-    for (std::uint32_t i = 0; i < length; ++i) {
-        images.eepromImage[i] = ReadEepromMemory(programmer, i);
-        bar.Update(i, length);
-    }
-    images.eepromShownLength = length;
-    ui.ImageChanged(MemoryKind::Eeprom, length);
-    if (programmer.autoProgramActive == 0) {
+    const std::optional<std::uint32_t> next = WriteSerialNumber(programmer, images, ui, settings);
+    if (!next || programmer.autoProgramActive == 0) {
         ReleaseTarget(programmer);
     }
     ui.ProgressClose();
-    return *number + 1;
+    return next;
 }
 
 } // namespace zelk

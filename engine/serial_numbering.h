@@ -27,8 +27,14 @@ struct SerialNumberSettings {
     int location = 0;
 };
 
-// The number to store next, once the digits were written. Nullopt, after telling the user,
-// when the number is not usable (nothing is written) or the target was not ready.
+// Why the settings cannot be used, before the target is touched: a number that is none, a
+// Length of 0, a number with more digits than Length, a negative Location.
+std::optional<std::string> SerialNumberProblem(const SerialNumberSettings& settings);
+
+// The number to store next, once the digits were written and read back. Nullopt, after
+// telling the user, when the settings are not usable or the digits pass the end of the
+// device's EEPROM (nothing is written), the target was not ready, or the digits did not read
+// back ("Serial number write failed at %08X !"): the stored number must then stay.
 std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImages& images,
                                              TargetUi& ui, const SerialNumberSettings& settings);
 

@@ -3,6 +3,8 @@
 #include "engine/device_database.h"
 #include "engine/instructions.h"
 
+#include <cstdio>
+#include <optional>
 #include <string>
 
 namespace zelk {
@@ -15,18 +17,51 @@ std::uint16_t DeviceCode(std::uint8_t high, std::uint8_t low) {
     return static_cast<std::uint16_t>((high << 8) | low);
 }
 
+// Two reads that agree, else two more; a bit error in one read would name another device,
+// with other sizes, and the command would write the wrong amount.
+std::optional<std::uint32_t> ReadAgreedSignature(Programmer& programmer, TargetUi& ui) {
+    std::uint32_t first = ReadFullSignature(programmer);
+    std::uint32_t second = ReadFullSignature(programmer);
+    if (first != second) {
+        first = ReadFullSignature(programmer);
+        second = ReadFullSignature(programmer);
+    }
+    if (first == second) {
+        return first;
+    }
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "The signature read as %06X and then as %06X. Check the cable and the "
+                  "target's power supply.",
+                  static_cast<unsigned>(first), static_cast<unsigned>(second));
+    ui.ShowMessage(MessageKind::Failure, text);
+    return std::nullopt;
+}
+
 // The device bar's text for a freshly read signature; fills the description on a match.
 std::string IdentifyDevice(Programmer& programmer, TargetUi& ui) {
-    const std::uint8_t high = ReadSignatureByte(programmer, 1);
-    const std::uint8_t low = ReadSignatureByte(programmer, 2);
-    programmer.deviceCode = DeviceCode(high, low);
+    const std::optional<std::uint32_t> signature = ReadAgreedSignature(programmer, ui);
+    if (!signature) {
+        programmer.targetReady = 0;
+        return "Error";
+    }
+    programmer.signature = *signature;
+    programmer.deviceCode = static_cast<std::uint16_t>(*signature & 0xFFFF);
     if (programmer.deviceCode == NoAnswer) {
+        // The target answered Programming Enable and is gone now: nothing may be done to a
+        // chip that is not there.
+        if (programmer.targetReady != 0) {
+            ui.ShowMessage(MessageKind::Failure,
+                           "Init failed. Is target connected and powered on ?");
+        }
+        programmer.targetReady = 0;
         return "Error";
     }
     const DeviceLookup lookup = LookupDevice(programmer.DeviceDatabase(), programmer.deviceCode);
     if (lookup.result == DeviceLookup::Result::Matched) {
-        programmer.device = {lookup.entry.name, lookup.entry.programSize, lookup.entry.dataSize,
-                             lookup.entry.algorithm, lookup.entry.pageSize};
+        programmer.device = {lookup.entry.name,     lookup.entry.programSize,
+                             lookup.entry.dataSize, lookup.entry.algorithm,
+                             lookup.entry.pageSize, lookup.entry.pollReadyBusy};
         return lookup.entry.name;
     }
     if (lookup.result == DeviceLookup::Result::Unreadable) {
@@ -57,7 +92,11 @@ int PrepareWithCursor(Programmer& programmer, TargetUi& ui) {
     }
 
     const int configured = programmer.ConfiguredCable() & 0xFFFF;
-    const int detected = programmer.DetectCable();
+    const CableInfo* chosen = FindCable(configured);
+    // A cable without loop-back wires cannot be recognised; it is used as chosen.
+    const bool recognisable = chosen == nullptr || chosen->loopBack.data != 0 ||
+                              chosen->recognisedWithoutLoopBack || configured == CableNone;
+    const int detected = recognisable ? programmer.DetectCable() : configured;
     if (configured != CableAutoDetect && configured != detected) {
         ui.ShowMessage(MessageKind::Failure,
                        "Cannot find the selected interface on the selected port.");
@@ -76,6 +115,14 @@ int PrepareWithCursor(Programmer& programmer, TargetUi& ui) {
 }
 
 } // namespace
+
+std::uint32_t ReadFullSignature(Programmer& programmer) {
+    std::uint32_t signature = 0;
+    for (std::uint8_t index = 0; index < 3; ++index) {
+        signature = (signature << 8) | ReadSignatureByte(programmer, index);
+    }
+    return signature;
+}
 
 std::uint16_t ReadSignature(Programmer& programmer) {
     ReadSignatureByte(programmer, 0); // the manufacturer byte says nothing about the device

@@ -9,6 +9,8 @@
 namespace zelk {
 
 std::uint16_t ReadSignature(Programmer& programmer);
+// The three signature bytes, 0x1E950F; changes nothing in the Programmer.
+std::uint32_t ReadFullSignature(Programmer& programmer);
 bool EnterProgrammingMode(Programmer& programmer);
 // Checks the cable, enters programming mode, reads the signature, looks it up in the device
 // database and shows the result in the device bar. Returns the new targetReady.

@@ -31,6 +31,9 @@ public:
     // While attached, the window's Cancel button stores 1 into the flag.
     virtual void ProgressAttachCancel(std::atomic<int>* cancelFlag) = 0;
     virtual void ProgressClose() = 0;
+    // What the bar now measures ("Writing flash", "Verifying EEPROM") when a command runs
+    // several steps; the bar restarts at 0.
+    virtual void ProgressStep(const std::string& /*what*/) {}
 
     // The first `shownLength` bytes of an image were replaced: bind the view to that length
     // and redraw it.

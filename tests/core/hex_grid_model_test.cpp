@@ -213,8 +213,7 @@ TEST(HexGridModel, HeaderAndCurrentByteDescription) {
         std::uint8_t byte;
         const char* text;
     };
-    for (const Case c : {Case{0x41, "0x0012: 0x41 = 65 = 'A'"},
-                         Case{0x0A, "0x0012: 0x0A = 10"},
+    for (const Case c : {Case{0x41, "0x0012: 0x41 = 65 = 'A'"}, Case{0x0A, "0x0012: 0x0A = 10"},
                          Case{0xFF, "0x0012: 0xFF = 255"}}) {
         Grid g(0x100);
         g.bytes[0x12] = c.byte;

@@ -64,14 +64,29 @@ TEST_F(AutoProgramTest, FileThatDoesNotLoadStopsBeforeTheErase) {
 }
 
 TEST_F(AutoProgramTest, LostTargetClearsTheRunningFlag) {
-    // Prepare (24 bytes), Read EEPROM (24 + 4 per byte) and the erase (4) go through, then
-    // the target is gone when Write Flash prepares it.
+    // Prepare (40 bytes), the two reads of the EEPROM (4 per byte each) and the erase (4) go
+    // through, then the target is gone when Write Flash prepares it.
     SimFaults removed;
-    removed.removeAfterBytes = 24 + 24 + 4 * 1024 + 4;
+    removed.removeAfterBytes = 40 + 2 * 4 * 1024 + 4;
     Attach("ATmega328P", removed);
     EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
     ASSERT_NE(programmer, nullptr) << "the Programmer stays with the caller";
     EXPECT_EQ(ui.messages.back(), "Init failed. Is target connected and powered on ?");
+    EXPECT_EQ(programmer->autoProgramActive, 0);
+}
+
+// The EEPROM a run keeps is read twice; a target lost between the reads stops the run before
+// the erase would destroy the only good copy.
+TEST_F(AutoProgramTest, KeptEepromReadsThatDisagreeStopBeforeTheErase) {
+    SimFaults removed;
+    removed.removeAfterBytes = 40 + 4 * 1024 + 4 * 5;
+    Attach("ATmega328P", removed);
+    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
+    ASSERT_NE(programmer, nullptr);
+    EXPECT_TRUE(ui.messages.back().starts_with("The target's EEPROM read differently twice (at "
+                                               "00000005)"))
+        << ui.messages.back();
+    EXPECT_EQ(Chip().flash[0x100], 0x00) << "not erased";
     EXPECT_EQ(programmer->autoProgramActive, 0);
 }
 
@@ -111,9 +126,11 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
         const char* next;
     };
     const Case cases[] = {
-        {"7", 3, 0, "007", "8"},        {"999", 3, 16, "999", "1000"},
-        {"1000", 3, 16, "100", "1001"}, {"", 4, 32, "0000", "1"},
-        {"42", 0, 48, "", "43"},        {"4294967294", 10, 64, "4294967294", "4294967295"},
+        {"7", 3, 0, "007", "8"},
+        {"999", 3, 16, "999", "1000"},
+        {"", 4, 32, "0000", "1"},
+        {"0042", 2, 1022, "42", "43"}, // ends at the last byte
+        {"4294967294", 10, 64, "4294967294", "4294967295"},
     };
     Attach("ATmega328P");
     for (const Case& c : cases) {
@@ -128,7 +145,6 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
             std::equal(Chip().eeprom.begin(), Chip().eeprom.end(), app.images.eepromImage.begin()))
             << "the EEPROM was read back into its image";
     }
-    EXPECT_EQ(Chip().eeprom[48], ErasedByte) << "a length of 0 writes nothing";
     EXPECT_EQ(ui.progressOpened, ui.progressClosed);
 }
 
@@ -152,6 +168,51 @@ TEST_F(SerialNumberingTest, FailureWritesNothingAndKeepsTheNumber) {
         EXPECT_EQ(programmer->Port() == nullptr, !faults.noneConnected)
             << "a bad number stays home";
         EXPECT_FALSE(ui.progressIsOpen);
+    }
+}
+
+// A number that cannot be written whole, or did not reach the chip, must not be used up: the
+// next board would get a number that is not on this one.
+TEST_F(SerialNumberingTest, ANumberIsUsedOnlyWhenItsDigitsReadBack) {
+    SimFaults busy;
+    busy.stuckBusy = true;
+    SimFaults removed;
+    removed.removeAfterBytes = 40 + 3 * 8 + 4 * 4; // the digits went out, then the read-back
+    const struct {
+        const char* stored;
+        int length;
+        int location;
+        SimFaults faults;
+        std::string message;
+    } cases[] = {
+        {"42", 0, 0, {}, "The serial number's length is 0: nothing would be written."},
+        {"1000", 3, 0, {}, "Serial number 1000 does not fit in 3 digits."},
+        {"7",
+         3,
+         1022,
+         {},
+         "The serial number's 3 digits at 000003FE pass the end of the ATmega328P's 1024 bytes "
+         "of EEPROM."},
+        {"7", 3, -1, {}, "The serial number's location -1 is negative."},
+        {"123", 3, 8, busy, "Serial number write failed at 00000008 !"},
+        {"123", 3, 8, removed, "Serial number write failed at 00000008 !"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        Attach("ATmega328P", c.faults);
+        Store(c.stored, c.length, c.location);
+        EXPECT_FALSE(RunSerialNumbering(*programmer, app.images, ui));
+        EXPECT_EQ(ui.messages.back(), c.message);
+        EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), c.stored);
+        if (programmer->Port() == nullptr) {
+            continue; // refused before the port was opened
+        }
+        if (c.faults.removeAfterBytes) {
+            EXPECT_EQ(Chip().eeprom[8], '1') << "written, but not read back";
+        } else {
+            EXPECT_EQ(std::count(Chip().eeprom.begin(), Chip().eeprom.end(), ErasedByte), 1024)
+                << "nothing written";
+        }
     }
 }
 

@@ -84,8 +84,8 @@ TEST(BitTiming, SckStaysHighAndLowForTheHalfPeriod) {
         ASSERT_EQ(sckRises.size(), 8u);
         ASSERT_EQ(sckFalls.size(), 8u);
         EXPECT_EQ(sckFalls[0] - sckRises[0], halfPeriod) << "high";
-        EXPECT_EQ(sckRises[1] - sckFalls[0], 2 * halfPeriod) << "low, MOSI set in between";
-        EXPECT_EQ(port.nowUs, 8 * 3 * halfPeriod);
+        EXPECT_EQ(sckRises[1] - sckFalls[0], halfPeriod) << "low, MOSI set with the fall";
+        EXPECT_EQ(port.nowUs, (8 * 2 + 1) * halfPeriod) << "one SCK period a bit, then SCK low";
     }
 }
 

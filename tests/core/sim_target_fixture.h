@@ -18,17 +18,20 @@
 namespace zelk::test {
 
 // One device of each write algorithm; "Page2" is made up, no part here pages a 2 KiB flash.
+// "ATmega88" answers Poll RDY/BSY.
 inline std::string TestDeviceDatabase() {
     struct Device {
         const char* name;
         const char* signature;
         int programSize, dataSize, algorithm, pageSize;
+        bool pollReadyBusy = false;
     };
     const Device devices[] = {{"AT90S1200", "1E9001", 1024, 64, 0, 0},
                               {"AT90S2313", "1E9101", 2048, 128, 1, 0},
                               {"Page2", "1E9377", 2048, 128, 2, 64},
                               {"ATmega328P", "1E950F", 32768, 1024, 3, 128},
-                              {"ATmega128", "1E9702", 131072, 4096, 3, 256}};
+                              {"ATmega128", "1E9702", 131072, 4096, 3, 256},
+                              {"ATmega88", "1E930A", 8192, 512, 3, 64, true}};
     std::string list = "[Devices]\n";
     std::string sections;
     for (const Device& d : devices) {
@@ -37,7 +40,8 @@ inline std::string TestDeviceDatabase() {
                     "\nProgramSize=" + std::to_string(d.programSize) +
                     "\nDataSize=" + std::to_string(d.dataSize) +
                     "\nAlgorithm=" + std::to_string(d.algorithm) +
-                    "\nPageSize=" + std::to_string(d.pageSize) + "\n";
+                    "\nPageSize=" + std::to_string(d.pageSize) +
+                    (d.pollReadyBusy ? "\nPollReadyBusy=1\n" : "\n");
     }
     return list + sections;
 }
@@ -77,6 +81,8 @@ protected:
         settings.simulator.device = device;
         settings.simulator.faults = faults;
         settings.simulator.stateFile = folder / (device + ".chip");
+        settings.sckHalfPeriodUs = sckHalfPeriodUs;
+        settings.fixedWaits = fixedWaits;
         std::string error;
         programmer = MakeProgrammer(settings, error);
         ASSERT_NE(programmer, nullptr) << error;
@@ -101,6 +107,9 @@ protected:
     const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*programmer->Port()).Chip(); }
 
     testing::ScratchFolder folder;
+    // The bit timing and waits of the next Attach.
+    std::int32_t sckHalfPeriodUs = 1;
+    bool fixedWaits = false;
     std::optional<std::string> savedConfigHome;
     AppState app;
     RecordingTargetUi ui;

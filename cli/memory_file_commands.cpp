@@ -1,0 +1,237 @@
+// The commands that move a memory between the target and a file: read, write, verify and
+// program. Files are HEX, S-records, raw binary or ELF, chosen by extension and content; "-"
+// is standard input or output.
+#include "cli/commands.h"
+#include "cli/target_session.h"
+#include "engine/command_support.h"
+#include "engine/memory_commands.h"
+#include "engine/program_sequence.h"
+#include "memory/image_file.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zelk {
+namespace {
+
+struct FileOptions {
+    std::string file;
+    std::string eepromFile;
+    std::string format;
+    bool erase = false;
+    bool noVerify = false;
+};
+
+const char* MemoryName(MemoryKind memory) {
+    return memory == MemoryKind::Flash ? "flash" : "EEPROM";
+}
+
+std::optional<ImageFormat> FormatNamed(const std::string& name) {
+    if (name == "hex") {
+        return ImageFormat::IntelHex;
+    }
+    if (name == "srec") {
+        return ImageFormat::SRecord;
+    }
+    if (name == "bin") {
+        return ImageFormat::Binary;
+    }
+    return std::nullopt;
+}
+
+// Loads `file` into its image; the addresses it gives a value, or nullopt after telling why it
+// cannot be used. Nothing on the target has been touched then.
+std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const std::string& file,
+                                                  MemoryKind memory) {
+    TargetImages& images = session.app.images;
+    auto& image = memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
+    LoadedImage loaded;
+    HexFileError error;
+    if (!LoadImageAnyFormat(file, memory, image, image.size(), loaded, error)) {
+        PrintError(file + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
+                   error.reason);
+        return std::nullopt;
+    }
+    if (loaded.DefinesNothing()) {
+        PrintError(file + " holds no " + MemoryName(memory) + " data");
+        return std::nullopt;
+    }
+    for (const AddressRange& range : loaded.defined) {
+        session.bytes += range.end - range.begin;
+    }
+    return loaded.defined;
+}
+
+bool Program(TargetSession& session, const ProgramSteps& steps, const char* success) {
+    const ProgramResult result =
+        ProgramTarget(*session.programmer, session.app.images, steps, session.ui);
+    if (result.succeeded && success != nullptr) {
+        session.ui.ShowMessage(MessageKind::Success, success);
+    }
+    return result.succeeded;
+}
+
+bool WriteMemory(TargetSession& session, const FileOptions& options, MemoryKind memory) {
+    const auto defined = LoadFile(session, options.file, memory);
+    if (!defined) {
+        return false;
+    }
+    ProgramSteps steps;
+    const bool verify = !options.noVerify;
+    if (memory == MemoryKind::Flash) {
+        steps.erase = options.erase;
+        steps.writeFlash = true;
+        steps.verifyFlash = verify;
+        steps.flashDefined = defined;
+        steps.flashName = options.file;
+    } else {
+        steps.writeEeprom = true;
+        steps.verifyEeprom = verify;
+        steps.eepromDefined = defined;
+        steps.eepromName = options.file;
+    }
+    return Program(session, steps, verify ? "Verify successfull" : "Write done (not verified)");
+}
+
+bool VerifyMemory(TargetSession& session, const FileOptions& options, MemoryKind memory) {
+    const auto defined = LoadFile(session, options.file, memory);
+    if (!defined) {
+        return false;
+    }
+    ProgramSteps steps;
+    if (memory == MemoryKind::Flash) {
+        steps.verifyFlash = true;
+        steps.flashDefined = defined;
+        steps.flashName = options.file;
+    } else {
+        steps.verifyEeprom = true;
+        steps.eepromDefined = defined;
+        steps.eepromName = options.file;
+    }
+    return Program(session, steps, "Verify successfull");
+}
+
+bool ProgramBoth(TargetSession& session, const FileOptions& options) {
+    const auto flash = LoadFile(session, options.file, MemoryKind::Flash);
+    std::optional<std::vector<AddressRange>> eeprom;
+    if (!flash || (!options.eepromFile.empty() &&
+                   !(eeprom = LoadFile(session, options.eepromFile, MemoryKind::Eeprom)))) {
+        return false;
+    }
+    ProgramSteps steps;
+    steps.erase = true;
+    steps.writeFlash = true;
+    steps.verifyFlash = true;
+    steps.flashDefined = flash;
+    steps.flashName = options.file;
+    if (eeprom) {
+        steps.writeEeprom = true;
+        steps.verifyEeprom = true;
+        steps.eepromDefined = eeprom;
+        steps.eepromName = options.eepromFile;
+    }
+    return Program(session, steps, "Programmed and verified");
+}
+
+bool ReadMemory(TargetSession& session, const FileOptions& options, MemoryKind memory,
+                int& exitCode) {
+    std::string error;
+    const std::optional<ImageFormat> format =
+        OutputFormatFor(options.file, FormatNamed(options.format), error);
+    if (!format) {
+        PrintError(options.file + ": " + error);
+        exitCode = ExitUsage;
+        return false;
+    }
+    Programmer& programmer = *session.programmer;
+    TargetImages& images = session.app.images;
+    const bool read = memory == MemoryKind::Flash ? ReadFlash(programmer, images, session.ui)
+                                                  : ReadEeprom(programmer, images, session.ui);
+    if (!read) {
+        return false;
+    }
+    const std::uint32_t length = memory == MemoryKind::Flash ? FlashLength(programmer.device)
+                                                             : EepromLength(programmer.device);
+    const auto& image = memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
+    session.bytes = length;
+    if (!WriteImageAnyFormat(options.file, format, std::span(image).first(length), error)) {
+        PrintError(options.file + ": " + error);
+        return false;
+    }
+    return true;
+}
+
+using FileRun = bool (*)(TargetSession&, const FileOptions&, MemoryKind);
+
+CLI::App* AddFileCommand(CLI::App& app, int& exitCode, const std::string& name,
+                         const std::string& description,
+                         const std::shared_ptr<const TargetOptions>& connection,
+                         const std::shared_ptr<FileOptions>& options, MemoryKind memory,
+                         FileRun run) {
+    CLI::App* command = AddTargetCommand(app, exitCode, name, description, connection,
+                                         [options, memory, run](TargetSession& session, int&) {
+                                             return run(session, *options, memory);
+                                         });
+    command
+        ->add_option("FILE", options->file,
+                     "HEX (.hex .ihx .eep), S-record, raw binary (.bin) or ELF file; - for stdin")
+        ->required();
+    return command;
+}
+
+} // namespace
+
+void AddMemoryFileCommands(CLI::App& app, int& exitCode,
+                           const std::shared_ptr<const TargetOptions>& connection) {
+    for (const MemoryKind memory : {MemoryKind::Flash, MemoryKind::Eeprom}) {
+        const std::string suffix = memory == MemoryKind::Flash ? "flash" : "eeprom";
+        const std::string shown = MemoryName(memory);
+
+        auto readOptions = std::make_shared<FileOptions>();
+        CLI::App* read =
+            AddTargetCommand(app, exitCode, "read-" + suffix, "Read the " + shown + " into FILE",
+                             connection, [readOptions, memory](TargetSession& session, int& code) {
+                                 return ReadMemory(session, *readOptions, memory, code);
+                             });
+        read->add_option("FILE", readOptions->file,
+                         "File to write, replaced only when the read succeeded; its extension "
+                         "chooses the format; - for stdout (with --format)")
+            ->required();
+        read->add_option("--format", readOptions->format,
+                         "hex, srec or bin (default: by extension)")
+            ->check(CLI::IsMember({"hex", "srec", "bin"}));
+
+        auto writeOptions = std::make_shared<FileOptions>();
+        CLI::App* write = AddFileCommand(app, exitCode, "write-" + suffix,
+                                         "Write FILE into the " + shown +
+                                             ", then verify the addresses it defines",
+                                         connection, writeOptions, memory, WriteMemory);
+        write->add_flag("--no-verify", writeOptions->noVerify, "Skip the verify");
+        if (memory == MemoryKind::Flash) {
+            write->add_flag("--erase", writeOptions->erase,
+                            "Erase the chip first (flash and EEPROM): a write only programs "
+                            "bits, so a programmed chip must be erased");
+        } else {
+            write->footer("Only the bytes that differ are written; addresses FILE does not "
+                          "define stay as they are.");
+        }
+
+        AddFileCommand(app, exitCode, "verify-" + suffix,
+                       "Compare the " + shown + " with the addresses FILE defines", connection,
+                       std::make_shared<FileOptions>(), memory, VerifyMemory);
+    }
+
+    auto programOptions = std::make_shared<FileOptions>();
+    CLI::App* program =
+        AddTargetCommand(app, exitCode, "program",
+                         "Erase the chip, write and verify the flash and, when given, the EEPROM",
+                         connection, [programOptions](TargetSession& session, int&) {
+                             return ProgramBoth(session, *programOptions);
+                         });
+    program->add_option("FILE", programOptions->file, "Flash image; - for stdin")->required();
+    program->add_option("EEPROM-FILE", programOptions->eepromFile, "EEPROM image");
+}
+
+} // namespace zelk

@@ -1,0 +1,72 @@
+#include "cli/target_session.h"
+
+#include "cli/cancel_request.h"
+#include "engine/command_support.h"
+#include "sim/simulated_port.h"
+
+#include <iostream>
+
+namespace zelk {
+
+void PrintError(const std::string& message) {
+    std::cerr << "zelk-cli: " << message << '\n';
+}
+
+TargetSession::TargetSession(const TargetOptions& options, const std::string& operation)
+    : ui(options.Style(), operation) {}
+
+bool TargetSession::Open(const TargetOptions& options, std::string& error) {
+    ConnectionSettings settings;
+    if (!ConnectionOf(options, settings, error)) {
+        return false;
+    }
+    programmer = MakeProgrammer(settings, error);
+    if (!programmer) {
+        return false;
+    }
+    programmer->SetCancelFlag(&CancelRequest());
+    // A simulator that cannot start (a state file of another chip, one in use) is a mistake
+    // in the options; a hardware port that cannot be opened is the command's failure.
+    return settings.port != PortKind::Simulator || programmer->OpenPort(error);
+}
+
+CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,
+                           const std::string& description,
+                           std::shared_ptr<const TargetOptions> connection, TargetRun run) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->fallthrough();
+    command->footer("Exit status: 0 done, 1 the operation failed (the reason on stderr), "
+                    "2 usage error, 130 cancelled by Ctrl-C or SIGTERM. The target is released "
+                    "and the cable's drivers are off at the end.");
+    command->callback([connection, run, name, &exitCode] {
+        InstallCancelHandlers();
+        TargetSession session(*connection, name);
+        std::string error;
+        if (!session.Open(*connection, error)) {
+            PrintError(error);
+            exitCode = ExitUsage;
+            return;
+        }
+        int code = 0;
+        const bool done = run(session, code);
+        if (code == 0 && !done) {
+            code = ExitFailure;
+        }
+        if (session.programmer->Port() != nullptr) {
+            ReleaseTarget(*session.programmer);
+        }
+        if (!SaveSimulatedChip(session.programmer->Port(), error)) {
+            PrintError(error);
+            code = code == 0 ? ExitFailure : code;
+        }
+        if (CancelRequest().load() != 0) {
+            PrintError("cancelled");
+            code = ExitCancelled;
+        }
+        session.ui.Summary(name, code, session.bytes);
+        exitCode = code;
+    });
+    return command;
+}
+
+} // namespace zelk

@@ -1,0 +1,377 @@
+// The target commands against a misbehaving target: a chip whose writes never finish, one
+// that goes away in the middle of a command, a flipped bit. None may report success.
+#include "app/project_file.h"
+#include "engine/autoprogram.h"
+#include "engine/lock_fuse.h"
+#include "engine/memory_commands.h"
+#include "engine/memory_steps.h"
+#include "engine/program_sequence.h"
+#include "engine/target_connection.h"
+#include "sim_target_fixture.h"
+
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace zelk {
+namespace {
+
+using test::SimTargetTest;
+
+// PrepareTarget exchanges 40 bytes with a ready target, then each byte read 4.
+constexpr std::uint64_t PrepareBytes = 40;
+
+SimFaults StuckBusy() {
+    SimFaults faults;
+    faults.stuckBusy = true;
+    return faults;
+}
+
+SimFaults RemovedAfter(std::uint64_t bytes) {
+    SimFaults faults;
+    faults.removeAfterBytes = bytes;
+    return faults;
+}
+
+class TargetFaults : public SimTargetTest {
+protected:
+    // A chip holding `flash` from address 0 and an EEPROM of 0x55, left in its state file.
+    void Program(const std::string& device, const std::vector<std::uint8_t>& flash) {
+        Attach(device);
+        ProgramSteps steps;
+        steps.erase = steps.writeFlash = steps.writeEeprom = true;
+        std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
+        std::copy(flash.begin(), flash.end(), app.images.flashImage.begin());
+        std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), 0x55);
+        ASSERT_TRUE(ProgramTarget(*programmer, app.images, steps, ui).succeeded);
+        ui.messages.clear();
+    }
+};
+
+struct FaultCase {
+    const char* name;
+    const char* device;
+    SimFaults faults;
+    std::function<bool(Programmer&, TargetImages&, TargetUi&)> command;
+    std::string message; // the last message
+};
+
+TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
+    const std::vector<std::uint8_t> firmware(300, 0x00);
+    const auto writeFlash = [](Programmer& p, TargetImages& images, TargetUi& u) {
+        ProgramSteps steps;
+        steps.erase = steps.writeFlash = steps.verifyFlash = true;
+        return ProgramTarget(p, images, steps, u).succeeded;
+    };
+    const auto erasedImage = [](auto command) {
+        return [command](Programmer& p, TargetImages& images, TargetUi& u) {
+            std::fill(images.flashImage.begin(), images.flashImage.end(), ErasedByte);
+            return command(p, images, u);
+        };
+    };
+    const std::string stopped = "The target stopped answering: signature FFFFFF at the end.";
+    const FaultCase cases[] = {
+        {"erase, polled", "ATmega88", StuckBusy(),
+         [](Programmer& p, TargetImages&, TargetUi& u) { return EraseChip(p, u); },
+         "Erase failed: the chip stayed busy."},
+        {"EEPROM write, polled", "ATmega88", StuckBusy(),
+         [](Programmer& p, TargetImages& images, TargetUi& u) {
+             images.eepromImage[3] = 0x12;
+             return WriteEeprom(p, images, u);
+         },
+         "Write failed at 00000000 !"},
+        {"flash write, timed waits", "ATmega328P", StuckBusy(), writeFlash,
+         "Verify failed at 00000000 !"},
+        {"flash write, polled", "ATmega88", StuckBusy(), writeFlash,
+         "Erase failed: the chip stayed busy."},
+        {"read flash", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 100),
+         [](Programmer& p, TargetImages& images, TargetUi& u) { return ReadFlash(p, images, u); },
+         stopped},
+        {"read EEPROM", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 100),
+         [](Programmer& p, TargetImages& images, TargetUi& u) { return ReadEeprom(p, images, u); },
+         stopped},
+        {"verify flash of an erased image", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 400),
+         erasedImage([](Programmer& p, TargetImages& images, TargetUi& u) {
+             return VerifyFlash(p, images, u, {{300, 0x8000}});
+         }),
+         stopped},
+        {"blank check", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 400),
+         [](Programmer& p, TargetImages&, TargetUi& u) { return BlankCheck(p, u); },
+         "Blankcheck failed at 00000000 !"},
+    };
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Program(c.device, firmware);
+        const std::vector<std::uint8_t> flashBefore = Chip().flash;
+        Attach(c.device, c.faults);
+        app.images.flashImage.assign(FlashImageSize, 0xA5);
+        app.images.eepromImage.assign(EepromImageSize, 0xA5);
+        EXPECT_FALSE(c.command(*programmer, app.images, ui));
+        ASSERT_FALSE(ui.messages.empty());
+        EXPECT_EQ(ui.messages.back(), c.message);
+        EXPECT_EQ(ui.kinds.back(), MessageKind::Failure);
+        if (std::string(c.name).starts_with("read")) {
+            EXPECT_EQ(app.images.flashImage, std::vector<std::uint8_t>(FlashImageSize, 0xA5));
+            EXPECT_EQ(app.images.eepromImage, std::vector<std::uint8_t>(EepromImageSize, 0xA5))
+                << "a failed read leaves the image as it was";
+        }
+        ui.messages.clear();
+    }
+}
+
+// A target removed after a clean erase reads 0xFF everywhere: only the signature at the end
+// tells an empty chip from a missing one.
+TEST_F(TargetFaults, AnErasedChipThatWentAwayIsNotEmpty) {
+    Program("ATmega328P", {});
+    Attach("ATmega328P", RemovedAfter(PrepareBytes + 4 * 1000));
+    EXPECT_FALSE(BlankCheck(*programmer, ui));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{
+                               "The target stopped answering: signature FFFFFF at the end."});
+}
+
+TEST_F(TargetFaults, WritingOverAProgrammedFlashNeedsTheErase) {
+    Program("ATmega328P", std::vector<std::uint8_t>(256, 0x0F));
+    std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
+    std::fill_n(app.images.flashImage.begin(), 256, 0xF0);
+    ProgramSteps steps;
+    steps.writeFlash = steps.verifyFlash = true;
+    steps.flashDefined = {{0, 256}};
+    EXPECT_FALSE(ProgramTarget(*programmer, app.images, steps, ui).succeeded);
+    EXPECT_EQ(ui.messages.back(),
+              "Verify failed at 00000000 !\nThe flash may not have been erased before the write.");
+    steps.erase = true;
+    const ProgramResult erased = ProgramTarget(*programmer, app.images, steps, ui);
+    EXPECT_TRUE(erased.succeeded) << erased.message;
+    EXPECT_EQ(Chip().flash[255], 0xF0);
+}
+
+// EEPROM is not erased before a write: a 0xFF in the image must reach the chip, and bytes a
+// file does not define must stay.
+TEST_F(TargetFaults, EepromWriteWritesWhatDiffersInTheDefinedRanges) {
+    Program("ATmega328P", {});
+    std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), ErasedByte);
+    app.images.eepromImage[0x11] = 0x42;
+    ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
+    EXPECT_EQ(Chip().eeprom[0x10], ErasedByte);
+    EXPECT_EQ(Chip().eeprom[0x11], 0x42);
+    EXPECT_EQ(Chip().eeprom[0x0F], 0x55) << "outside the file";
+    EXPECT_EQ(Chip().eeprom[0x20], 0x55) << "outside the file";
+    EXPECT_TRUE(VerifyEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
+    EXPECT_FALSE(VerifyEeprom(*programmer, app.images, ui));
+    EXPECT_EQ(ui.messages.back(), "Verify failed at 00000000 !");
+
+    // Bytes that already hold their value cost no write.
+    const auto cost = [&] {
+        const std::uint64_t before = programmer->RequestedDelayUs();
+        EXPECT_TRUE(WriteEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
+        return programmer->RequestedDelayUs() - before;
+    };
+    const std::uint64_t nothing = cost();
+    EXPECT_EQ(cost(), nothing);
+    app.images.eepromImage[0x12] = 0x43;
+    const std::uint64_t oneByte = cost();
+    EXPECT_GE(oneByte, nothing + 10000) << "one EEPROM write's wait";
+}
+
+TEST_F(TargetFaults, AnImageLargerThanTheDeviceIsRefusedBeforeAnyWrite) {
+    Program("ATmega328P", std::vector<std::uint8_t>(16, 0x11));
+    const std::vector<std::uint8_t> flashBefore = Chip().flash;
+    const std::vector<std::uint8_t> eepromBefore = Chip().eeprom;
+    struct Case {
+        MemoryKind memory;
+        std::vector<AddressRange> defined;
+        std::string message;
+    };
+    const Case cases[] = {
+        {MemoryKind::Flash,
+         {{0, 0x100}, {0x7F00, 0x1E000}},
+         "fw.hex holds data at 00008000, beyond the ATmega328P's 32768 bytes."},
+        {MemoryKind::Eeprom,
+         {{0x500, 0x501}},
+         "fw.hex holds data at 00000500, beyond the ATmega328P's 1024 bytes."},
+    };
+    for (const Case& c : cases) {
+        ProgramSteps steps;
+        steps.erase = true;
+        steps.writeFlash = steps.writeEeprom = true;
+        (c.memory == MemoryKind::Flash ? steps.flashDefined : steps.eepromDefined) = c.defined;
+        steps.flashName = steps.eepromName = "fw.hex";
+        const ProgramResult result = ProgramTarget(*programmer, app.images, steps, ui);
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(Chip().flash, flashBefore) << "not even erased";
+        EXPECT_EQ(Chip().eeprom, eepromBefore);
+    }
+}
+
+// One flipped bit in the first identification read names another device; the reads are
+// compared and read again.
+TEST_F(TargetFaults, ABitErrorInTheSignatureDoesNotNameAnotherDevice) {
+    SimFaults bitError;
+    bitError.bitErrorAtByte = 16 + 8; // the middle signature byte of the first comparison read
+    Attach("AT90S2313", bitError);
+    ASSERT_EQ(PrepareTarget(*programmer, ui), 1);
+    EXPECT_EQ(programmer->device.name, "AT90S2313");
+    EXPECT_EQ(programmer->device.programSize, 2048u);
+    EXPECT_EQ(programmer->signature, 0x1E9101u);
+}
+
+// Released before its write time, a lock write would be lost; and one that did not take must
+// not pass.
+TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
+    const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
+    const LockFuseLayout layout = LoadLockFuseLayout(shipped, "ATmega328P");
+    for (const bool fixed : {false, true}) {
+        SCOPED_TRACE(fixed);
+        fixedWaits = fixed;
+        Attach("ATmega328P", StuckBusy(), shipped);
+        EXPECT_FALSE(WriteLockByte(*programmer, ui, 0xFC));
+        EXPECT_EQ(ui.messages.back(), fixedWaits
+                                          ? "The lock byte was written as FC but reads back as FF !"
+                                          : "Writing the lock byte failed: the chip stayed busy.");
+        EXPECT_FALSE(WriteFuseBytes(*programmer, ui, layout, {0xE2, 0xD9, 0xFD}));
+    }
+    SimFaults slow;
+    slow.slowFactor = 2.0;
+    fixedWaits = false;
+    Attach("ATmega328P", slow, shipped);
+    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
+    programmer.reset(); // the next run finds what this one left
+    Attach("ATmega328P", {}, shipped);
+    EXPECT_EQ(ReadLockByte(*programmer, ui, layout), std::optional<std::uint8_t>(0xFC));
+}
+
+// A cancel stops a read at the next byte and leaves the image as it was.
+TEST_F(TargetFaults, CancelStopsAReadAndKeepsTheImage) {
+    Program("ATmega328P", {});
+    std::atomic<int> cancel{1};
+    programmer->SetCancelFlag(&cancel);
+    app.images.flashImage.assign(FlashImageSize, 0xA5);
+    const std::uint64_t before = programmer->RequestedDelayUs();
+    EXPECT_FALSE(ReadFlash(*programmer, app.images, ui));
+    EXPECT_EQ(ui.messages.back(), CancelledMessage);
+    EXPECT_EQ(app.images.flashImage[0], 0xA5);
+    EXPECT_LT(programmer->RequestedDelayUs() - before, 100000u) << "only the preparation";
+}
+
+class AutoProgramRun : public TargetFaults {
+protected:
+    void SetUp() override {
+        Program("ATmega328P", std::vector<std::uint8_t>(64, 0x3C));
+        testing::WriteWholeFile(folder / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
+        files.flash = (folder / "fw.hex").string();
+    }
+    ImageFiles files;
+};
+
+TEST_F(AutoProgramRun, KeepsTheEepromAndVerifiesBoth) {
+    const ProgramResult result = RunAutoProgram(*programmer, app.images, files, {}, ui);
+    EXPECT_TRUE(result.succeeded) << result.message;
+    EXPECT_EQ(ui.messages.back(), "AutoProgram done and verified");
+    EXPECT_EQ(Chip().flash[3], 0x04);
+    EXPECT_EQ(Chip().flash[0x20], ErasedByte) << "erased";
+    EXPECT_EQ(Chip().eeprom[0x3FF], 0x55) << "the EEPROM was kept";
+}
+
+TEST_F(AutoProgramRun, StopsBeforeTheEraseWhenTheKeptEepromIsNotSure) {
+    struct Case {
+        const char* name;
+        SimFaults faults;
+        std::string step;
+    };
+    SimFaults bitError;
+    bitError.bitErrorAtByte = PrepareBytes + 4 * 1024 + 4 * 7 + 4; // byte 7 of the second read
+    const Case cases[] = {
+        {"bit error", bitError, "Reading EEPROM"},
+        {"removed", RemovedAfter(PrepareBytes + 4 * 1500), "Reading EEPROM"},
+        {"removed before", RemovedAfter(10), "Detecting the device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Attach("ATmega328P", c.faults);
+        const ProgramResult result = RunAutoProgram(*programmer, app.images, files, {}, ui);
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_EQ(result.failedStep, c.step);
+        EXPECT_EQ(Chip().flash[0x20], 0x3C) << "not erased";
+    }
+}
+
+TEST_F(AutoProgramRun, AFailedStepNamesItselfAndTheAddress) {
+    Program("ATmega88", {});
+    Attach("ATmega88", StuckBusy());
+    AutoProgramOptions options;
+    options.erase = false; // else the erase would be the step that fails
+    const ProgramResult stuck = RunAutoProgram(*programmer, app.images, files, options, ui);
+    EXPECT_EQ(stuck.failedStep, "Writing flash");
+    EXPECT_EQ(stuck.failedAddress, std::optional<std::uint32_t>(0));
+    EXPECT_EQ(stuck.message, "Write failed at 00000000 !");
+}
+
+TEST_F(SimTargetTest, AProjectThatIsNoneIsRefused) {
+    const struct {
+        const char* contents;
+        const char* reason;
+    } cases[] = {
+        {"just some text\n", "has no [zelk Project] section"},
+        {"\x7F"
+         "ELF\x01\x01",
+         "has no [zelk Project] section"},
+        {"[zelk Project]\nProjectName=x\n", "names no flash file and no EEPROM file"},
+    };
+    for (const auto& c : cases) {
+        testing::WriteWholeFile(folder / "p.prj", c.contents);
+        ProjectFileData data;
+        std::string error;
+        EXPECT_FALSE(ReadProjectForAutoProgram(folder / "p.prj", data, error));
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    ProjectFileData data;
+    std::string error;
+    EXPECT_FALSE(ReadProjectForAutoProgram(folder / "missing.prj", data, error));
+    testing::WriteWholeFile(folder / "p.prj", "[zelk Project]\nFlashFile=fw.hex\n");
+    EXPECT_TRUE(ReadProjectForAutoProgram(folder / "p.prj", data, error)) << error;
+    EXPECT_EQ(data.flashFile, "fw.hex");
+}
+
+// Polling ends a write when the chip is ready; the worst case is only its bound. A slow chip
+// takes longer and still passes; a target clocked too slowly for the SCK phases is not
+// entered until the phases are long enough.
+TEST_F(TargetFaults, PollingWaitsForTheChipNotForTheWorstCase) {
+    const auto programTime = [&](bool fixed, const SimFaults& faults) {
+        fixedWaits = fixed;
+        Attach("ATmega88", faults);
+        ProgramSteps steps;
+        steps.erase = steps.writeFlash = steps.verifyFlash = true;
+        steps.writeEeprom = steps.verifyEeprom = true;
+        for (std::size_t i = 0; i < 8192; ++i) {
+            app.images.flashImage[i] = static_cast<std::uint8_t>(i * 13);
+            app.images.eepromImage[i % 512] = static_cast<std::uint8_t>(i * 7);
+        }
+        const std::uint64_t before = programmer->RequestedDelayUs();
+        const ProgramResult result = ProgramTarget(*programmer, app.images, steps, ui);
+        EXPECT_TRUE(result.succeeded) << result.message;
+        return programmer->RequestedDelayUs() - before;
+    };
+    const std::uint64_t fixed = programTime(true, {});
+    const std::uint64_t polled = programTime(false, {});
+    // The chip's own times here (4.5 ms a page, 9 ms an EEPROM byte) against the worst cases
+    // (25 ms, 15 ms).
+    EXPECT_LT(polled * 3, fixed * 2);
+    SimFaults slow;
+    slow.slowFactor = 1.5;
+    EXPECT_GT(programTime(false, slow), polled);
+
+    SimFaults oneMegahertz;
+    oneMegahertz.clockHz = 1000000;
+    fixedWaits = false;
+    Attach("ATmega88", oneMegahertz);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 0) << "1 us phases are too short at 1 MHz";
+    sckHalfPeriodUs = 3;
+    Attach("ATmega88", oneMegahertz);
+    EXPECT_EQ(PrepareTarget(*programmer, ui), 1);
+}
+
+} // namespace
+} // namespace zelk
