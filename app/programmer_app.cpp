@@ -2,6 +2,8 @@
 
 #include "about/about_box.h"
 #include "about/splash_screen.h"
+#include "app/preference_values.h"
+#include "app/preferences_sheet.h"
 #include "app/project_file.h"
 #include "app/project_state.h"
 #include "app/qt_user_dialogs.h"
@@ -36,6 +38,8 @@ constexpr const char* BarSection = "CtrlBars";
 // The bar layout is longer than one stored value may be: it is kept in numbered parts.
 constexpr int BarStatePartLength = 200;
 constexpr const char* NotYetAvailable = "This command is not yet available.";
+// Where the kernel lists its parallel ports.
+constexpr const char* ParportFolder = "/proc/sys/dev/parport";
 
 WindowRect RectOf(const CNormalChild& window) {
     const QRect area = window.NormalGeometry();
@@ -309,6 +313,9 @@ void CProgrammerApp::OnCommand(int id) {
             break;
         case cmd::About:
             OnAbout();
+            break;
+        case cmd::Preferences:
+            OnPreferences();
             break;
         case cmd::Cascade:
             frame->MdiClient()->cascadeSubWindows();
@@ -618,6 +625,44 @@ void CProgrammerApp::OnTerminalSerial() {
 void CProgrammerApp::OnAbout() {
     CAboutBox about(frame.get());
     about.exec();
+}
+
+void CProgrammerApp::OnPreferences() {
+    if (AvailableProgrammer() == nullptr) {
+        return;
+    }
+    std::vector<std::string> devices;
+    std::vector<DeviceEntry> entries;
+    std::string error;
+    if (ReadDeviceList(programmer->DeviceDatabase(), entries, error)) {
+        for (const DeviceEntry& entry : entries) {
+            devices.push_back(entry.name);
+        }
+    }
+    const PreferenceValues before = LoadPreferences();
+    CMyPropertySheet sheet(frame.get(), before, PortChoices(ParportFolder, devices),
+                           [this](const std::string& text) { dialogs->ShowMessage(text); });
+    if (sheet.exec() != QDialog::Accepted) {
+        return;
+    }
+    const PreferenceValues& chosen = sheet.Values();
+    if (!StorePreferences(chosen)) {
+        dialogs->ShowMessage("The preferences could not be stored in " +
+                             SettingsFilePath().string() + ".\n" + SettingsWriteProblem());
+    }
+    if (chosen.portPosition == before.portPosition && chosen.portName == before.portName &&
+        chosen.cablePosition == before.cablePosition &&
+        chosen.sckHalfPeriodUs == before.sckHalfPeriodUs) {
+        return;
+    }
+    std::unique_ptr<Programmer> replacement = MakeProgrammer(ConnectionOf(chosen), error);
+    if (!replacement) {
+        dialogs->ShowMessage("The chosen port cannot be used: " + error +
+                             "\nThe commands keep the connection they had.");
+        return;
+    }
+    programmer = std::move(replacement);
+    frame->SetDeviceText(QStringLiteral("Unknown Device"));
 }
 
 void CProgrammerApp::SetImagesEditable(bool editable) {

@@ -100,6 +100,9 @@ public:
     void OnTerminalParallel();
     void OnTerminalSerial();
     void OnAbout();
+    // The sheet, then its values stored; a changed port, cable or bit timing rebuilds the
+    // Programmer at once.
+    void OnPreferences();
 
 private:
     void CreateProjectWindow();
