@@ -40,6 +40,8 @@ struct PreferenceValues {
     std::uint32_t numberLength = 0;
     std::uint32_t eepromLocation = 0;
     AutoProgramOptions autoProgram;
+    // Not stored: the sheet's request to start the production count afresh.
+    bool resetProductionCount = false;
 };
 
 PreferenceValues LoadPreferences();

@@ -107,7 +107,12 @@ QWidget* CMyPropertySheet::BuildAutoProgramPage() {
             column->addStretch();
             return box;
         };
-    auto* row = new QHBoxLayout(page);
+    auto* column = new QVBoxLayout(page);
+    auto* row = new QHBoxLayout;
+    column->addLayout(row);
+    resetCount = new QCheckBox(QStringLiteral("Reset the production count"));
+    resetCount->setObjectName(QStringLiteral("ResetCount"));
+    column->addWidget(resetCount);
     row->addWidget(group(QStringLiteral("Flash"),
                          {{"Reload File", &AutoProgramOptions::flashReload},
                           {"Erase Device", &AutoProgramOptions::flashErase},
@@ -169,6 +174,7 @@ bool CMyPropertySheet::TakePage(int page) {
         for (const auto& [check, member] : steps) {
             values.autoProgram.*member = check->isChecked();
         }
+        values.resetProductionCount = resetCount->isChecked();
         return true;
     case SerialPage: {
         // Field by field from the top; nothing is taken until all three are right.

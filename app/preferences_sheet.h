@@ -49,6 +49,7 @@ private:
     QComboBox* cableList = nullptr;
     QLineEdit* sckHalfPeriod = nullptr;
     std::vector<std::pair<QCheckBox*, bool AutoProgramOptions::*>> steps;
+    QCheckBox* resetCount = nullptr;
     QLineEdit* serialNumber = nullptr;
     QLineEdit* numberLength = nullptr;
     QLineEdit* eepromLocation = nullptr;

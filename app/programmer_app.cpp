@@ -25,7 +25,9 @@
 #include "terminal/spi_terminal.h"
 
 #include <algorithm>
+#include <ctime>
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -101,6 +103,8 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
         frame->AddPermanentNote(ToQString("Simulated " + options.simulator->device));
     }
     recent.LoadFromSettings();
+    production = ProductionCount::Load();
+    ShowProductionCount();
     CSplashScreen::Show(frame.get());
     RestoreWindowPosition();
     frame->show();
@@ -248,7 +252,12 @@ void CProgrammerApp::OnTargetCommandDone() {
         }
     }
     SetImagesEditable(true);
-    if (runningCommand) {
+    if (runningCommand && runningCommand->report) {
+        if (runningCommand->report->outcome.empty()) {
+            runningCommand->report->outcome = OutcomeText(*runningCommand, outcome);
+        }
+        FinishProductionRun(*runningCommand->report);
+    } else if (runningCommand) {
         const std::string text = OutcomeText(*runningCommand, outcome);
         if (outcome.cancelled) {
             dialogs->ShowMessage(text);
@@ -646,6 +655,10 @@ void CProgrammerApp::OnPreferences() {
         return;
     }
     const PreferenceValues& chosen = sheet.Values();
+    if (chosen.resetProductionCount) {
+        production.Reset();
+        ShowProductionCount();
+    }
     if (!StorePreferences(chosen)) {
         dialogs->ShowMessage("The preferences could not be stored in " +
                              SettingsFilePath().string() + ".\n" + SettingsWriteProblem());
@@ -665,6 +678,44 @@ void CProgrammerApp::OnPreferences() {
     frame->SetDeviceText(QStringLiteral("Unknown Device"));
 }
 
+void CProgrammerApp::FinishProductionRun(const AutoProgramReport& report) {
+    production.Record(report.passed);
+    ShowProductionCount();
+    ProductionRun run;
+    run.when = std::time(nullptr);
+    run.command = "AutoProgram";
+    run.device = report.device;
+    run.signature = report.signature;
+    for (const std::string& file : {state.flashFile, state.eepromFile}) {
+        if (!file.empty()) {
+            run.files.emplace_back(file);
+        }
+    }
+    run.passed = report.passed;
+    run.outcome = report.outcome;
+    std::string error;
+    std::string text = report.outcome;
+    if (!AppendProductionLog(run, error)) {
+        text += "\nThe production log could not be written: " + error;
+    }
+    dialogs->ShowMessage(text);
+    if (frame) {
+        frame->statusBar()->showMessage(ToQString(report.outcome));
+    }
+}
+
+void CProgrammerApp::ShowProductionCount() {
+    if (!frame) {
+        return;
+    }
+    if (!productionLabel) {
+        productionLabel = new QLabel;
+        productionLabel->setObjectName(QStringLiteral("ProductionCount"));
+        frame->statusBar()->addPermanentWidget(productionLabel);
+    }
+    productionLabel->setText(ToQString(production.Text()));
+}
+
 void CProgrammerApp::SetImagesEditable(bool editable) {
     for (MemoryKind kind : {MemoryKind::Flash, MemoryKind::Eeprom}) {
         if (CMemoryView* view = MemoryView(kind); view != nullptr) {
@@ -674,7 +725,8 @@ void CProgrammerApp::SetImagesEditable(bool editable) {
 }
 
 bool CProgrammerApp::StartTargetCommand(int id) {
-    std::optional<TargetCommandJob> command = TargetJobFor(id, {state.flashFile, state.eepromFile});
+    std::optional<TargetCommandJob> command =
+        TargetJobFor(id, {state.flashFile, state.eepromFile}, LoadAutoProgramOptions());
     if (!command) {
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/gui_target_ui.h"
+#include "app/production_log.h"
 #include "app/recent_projects.h"
 #include "app/target_job_runner.h"
 #include "app/target_jobs.h"
@@ -21,6 +22,8 @@
 #include <optional>
 #include <QObject>
 #include <QPointer>
+
+class QLabel;
 
 namespace zelk {
 
@@ -55,6 +58,7 @@ public:
     UserDialogs& Dialogs() { return *dialogs; }
     GuiTargetUi& TargetInterface() { return targetUi; }
     const RecentProjectList& RecentProjects() const { return recent; }
+    const ProductionCount& Production() const { return production; }
     EnablingState Enabling() const override;
     std::vector<std::string> RecentMenuTexts() const override;
     bool FrameClosing() override;
@@ -118,6 +122,9 @@ private:
     // Starts the worker of a target command; false for ids that have none.
     bool StartTargetCommand(int id);
     void SetImagesEditable(bool editable);
+    // The end of an AutoProgram run: its one message, the count and the log line.
+    void FinishProductionRun(const AutoProgramReport& report);
+    void ShowProductionCount();
     void RestoreBarLayout();
     void SaveBarLayout();
 
@@ -133,6 +140,8 @@ private:
     QPointer<CChildFrame> projectFrame;
     std::filesystem::path projectFile;
     std::map<int, std::function<void()>> commandHandlers;
+    ProductionCount production;
+    QPointer<QLabel> productionLabel;
     // The command the runner works on.
     std::optional<TargetCommandJob> runningCommand;
     // Declared last: destroyed first, it waits for the thread that uses the Programmer and

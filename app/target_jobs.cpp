@@ -18,11 +18,9 @@ TargetJob ImageJob(ImageCommand command) {
                      const std::atomic<int>&) { return command(*programmer, images, ui); };
 }
 
-// The flash write has its own worker; here it runs to its end on the job's thread, and its
-// completion follows as OnFlashWriteDone has it, except that a cancelled write does not go on
-// to AutoProgram's EEPROM step.
+// The flash write has its own worker; here it runs to its end on the job's thread.
 bool FinishFlashWrite(std::unique_ptr<FlashWriteWorker> worker,
-                      std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
+                      std::unique_ptr<Programmer>& programmer, TargetUi& ui,
                       const std::atomic<int>& cancel) {
     if (!worker) {
         return false;
@@ -32,55 +30,55 @@ bool FinishFlashWrite(std::unique_ptr<FlashWriteWorker> worker,
     if (const std::optional<std::uint32_t> failedAt = worker->FailedAt()) {
         ui.ShowMessage(MessageKind::Failure, AddressMessage("Write failed at %08X !", *failedAt));
         succeeded = false;
-    } else if (succeeded && programmer->autoProgramActive != 0) {
-        succeeded = WriteEeprom(*programmer, images, ui);
     }
-    programmer->autoProgramActive = 0;
     ReleaseTarget(*programmer);
     return succeeded;
 }
 
 } // namespace
 
-std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgramFiles) {
+std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgramFiles,
+                                             const AutoProgramOptions& autoProgramOptions) {
     switch (id) {
     case cmd::EraseChip:
         return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages&,
                                    TargetUi& ui,
                                    const std::atomic<int>&) { return EraseChip(*programmer, ui); },
-                                "Erase Chip", true};
+                                "Erase Chip", true, nullptr};
     case cmd::BlankCheck:
         return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages&,
                                    TargetUi& ui,
                                    const std::atomic<int>&) { return BlankCheck(*programmer, ui); },
-                                "Blank Check", false};
+                                "Blank Check", false, nullptr};
     case cmd::ReadFlash:
-        return TargetCommandJob{ImageJob(ReadFlash), "Read Flash", false};
+        return TargetCommandJob{ImageJob(ReadFlash), "Read Flash", false, nullptr};
     case cmd::VerifyFlash:
-        return TargetCommandJob{ImageJob(VerifyFlash), "Verify Flash", false};
+        return TargetCommandJob{ImageJob(VerifyFlash), "Verify Flash", false, nullptr};
     case cmd::ReadEeprom:
-        return TargetCommandJob{ImageJob(ReadEeprom), "Read EEPROM", false};
+        return TargetCommandJob{ImageJob(ReadEeprom), "Read EEPROM", false, nullptr};
     case cmd::WriteEeprom:
-        return TargetCommandJob{ImageJob(WriteEeprom), "Write EEPROM", true};
+        return TargetCommandJob{ImageJob(WriteEeprom), "Write EEPROM", true, nullptr};
     case cmd::VerifyEeprom:
-        return TargetCommandJob{ImageJob(VerifyEeprom), "Verify EEPROM", false};
+        return TargetCommandJob{ImageJob(VerifyEeprom), "Verify EEPROM", false, nullptr};
     case cmd::SerialNumbering:
-        return TargetCommandJob{ImageJob(RunSerialNumbering), "Serial Numbering", true};
+        return TargetCommandJob{ImageJob(RunSerialNumbering), "Serial Numbering", true, nullptr};
     case cmd::WriteFlash:
         return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages& images,
                                    TargetUi& ui, const std::atomic<int>& cancel) {
                                     return FinishFlashWrite(WriteFlash(programmer, images, ui),
-                                                            programmer, images, ui, cancel);
+                                                            programmer, ui, cancel);
                                 },
-                                "Write Flash", true};
-    case cmd::AutoProgram:
-        return TargetCommandJob{
-            [autoProgramFiles](std::unique_ptr<Programmer>& programmer, TargetImages& images,
-                               TargetUi& ui, const std::atomic<int>& cancel) {
-                return FinishFlashWrite(AutoProgram(programmer, images, autoProgramFiles, ui),
-                                        programmer, images, ui, cancel);
-            },
-            "AutoProgram", true};
+                                "Write Flash", true, nullptr};
+    case cmd::AutoProgram: {
+        auto report = std::make_shared<AutoProgramReport>();
+        return TargetCommandJob{[autoProgramFiles, autoProgramOptions, report](
+                                    std::unique_ptr<Programmer>& programmer, TargetImages& images,
+                                    TargetUi& ui, const std::atomic<int>& cancel) {
+                                    return RunAutoProgram(programmer, images, autoProgramFiles,
+                                                          autoProgramOptions, ui, cancel, *report);
+                                },
+                                "AutoProgram", true, report};
+    }
     default:
         return std::nullopt;
     }

@@ -2,9 +2,12 @@
 // end is told in the status bar.
 #pragma once
 
+#include "app/autoprogram_run.h"
+#include "app/preference_values.h"
 #include "app/target_job_runner.h"
 #include "engine/autoprogram.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,10 +19,13 @@ struct TargetCommandJob {
     std::string name;
     // A cancel leaves the chip part written, which the user must be told.
     bool writesChip = false;
+    // AutoProgram's account of its run, filled by the job.
+    std::shared_ptr<AutoProgramReport> report;
 };
 
 // The job of a command id that runs on the worker; nullopt for every other id.
-std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgramFiles);
+std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgramFiles,
+                                             const AutoProgramOptions& autoProgramOptions = {});
 
 // One line for the status bar: "Read Flash done.", "... failed.", or for a cancel what is left
 // ("Write Flash cancelled at 40 %: the chip holds part of the image.").

@@ -66,8 +66,8 @@ TEST_F(TargetJobRunnerTest, ACancelKeepsTheUsersImagesAndSaysHowFarTheJobGot) {
     EXPECT_EQ(outcome.changed[0].shownLength, 100u);
     EXPECT_EQ(outcome.images->flashImage[0], 0x12);
 
-    const TargetCommandJob write{{}, "Write Flash", true};
-    const TargetCommandJob read{{}, "Read Flash", false};
+    const TargetCommandJob write{{}, "Write Flash", true, nullptr};
+    const TargetCommandJob read{{}, "Read Flash", false, nullptr};
     EXPECT_EQ(OutcomeText(write, outcome),
               "Write Flash cancelled at 37 %: the chip holds only part of what was to be written.");
     EXPECT_EQ(OutcomeText(read, outcome), "Read Flash cancelled: the images are as they were.");

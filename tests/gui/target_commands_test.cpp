@@ -1,9 +1,12 @@
 #include "engine/connection.h"
 #include "gui_test_support.h"
+#include "memory/hex_file.h"
 #include "memory/memory_view.h"
 #include "shell/command_ids.h"
 #include "shell/progress_dialog.h"
 
+#include <fstream>
+#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -56,6 +59,11 @@ protected:
     QString StatusText() const { return frame->statusBar()->currentMessage(); }
 
     std::vector<std::uint8_t>& Flash() { return app->State().images.flashImage; }
+
+    static std::string ReadWholeFile(const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
 };
 
 TEST_F(TargetCommandsTest, WriteVerifyAndReadRunOnTheWorkerAndReportTheirOutcome) {
@@ -78,7 +86,7 @@ TEST_F(TargetCommandsTest, WriteVerifyAndReadRunOnTheWorkerAndReportTheirOutcome
 
 // The chip runs in real time here, so that the command is still busy when Cancel is pressed.
 TEST_F(TargetCommandsTest, WhileACommandRunsTheWindowIsLiveAndCancelKeepsTheImage) {
-    StartWithProject("AT90S1200", {}, false);
+    StartWithProject("AT90S2313", {}, false);
     Flash()[0] = 0x42;
     frame->Action(cmd::ReadFlash)->trigger();
     ASSERT_TRUE(app->TargetCommandRunning());
@@ -91,8 +99,8 @@ TEST_F(TargetCommandsTest, WhileACommandRunsTheWindowIsLiveAndCancelKeepsTheImag
     EXPECT_TRUE(app->MemoryView(MemoryKind::Eeprom)->IsReadOnly());
 
     CProgressDialog* progress = nullptr;
-    for (int round = 0; round < 500 && progress == nullptr; ++round) {
-        ProcessEvents();
+    for (int round = 0; round < 2000 && progress == nullptr; ++round) {
+        QTest::qWait(1);
         progress = app->TargetInterface().Progress();
     }
     ASSERT_NE(progress, nullptr);
@@ -117,6 +125,37 @@ TEST_F(TargetCommandsTest, ATargetThatGoesAwayFailsTheCommand) {
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_TRUE(dialogs->messages[0].starts_with("Verify failed at")) << dialogs->messages[0];
     EXPECT_EQ(StatusText(), "Verify Flash failed.");
+}
+
+TEST_F(TargetCommandsTest, AutoProgramEndsWithOneOutcomeCountsTheBoardAndLogsIt) {
+    ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+    StartWithProject("ATmega328P");
+    const std::vector<std::uint8_t> program{0x0C, 0x94, 0x34, 0x00};
+    std::string error;
+    ASSERT_TRUE(WriteImageFile(folder / "app.hex", program, error)) << error;
+    app->State().flashFile = (folder / "app.hex").string();
+    WriteSettingInt("AutoProgram", "EepromVerify", 0);
+
+    Run(cmd::AutoProgram);
+    const std::string passed = "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, "
+                               "Reload EEProm File, Erase Device, Program Flash, Verify Flash, "
+                               "Program EEProm.";
+    EXPECT_EQ(dialogs->messages, std::vector<std::string>{passed});
+    EXPECT_EQ(StatusText().toStdString(), passed);
+    EXPECT_EQ(Flash()[1], 0x94) << "the reloaded file is in the image";
+    auto* count = frame->findChild<QLabel*>(QStringLiteral("ProductionCount"));
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count->text(), "Passed 1, failed 0 (total 1 / 0)");
+
+    std::filesystem::remove(folder / "app.hex");
+    Run(cmd::AutoProgram);
+    EXPECT_EQ(count->text(), "Passed 1, failed 1 (total 1 / 1)");
+    const std::string log = ReadWholeFile(folder / "zelk" / "production.log");
+    EXPECT_EQ(std::ranges::count(log, '\n'), 2);
+    EXPECT_NE(log.find("signature=1E950F"), std::string::npos) << log;
+    EXPECT_NE(log.find("result=FAIL\tAutoProgram FAILED at Reload Flash File"), std::string::npos)
+        << log;
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 } // namespace
