@@ -2,6 +2,7 @@
 
 #include "about/about_box.h"
 #include "about/splash_screen.h"
+#include "app/lock_fuse_dialog.h"
 #include "app/preference_values.h"
 #include "app/preferences_sheet.h"
 #include "app/project_file.h"
@@ -326,6 +327,9 @@ void CProgrammerApp::OnCommand(int id) {
         case cmd::Preferences:
             OnPreferences();
             break;
+        case cmd::LockBitsFuses:
+            OnLockBitsFuses();
+            break;
         case cmd::Cascade:
             frame->MdiClient()->cascadeSubWindows();
             break;
@@ -634,6 +638,13 @@ void CProgrammerApp::OnTerminalSerial() {
 void CProgrammerApp::OnAbout() {
     CAboutBox about(frame.get());
     about.exec();
+}
+
+void CProgrammerApp::OnLockBitsFuses() {
+    if (Programmer* available = AvailableProgrammer()) {
+        CLockFuseDialog dialog(frame.get(), *available, targetUi, *dialogs);
+        dialog.exec();
+    }
 }
 
 void CProgrammerApp::OnPreferences() {

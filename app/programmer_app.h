@@ -104,6 +104,8 @@ public:
     void OnTerminalParallel();
     void OnTerminalSerial();
     void OnAbout();
+    // The lock and fuse dialog on the Programmer; its reads and writes take a moment each.
+    void OnLockBitsFuses();
     // The sheet, then its values stored; a changed port, cable or bit timing rebuilds the
     // Programmer at once.
     void OnPreferences();
