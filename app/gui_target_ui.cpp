@@ -25,11 +25,11 @@ void GuiTargetUi::ShowMessage(MessageKind, const std::string& text) {
 }
 
 void GuiTargetUi::BeginWaitCursor() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    OnGuiThread([] { QApplication::setOverrideCursor(Qt::WaitCursor); });
 }
 
 void GuiTargetUi::EndWaitCursor() {
-    QApplication::restoreOverrideCursor();
+    OnGuiThread([] { QApplication::restoreOverrideCursor(); });
 }
 
 void GuiTargetUi::SetDeviceText(const std::string& text) {
@@ -88,8 +88,8 @@ void GuiTargetUi::ImageChanged(MemoryKind memory, std::uint32_t shownLength) {
 }
 
 void GuiTargetUi::PostFlashWriteDone() {
-    QMetaObject::invokeMethod(
-        this, [this] { app.OnFlashWriteDone(); }, Qt::QueuedConnection);
+    // Every target command, the flash write included, runs in the application's job runner,
+    // which posts its own completion: the flash write worker's is not needed.
 }
 
 } // namespace zelk

@@ -1,6 +1,6 @@
 // What the target commands show in the GUI: message boxes, the wait cursor, the device bar,
-// the progress window and the memory views. Calls from the flash write worker are queued to
-// the GUI thread.
+// the progress window and the memory views. Calls from a worker thread are queued to the GUI
+// thread.
 #pragma once
 
 #include "engine/target_ui.h"

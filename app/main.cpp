@@ -2,6 +2,7 @@
 #include "about/splash_decision.h"
 #include "about/splash_screen.h"
 #include "app/programmer_app.h"
+#include "app/state_folder.h"
 #include "terminal/serial_ports.h"
 #include "terminal/simulated_serial_board.h"
 
@@ -16,16 +17,6 @@
 
 namespace {
 
-// $XDG_STATE_HOME/zelk, default ~/.local/state/zelk: where the simulated chip keeps its
-// memories between runs.
-std::filesystem::path StateFolder() {
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state != '\0') {
-        return std::filesystem::path(state) / "zelk";
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "zelk";
-}
-
 // A simulated chip named `device` that keeps its memories between runs, on real time: the
 // waits look and feel as on hardware.
 zelk::SimulatorSettings Simulator(const std::string& device) {
@@ -33,8 +24,8 @@ zelk::SimulatorSettings Simulator(const std::string& device) {
     simulator.device = device;
     simulator.virtualTime = false;
     std::error_code ignored;
-    std::filesystem::create_directories(StateFolder(), ignored);
-    simulator.stateFile = StateFolder() / ("sim-" + device + ".bin");
+    std::filesystem::create_directories(zelk::StateFolder(), ignored);
+    simulator.stateFile = zelk::StateFolder() / ("sim-" + device + ".bin");
     return simulator;
 }
 

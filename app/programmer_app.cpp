@@ -2,14 +2,14 @@
 
 #include "about/about_box.h"
 #include "about/splash_screen.h"
+#include "app/lock_fuse_dialog.h"
+#include "app/preference_values.h"
+#include "app/preferences_sheet.h"
 #include "app/project_file.h"
 #include "app/project_state.h"
 #include "app/qt_user_dialogs.h"
-#include "app/serial_number_run.h"
 #include "app/stored_connection.h"
 #include "app/working_folder.h"
-#include "engine/autoprogram.h"
-#include "engine/memory_commands.h"
 #include "engine/target_connection.h"
 #include "memory/memory_view.h"
 #include "platform/private_profile.h"
@@ -26,8 +26,11 @@
 #include "terminal/spi_terminal.h"
 
 #include <algorithm>
+#include <ctime>
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 
 namespace zelk {
@@ -38,6 +41,8 @@ constexpr const char* BarSection = "CtrlBars";
 // The bar layout is longer than one stored value may be: it is kept in numbered parts.
 constexpr int BarStatePartLength = 200;
 constexpr const char* NotYetAvailable = "This command is not yet available.";
+// Where the kernel lists its parallel ports.
+constexpr const char* ParportFolder = "/proc/sys/dev/parport";
 
 WindowRect RectOf(const CNormalChild& window) {
     const QRect area = window.NormalGeometry();
@@ -99,6 +104,8 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
         frame->AddPermanentNote(ToQString("Simulated " + options.simulator->device));
     }
     recent.LoadFromSettings();
+    production = ProductionCount::Load();
+    ShowProductionCount();
     CSplashScreen::Show(frame.get());
     RestoreWindowPosition();
     frame->show();
@@ -107,11 +114,11 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
 }
 
 int CProgrammerApp::Shutdown() {
-    // Closing is refused while the flash write runs, but the event loop can end by other
-    // ways; the worker must not share the port with the last reset release.
-    if (flashWrite) {
-        programmer = flashWrite->TakeProgrammer();
-        flashWrite.reset();
+    // Closing is refused while a command runs, but the event loop can end by other ways;
+    // the worker must not share the port with the last reset release.
+    if (runner.Running()) {
+        runner.Cancel();
+        programmer = runner.Finish().programmer;
     }
     if (programmer) {
         programmer->ReleaseReset();
@@ -124,7 +131,7 @@ int CProgrammerApp::Shutdown() {
 }
 
 bool CProgrammerApp::SetProgrammer(std::unique_ptr<Programmer> replacement) {
-    if (flashWrite) {
+    if (runner.Running()) {
         return false;
     }
     programmer = std::move(replacement);
@@ -167,10 +174,9 @@ void CProgrammerApp::SaveBarLayout() {
 }
 
 bool CProgrammerApp::FrameClosing() {
-    // The flash write worker reads the flash image in place: ending now would tear the image
-    // from under it and leave a half-written chip.
-    if (flashWrite) {
-        dialogs->ShowMessage(PortBusyMessage);
+    // Ending now would leave a half-written chip.
+    if (runner.Running()) {
+        dialogs->ShowMessage(TargetBusyMessage);
         return false;
     }
     if (!MayDiscardProject()) {
@@ -216,7 +222,7 @@ EnablingState CProgrammerApp::Enabling() const {
             .targetReady = programmer && programmer->targetReady != 0,
             .childActive = frame && frame->MdiClient()->activeSubWindow() != nullptr,
             .recentEntries = !recent.Entries().empty(),
-            .flashWriteRunning = flashWrite != nullptr};
+            .workerRunning = runner.Running()};
 }
 
 CMemoryView* CProgrammerApp::MemoryView(MemoryKind kind) const {
@@ -229,19 +235,42 @@ void CProgrammerApp::SetCommandHandler(int id, std::function<void()> handler) {
     commandHandlers[id] = std::move(handler);
 }
 
-void CProgrammerApp::SetFlashWriteDoneHandler(std::function<void()> handler) {
-    flashWriteDoneHandler = std::move(handler);
-}
-
-void CProgrammerApp::OnFlashWriteDone() {
-    zelk::OnFlashWriteDone(flashWrite, programmer, state.images, targetUi, FlashWriteDoneParam);
-    if (CMemoryView* view = MemoryView(MemoryKind::Flash); view != nullptr) {
-        view->SetReadOnly(false);
+void CProgrammerApp::OnTargetCommandDone() {
+    TargetJobOutcome outcome = runner.Finish();
+    if (!outcome.programmer) {
+        return;
     }
-    if (flashWriteDoneHandler) {
-        flashWriteDoneHandler();
+    programmer = std::move(outcome.programmer);
+    // Only a command that ran to its end changes the user's images; views keep pointing at
+    // the same buffers.
+    if (!outcome.cancelled) {
+        TargetImages& images = state.images;
+        for (const ImageChange& change : outcome.changed) {
+            const bool flash = change.memory == MemoryKind::Flash;
+            const auto& from = flash ? outcome.images->flashImage : outcome.images->eepromImage;
+            std::ranges::copy(from, (flash ? images.flashImage : images.eepromImage).begin());
+            targetUi.ImageChanged(change.memory, change.shownLength);
+        }
     }
-    frame->UpdateCommandStates();
+    SetImagesEditable(true);
+    if (runningCommand && runningCommand->report) {
+        if (runningCommand->report->outcome.empty()) {
+            runningCommand->report->outcome = OutcomeText(*runningCommand, outcome);
+        }
+        FinishProductionRun(*runningCommand->report);
+    } else if (runningCommand) {
+        const std::string text = OutcomeText(*runningCommand, outcome);
+        if (outcome.cancelled) {
+            dialogs->ShowMessage(text);
+        }
+        if (frame) {
+            frame->statusBar()->showMessage(ToQString(text));
+        }
+    }
+    runningCommand.reset();
+    if (frame) {
+        frame->UpdateCommandStates();
+    }
 }
 
 void CProgrammerApp::OnCommand(int id) {
@@ -251,8 +280,8 @@ void CProgrammerApp::OnCommand(int id) {
     }
     if (const auto handler = commandHandlers.find(id); handler != commandHandlers.end()) {
         handler->second();
-    } else if (RunTargetCommand(id)) {
-        // done
+    } else if (StartTargetCommand(id)) {
+        // runs on the worker
     } else if (IsRecentCommand(id)) {
         const auto index = static_cast<std::size_t>(id - cmd::RecentFirst);
         if (index < recent.Entries().size()) {
@@ -280,6 +309,12 @@ void CProgrammerApp::OnCommand(int id) {
         case cmd::Exit:
             frame->close();
             break;
+        case cmd::DetectDevice:
+            OnDetectDevice();
+            break;
+        case cmd::ResetDevice:
+            OnResetDevice();
+            break;
         case cmd::TerminalParallel:
             OnTerminalParallel();
             break;
@@ -288,6 +323,12 @@ void CProgrammerApp::OnCommand(int id) {
             break;
         case cmd::About:
             OnAbout();
+            break;
+        case cmd::Preferences:
+            OnPreferences();
+            break;
+        case cmd::LockBitsFuses:
+            OnLockBitsFuses();
             break;
         case cmd::Cascade:
             frame->MdiClient()->cascadeSubWindows();
@@ -561,7 +602,7 @@ void CProgrammerApp::CloseProject() {
 
 Programmer* CProgrammerApp::AvailableProgrammer() {
     if (!programmer) {
-        dialogs->ShowMessage(PortBusyMessage);
+        dialogs->ShowMessage(TargetBusyMessage);
     }
     return programmer.get();
 }
@@ -599,78 +640,127 @@ void CProgrammerApp::OnAbout() {
     about.exec();
 }
 
-void CProgrammerApp::StartedFlashWrite(std::unique_ptr<FlashWriteWorker> worker) {
-    if (!worker) {
+void CProgrammerApp::OnLockBitsFuses() {
+    if (Programmer* available = AvailableProgrammer()) {
+        CLockFuseDialog dialog(frame.get(), *available, targetUi, *dialogs);
+        dialog.exec();
+    }
+}
+
+void CProgrammerApp::OnPreferences() {
+    if (AvailableProgrammer() == nullptr) {
         return;
     }
-    flashWrite = std::move(worker);
-    if (CMemoryView* view = MemoryView(MemoryKind::Flash); view != nullptr) {
-        view->SetReadOnly(true);
-    }
-}
-
-void CProgrammerApp::OnWriteFlash() {
-    if (AvailableProgrammer() != nullptr) {
-        StartedFlashWrite(WriteFlash(programmer, state.images, targetUi));
-    }
-}
-
-void CProgrammerApp::OnAutoProgram() {
-    if (AvailableProgrammer() != nullptr) {
-        StartedFlashWrite(
-            AutoProgram(programmer, state.images, {state.flashFile, state.eepromFile}, targetUi));
-    }
-}
-
-bool CProgrammerApp::RunTargetCommand(int id) {
-    using ImageCommand = bool (*)(Programmer&, TargetImages&, TargetUi&);
-    ImageCommand command = nullptr;
-    switch (id) {
-    case cmd::DetectDevice:
-        OnDetectDevice();
-        return true;
-    case cmd::ResetDevice:
-        OnResetDevice();
-        return true;
-    case cmd::WriteFlash:
-        OnWriteFlash();
-        return true;
-    case cmd::AutoProgram:
-        OnAutoProgram();
-        return true;
-    case cmd::EraseChip:
-        if (Programmer* available = AvailableProgrammer()) {
-            EraseChip(*available, targetUi);
+    std::vector<std::string> devices;
+    std::vector<DeviceEntry> entries;
+    std::string error;
+    if (ReadDeviceList(programmer->DeviceDatabase(), entries, error)) {
+        for (const DeviceEntry& entry : entries) {
+            devices.push_back(entry.name);
         }
-        return true;
-    case cmd::BlankCheck:
-        if (Programmer* available = AvailableProgrammer()) {
-            BlankCheck(*available, targetUi);
+    }
+    const PreferenceValues before = LoadPreferences();
+    CMyPropertySheet sheet(frame.get(), before, PortChoices(ParportFolder, devices),
+                           [this](const std::string& text) { dialogs->ShowMessage(text); });
+    if (sheet.exec() != QDialog::Accepted) {
+        return;
+    }
+    const PreferenceValues& chosen = sheet.Values();
+    if (chosen.resetProductionCount) {
+        production.Reset();
+        ShowProductionCount();
+    }
+    if (!StorePreferences(chosen)) {
+        dialogs->ShowMessage("The preferences could not be stored in " +
+                             SettingsFilePath().string() + ".\n" + SettingsWriteProblem());
+    }
+    if (chosen.portPosition == before.portPosition && chosen.portName == before.portName &&
+        chosen.cablePosition == before.cablePosition &&
+        chosen.sckHalfPeriodUs == before.sckHalfPeriodUs) {
+        return;
+    }
+    std::unique_ptr<Programmer> replacement = MakeProgrammer(ConnectionOf(chosen), error);
+    if (!replacement) {
+        dialogs->ShowMessage("The chosen port cannot be used: " + error +
+                             "\nThe commands keep the connection they had.");
+        return;
+    }
+    programmer = std::move(replacement);
+    frame->SetDeviceText(QStringLiteral("Unknown Device"));
+}
+
+void CProgrammerApp::FinishProductionRun(const AutoProgramReport& report) {
+    production.Record(report.passed);
+    ShowProductionCount();
+    ProductionRun run;
+    run.when = std::time(nullptr);
+    run.command = "AutoProgram";
+    run.device = report.device;
+    run.signature = report.signature;
+    for (const std::string& file : {state.flashFile, state.eepromFile}) {
+        if (!file.empty()) {
+            run.files.emplace_back(file);
         }
-        return true;
-    case cmd::ReadFlash:
-        command = ReadFlash;
-        break;
-    case cmd::VerifyFlash:
-        command = VerifyFlash;
-        break;
-    case cmd::ReadEeprom:
-        command = ReadEeprom;
-        break;
-    case cmd::WriteEeprom:
-        command = WriteEeprom;
-        break;
-    case cmd::VerifyEeprom:
-        command = VerifyEeprom;
-        break;
-    case cmd::SerialNumbering:
-        command = RunSerialNumbering;
-        break;
-    default:
+    }
+    run.passed = report.passed;
+    run.outcome = report.outcome;
+    std::string error;
+    std::string text = report.outcome;
+    if (!AppendProductionLog(run, error)) {
+        text += "\nThe production log could not be written: " + error;
+    }
+    dialogs->ShowMessage(text);
+    if (frame) {
+        frame->statusBar()->showMessage(ToQString(report.outcome));
+    }
+}
+
+void CProgrammerApp::ShowProductionCount() {
+    if (!frame) {
+        return;
+    }
+    if (!productionLabel) {
+        productionLabel = new QLabel;
+        productionLabel->setObjectName(QStringLiteral("ProductionCount"));
+        frame->statusBar()->addPermanentWidget(productionLabel);
+    }
+    productionLabel->setText(ToQString(production.Text()));
+}
+
+void CProgrammerApp::SetImagesEditable(bool editable) {
+    for (MemoryKind kind : {MemoryKind::Flash, MemoryKind::Eeprom}) {
+        if (CMemoryView* view = MemoryView(kind); view != nullptr) {
+            view->SetReadOnly(!editable);
+        }
+    }
+}
+
+bool CProgrammerApp::StartTargetCommand(int id) {
+    std::optional<TargetCommandJob> command =
+        TargetJobFor(id, {state.flashFile, state.eepromFile}, LoadAutoProgramSteps());
+    if (!command) {
         return false;
     }
-    if (Programmer* available = AvailableProgrammer()) {
-        command(*available, state.images, targetUi);
+    if (AvailableProgrammer() == nullptr) {
+        return true;
+    }
+    std::string error;
+    const bool started = runner.Start(
+        programmer, state.images, targetUi, command->job,
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { OnTargetCommandDone(); }, Qt::QueuedConnection);
+        },
+        error);
+    if (!started) {
+        dialogs->ShowMessage("Cannot start " + command->name + ".\n" + error);
+        return true;
+    }
+    runningCommand = std::move(command);
+    // The command works on a copy; edits made meanwhile would be overwritten or not written.
+    SetImagesEditable(false);
+    if (frame) {
+        frame->statusBar()->showMessage(ToQString(runningCommand->name + " running..."));
     }
     return true;
 }

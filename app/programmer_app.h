@@ -4,10 +4,12 @@
 
 #include "app/app_state.h"
 #include "app/gui_target_ui.h"
+#include "app/production_log.h"
 #include "app/recent_projects.h"
+#include "app/target_job_runner.h"
+#include "app/target_jobs.h"
 #include "app/user_dialogs.h"
 #include "engine/connection.h"
-#include "engine/flash_write.h"
 #include "engine/programmer.h"
 #include "shell/child_frame.h"
 #include "shell/command_enabling.h"
@@ -20,6 +22,8 @@
 #include <optional>
 #include <QObject>
 #include <QPointer>
+
+class QLabel;
 
 namespace zelk {
 
@@ -54,14 +58,16 @@ public:
     UserDialogs& Dialogs() { return *dialogs; }
     GuiTargetUi& TargetInterface() { return targetUi; }
     const RecentProjectList& RecentProjects() const { return recent; }
+    const ProductionCount& Production() const { return production; }
     EnablingState Enabling() const override;
     std::vector<std::string> RecentMenuTexts() const override;
     bool FrameClosing() override;
 
-    // The Programmer, or null while the flash write worker holds it.
+    // The Programmer, or null while a target command's worker holds it.
     Programmer* CurrentProgrammer() const { return programmer.get(); }
-    // Puts another Programmer in place (another port or cable); refused, false, while the
-    // flash write worker holds the port.
+    bool TargetCommandRunning() const { return runner.Running(); }
+    // Puts another Programmer in place (another port or cable); refused, false, while a
+    // worker holds the port.
     bool SetProgrammer(std::unique_ptr<Programmer> replacement);
 
     CChildFrame* ProjectFrame() const { return projectFrame; }
@@ -75,10 +81,9 @@ public:
     void OnCommand(int id) override;
     // Commands built elsewhere install their handler here.
     void SetCommandHandler(int id, std::function<void()> handler);
-    // WM_FLASH_WRITE_DONE: the flash write worker has finished and hands the Programmer back.
-    // The handler, if any, runs after that.
-    void SetFlashWriteDoneHandler(std::function<void()> handler);
-    void OnFlashWriteDone();
+    // The completion of a target command's worker, queued to the GUI thread: the Programmer
+    // comes back, the images the command changed are taken over and the outcome is shown.
+    void OnTargetCommandDone();
 
     void OnNewProject();
     void OnOpenProject();
@@ -99,8 +104,11 @@ public:
     void OnTerminalParallel();
     void OnTerminalSerial();
     void OnAbout();
-    void OnWriteFlash();
-    void OnAutoProgram();
+    // The lock and fuse dialog on the Programmer; its reads and writes take a moment each.
+    void OnLockBitsFuses();
+    // The sheet, then its values stored; a changed port, cable or bit timing rebuilds the
+    // Programmer at once.
+    void OnPreferences();
 
 private:
     void CreateProjectWindow();
@@ -110,12 +118,15 @@ private:
     void CascadeProjectWindows();
     // Completes a relative path against the working folder without throwing.
     static std::filesystem::path Absolute(const std::filesystem::path& path);
-    // The Programmer for a target command; null, after telling the user, while the flash
-    // write worker holds it.
+    // The Programmer for a target command; null, after telling the user, while a worker
+    // holds it.
     Programmer* AvailableProgrammer();
-    // A synchronous target command on the Programmer, if it is here.
-    bool RunTargetCommand(int id);
-    void StartedFlashWrite(std::unique_ptr<FlashWriteWorker> worker);
+    // Starts the worker of a target command; false for ids that have none.
+    bool StartTargetCommand(int id);
+    void SetImagesEditable(bool editable);
+    // The end of an AutoProgram run: its one message, the count and the log line.
+    void FinishProductionRun(const AutoProgramReport& report);
+    void ShowProductionCount();
     void RestoreBarLayout();
     void SaveBarLayout();
 
@@ -131,10 +142,13 @@ private:
     QPointer<CChildFrame> projectFrame;
     std::filesystem::path projectFile;
     std::map<int, std::function<void()>> commandHandlers;
-    std::function<void()> flashWriteDoneHandler;
-    // Declared last: destroyed first, it waits for the thread that uses the images, the
-    // windows and the user interface above.
-    std::unique_ptr<FlashWriteWorker> flashWrite;
+    ProductionCount production;
+    QPointer<QLabel> productionLabel;
+    // The command the runner works on.
+    std::optional<TargetCommandJob> runningCommand;
+    // Declared last: destroyed first, it waits for the thread that uses the Programmer and
+    // the user interface above.
+    TargetJobRunner runner;
 };
 
 } // namespace zelk

@@ -66,4 +66,11 @@ void QtUserDialogs::ShowMessage(const std::string& text) {
     box.exec();
 }
 
+bool QtUserDialogs::Confirm(const std::string& question) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("zelk"), QString::fromStdString(question),
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace zelk

@@ -24,6 +24,7 @@ public:
     AskSaveProject(const std::filesystem::path& initialPath) override;
     SaveChoice AskSaveChanges(const std::string& question) override;
     void ShowMessage(const std::string& text) override;
+    bool Confirm(const std::string& question) override;
 
 private:
     QPointer<QWidget> owner;

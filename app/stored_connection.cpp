@@ -1,14 +1,11 @@
 #include "app/stored_connection.h"
 
-#include "platform/settings_store.h"
+#include "app/preference_values.h"
 
 namespace zelk {
 
 ConnectionSettings StoredConnection() {
-    ConnectionSettings settings;
-    settings.lptIndex = ReadSettingInt("Preferences", "PortBase", 0);
-    settings.cable = ReadSettingInt("Preferences", "Interface", CableAutoDetect);
-    return settings;
+    return ConnectionOf(LoadPreferences());
 }
 
 bool ApplyPortName(std::string_view name, ConnectionSettings& settings, std::string& error) {

@@ -1,5 +1,6 @@
-// The connection the user chose, read from the settings store: the port ("PortBase") and the
-// cable ("Interface") of the Preferences. The GUI and zelk-cli start from it.
+// The connection the user chose, read from the settings store: the port ("PortBase", or
+// "Port" for the others), the cable ("Interface") and the bit timing of the Preferences. The GUI
+// and zelk-cli start from it.
 #pragma once
 
 #include "engine/connection.h"

@@ -24,6 +24,8 @@ public:
     virtual SaveChoice AskSaveChanges(const std::string& question) = 0;
     // A message box captioned "zelk" with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A warning with Yes and No, No the default: true only for Yes.
+    virtual bool Confirm(const std::string& question) = 0;
 };
 
 } // namespace zelk

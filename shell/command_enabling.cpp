@@ -5,10 +5,10 @@
 namespace zelk {
 namespace {
 
-// While the flash write worker runs, nothing else may drive the port, and nothing may
-// rewrite the flash image it is reading (a new or opened project fills it with 0xFF, which
-// the worker would skip) or end the process under it.
-bool BlockedByFlashWrite(int id) {
+// While a target command's worker runs, nothing else may drive the port or change how it is
+// reached (Preferences), nothing may replace the images it took (a new, opened or closed
+// project, Load File), and the process may not end under it.
+bool BlockedByWorker(int id) {
     switch (id) {
     case cmd::EraseChip:
     case cmd::BlankCheck:
@@ -27,6 +27,7 @@ bool BlockedByFlashWrite(int id) {
     case cmd::TerminalParallel:
     case cmd::NewProject:
     case cmd::OpenProject:
+    case cmd::CloseProject:
     case cmd::LoadFile:
     case cmd::Exit:
         return true;
@@ -38,7 +39,7 @@ bool BlockedByFlashWrite(int id) {
 } // namespace
 
 bool IsCommandEnabled(int id, const EnablingState& state) {
-    if (state.flashWriteRunning && BlockedByFlashWrite(id)) {
+    if (state.workerRunning && BlockedByWorker(id)) {
         return false;
     }
     if (IsRecentCommand(id)) {

@@ -9,8 +9,8 @@ struct EnablingState {
     bool targetReady = false;
     bool childActive = false;
     bool recentEntries = false;
-    // The flash write worker holds the port and reads the flash image in place.
-    bool flashWriteRunning = false;
+    // A target command's worker holds the port and works on the images.
+    bool workerRunning = false;
 };
 
 // Commands not in the table (and unknown ids) are disabled.

@@ -2,7 +2,9 @@
 # Takes screenshots of zelk on a simulated ATmega328P under a virtual X display of 1280x900:
 # the splash at start, after New Project, after Detect Device and with a HEX file loaded into
 # the flash window; then the same at twice the scale (QT_SCALE_FACTOR=2) with a 12-point font;
-# then the SPI terminal, the serial terminal on the simulated board and the about box. They land in ./screenshots/. Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see
+# then the SPI terminal, the serial terminal on the simulated board, the about box, the lock
+# and fuse dialog, the Preferences and a progress window in the middle of a flash write.
+# They land in ./screenshots/. Needs xvfb, xdotool, x11-apps (xwd) and imagemagick (see
 # tools/install-deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
@@ -94,6 +96,66 @@ shoot_window() {
     xwd -id "$id" -silent | "$CONVERT" xwd:- "screenshots/$2.png"
     echo "screenshots/$2.png"
 }
+
+export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
+# The lock and fuse dialog, the Preferences and a flash write of 32 KiB half done.
+srec_cat -generate 0 0x8000 -repeat-string 'zelk demo ' -o "$scratch/big.hex" -intel
+rm -rf "$scratch/config" "$scratch/state"
+build/bin/zelk --simulate ATmega328P -Automation &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^zelk')
+xdotool windowsize "$window" 800 600
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key ctrl+n
+sleep 0.5
+xdotool key alt+o
+sleep 0.5
+xdotool key d
+sleep 1
+xdotool key alt+r
+sleep 0.5
+xdotool key l
+xdotool search --sync --onlyvisible --name '^Lockbits & Fuses' >/dev/null
+shoot_window '^Lockbits & Fuses' 8-lock-fuses
+xdotool key Escape
+sleep 0.5
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key alt+o
+sleep 0.5
+xdotool key p
+xdotool search --sync --onlyvisible --name '^Property Sheet' >/dev/null
+shoot_window '^Property Sheet' 9-preferences-port
+xdotool key ctrl+Tab
+shoot_window '^Property Sheet' 10-preferences-autoprogram
+xdotool key ctrl+Tab
+shoot_window '^Property Sheet' 11-preferences-serial-numbering
+xdotool key Escape
+sleep 0.5
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key alt+w
+sleep 0.5
+xdotool key 2
+sleep 0.3
+xdotool key alt+f
+sleep 0.5
+xdotool key l
+sleep 1
+xdotool type --delay 20 "$scratch/big.hex"
+xdotool key Return
+sleep 1
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key alt+r
+sleep 0.5
+xdotool key w
+xdotool search --sync --onlyvisible --name '^Progress' >/dev/null
+sleep 1
+id=$(xdotool search --onlyvisible --name '^Progress' | head -1)
+xwd -id "$id" -silent | "$CONVERT" xwd:- screenshots/12-progress-write.png
+echo screenshots/12-progress-write.png
+sleep 4
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=""
 
 # The terminals and the about box, each in a run of its own without the splash.
 export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"

@@ -17,9 +17,9 @@ const std::set<int> DrivesThePort = {cmd::EraseChip,     cmd::BlankCheck,       
 const std::set<int> UsesTheImages = {
     cmd::ReadFlash,    cmd::WriteFlash,  cmd::VerifyFlash,     cmd::ReadEeprom, cmd::WriteEeprom,
     cmd::VerifyEeprom, cmd::AutoProgram, cmd::SerialNumbering, cmd::LoadFile,   cmd::SaveFile};
-// Commands that fill the flash image the worker reads, or end the process under it.
-const std::set<int> ReplacesTheFlashImage = {cmd::NewProject, cmd::OpenProject, cmd::LoadFile,
-                                             cmd::Exit, cmd::RecentFirst};
+// Commands that replace the images the worker took, or end the process under it.
+const std::set<int> ReplacesTheImages = {cmd::NewProject, cmd::OpenProject, cmd::CloseProject,
+                                         cmd::LoadFile,   cmd::Exit,        cmd::RecentFirst};
 
 std::vector<EnablingState> EveryState() {
     std::vector<EnablingState> states;
@@ -28,7 +28,7 @@ std::vector<EnablingState> EveryState() {
                           .targetReady = (bits & 2) != 0,
                           .childActive = (bits & 4) != 0,
                           .recentEntries = (bits & 8) != 0,
-                          .flashWriteRunning = (bits & 16) != 0});
+                          .workerRunning = (bits & 16) != 0});
     }
     return states;
 }
@@ -42,10 +42,10 @@ TEST(CommandEnabling, TheRulesHoldInEveryState) {
             if (enabled) {
                 everEnabled.insert(id);
             }
-            if (state.flashWriteRunning) {
+            if (state.workerRunning) {
                 EXPECT_FALSE(enabled && DrivesThePort.contains(id))
                     << command.menuText << ": a second user of the port";
-                EXPECT_FALSE(enabled && ReplacesTheFlashImage.contains(id))
+                EXPECT_FALSE(enabled && ReplacesTheImages.contains(id))
                     << command.menuText << ": the image under the worker";
             }
             if (!state.projectOpen) {
@@ -59,14 +59,14 @@ TEST(CommandEnabling, TheRulesHoldInEveryState) {
                     << command.menuText << ": the target was never identified";
             }
         }
-        if (!state.flashWriteRunning) {
+        if (!state.workerRunning) {
             // The first steps are always open: a project, and identifying the target.
             for (int id : {cmd::NewProject, cmd::OpenProject, cmd::DetectDevice, cmd::Exit}) {
                 EXPECT_TRUE(IsCommandEnabled(id, state)) << id;
             }
         }
         EXPECT_EQ(IsCommandEnabled(cmd::RecentFirst, state),
-                  state.recentEntries && !state.flashWriteRunning);
+                  state.recentEntries && !state.workerRunning);
     }
     for (const CommandInfo& command : AllCommands()) {
         EXPECT_TRUE(everEnabled.contains(command.id)) << command.menuText << " is never enabled";

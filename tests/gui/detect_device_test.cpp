@@ -65,7 +65,7 @@ TEST_F(DetectDeviceTest, WhileTheFlashIsWrittenThePortAndTheFlashImageAreTheWork
     QTest::keyClicks(&view->Grid(), QStringLiteral("12"));
     EXPECT_EQ(app->State().images.flashImage[0], ErasedByte);
     app->OnDetectDevice();
-    EXPECT_EQ(dialogs->messages, std::vector<std::string>{PortBusyMessage});
+    EXPECT_EQ(dialogs->messages, std::vector<std::string>{TargetBusyMessage});
     EXPECT_FALSE(frame->Action(cmd::ReadFlash)->isEnabled());
     EXPECT_FALSE(frame->close());
 

@@ -11,15 +11,12 @@ namespace {
 
 using GuiTargetUiTest = AppTest;
 
-// The flash write worker reports from its own thread; its calls must arrive on the GUI
-// thread in order, and the Cancel button must reach the worker's flag.
+// A worker reports from its own thread; its calls must arrive on the GUI thread in order, and
+// the Cancel button must reach the worker's flag.
 TEST_F(GuiTargetUiTest, WorkerThreadCallsArriveOnTheGuiThread) {
     Start();
     GuiTargetUi& ui = app->TargetInterface();
     std::atomic<int> cancel{0};
-    bool doneOnGuiThread = false;
-    app->SetFlashWriteDoneHandler(
-        [&] { doneOnGuiThread = QThread::currentThread() == qApp->thread(); });
 
     ui.ProgressOpen();
     ASSERT_NE(ui.Progress(), nullptr);
@@ -38,13 +35,16 @@ TEST_F(GuiTargetUiTest, WorkerThreadCallsArriveOnTheGuiThread) {
     EXPECT_TRUE(ui.Progress()->isVisible());
 
     std::thread finisher([&] {
+        ui.BeginWaitCursor();
         ui.ProgressClose();
-        ui.PostFlashWriteDone();
     });
     finisher.join();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "queued, not set from the worker";
     ProcessEvents();
     EXPECT_EQ(ui.Progress(), nullptr);
-    EXPECT_TRUE(doneOnGuiThread);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
 }
 
 } // namespace

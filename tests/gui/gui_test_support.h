@@ -34,6 +34,15 @@ public:
         return choice;
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool Confirm(const std::string& question) override {
+        questions.push_back(question);
+        if (confirmations.empty()) {
+            return false;
+        }
+        const bool answer = confirmations.front();
+        confirmations.pop_front();
+        return answer;
+    }
 
     // nullopt answers as a cancelled dialog.
     std::deque<std::optional<std::filesystem::path>> openAnswers;
@@ -44,6 +53,8 @@ public:
     // Answers to "save the changes?"; none left answers Cancel.
     std::deque<SaveChoice> choices;
     std::vector<std::string> questions;
+    // Answers to Confirm; none left answers No.
+    std::deque<bool> confirmations;
 
 private:
     static std::optional<std::filesystem::path>

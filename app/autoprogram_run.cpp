@@ -1,0 +1,111 @@
+#include "app/autoprogram_run.h"
+
+#include "engine/command_support.h"
+#include "engine/flash_write.h"
+#include "engine/instructions.h"
+#include "engine/memory_commands.h"
+#include "memory/hex_file.h"
+
+#include <cstdio>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace zelk {
+namespace {
+
+// Passes everything on except the steps' messages, of which it keeps the last failure: the
+// run tells its outcome once.
+class GatheringUi : public TargetUi {
+public:
+    explicit GatheringUi(TargetUi& target) : ui(target) {}
+    void ShowMessage(MessageKind kind, const std::string& text) override {
+        if (kind == MessageKind::Failure) {
+            lastFailure = text;
+        }
+    }
+    void BeginWaitCursor() override { ui.BeginWaitCursor(); }
+    void EndWaitCursor() override { ui.EndWaitCursor(); }
+    void SetDeviceText(const std::string& text) override { ui.SetDeviceText(text); }
+    void ProgressOpen() override { ui.ProgressOpen(); }
+    void ProgressSet(int percent) override { ui.ProgressSet(percent); }
+    void ProgressAttachCancel(std::atomic<int>* flag) override { ui.ProgressAttachCancel(flag); }
+    void ProgressClose() override { ui.ProgressClose(); }
+    void ImageChanged(MemoryKind memory, std::uint32_t shownLength) override {
+        ui.ImageChanged(memory, shownLength);
+    }
+    void PostFlashWriteDone() override {}
+
+    std::string lastFailure;
+
+private:
+    TargetUi& ui;
+};
+
+// The data-sheet form of the signature, six hex digits.
+std::string Signature(const Programmer& programmer) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06X",
+                  static_cast<unsigned>(programmer.signature & 0xFFFFFF));
+    return text;
+}
+
+// What the run did, in the words of the "AutoProgram" page.
+std::string DoneSteps(const AutoProgramSteps& steps) {
+    const std::pair<bool, const char*> names[] = {
+        {steps.eepromKeep, "Keep EEProm"},          {steps.flashReload, "Reload Flash File"},
+        {steps.eepromReload, "Reload EEProm File"}, {steps.flashErase, "Erase Device"},
+        {steps.flashProgram, "Program Flash"},      {steps.flashVerify, "Verify Flash"},
+        {steps.eepromProgram, "Program EEProm"},    {steps.eepromVerify, "Verify EEProm"},
+    };
+    std::string done;
+    for (const auto& [chosen, name] : names) {
+        if (chosen) {
+            done += done.empty() ? name : std::string(", ") + name;
+        }
+    }
+    return done.empty() ? std::string("no step chosen") : done;
+}
+
+} // namespace
+
+bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& images,
+                       const ImageFiles& files, const AutoProgramSteps& steps, TargetUi& ui,
+                       const std::atomic<int>& cancel, AutoProgramReport& report) {
+    GatheringUi quiet(ui);
+    AutoProgramOptions options;
+    options.keepEeprom = steps.eepromKeep;
+    options.erase = steps.flashErase;
+    options.programFlash = steps.flashProgram;
+    options.verifyFlash = steps.flashVerify;
+    options.programEeprom = steps.eepromProgram;
+    options.verifyEeprom = steps.eepromVerify;
+    // A file that is not to be reloaded leaves its image as the views show it.
+    const ImageFiles reloaded{steps.flashReload ? files.flash : std::string(),
+                              steps.eepromReload ? files.eeprom : std::string()};
+    const std::atomic<int>* previousFlag = programmer->CancelFlag();
+    programmer->SetCancelFlag(&cancel);
+    const ProgramResult result = RunAutoProgram(*programmer, images, reloaded, options, quiet);
+    programmer->SetCancelFlag(previousFlag);
+    report.device = programmer->device.name;
+    report.signature = programmer->targetReady != 0 ? Signature(*programmer) : std::string();
+    report.passed = result.succeeded;
+    if (result.succeeded) {
+        report.outcome = "AutoProgram passed on " + report.device + ": " + DoneSteps(steps) + ".";
+        return true;
+    }
+    const std::string step = result.failedStep.empty() ? std::string("Detect") : result.failedStep;
+    // The step's own message names the file or the address; the result may add a hint.
+    std::string reason = quiet.lastFailure;
+    if (result.cancelled) {
+        reason = "cancelled";
+    } else if (reason.empty() || result.message.find(reason) != std::string::npos) {
+        reason = result.message;
+    } else if (!result.message.empty()) {
+        reason += "\n" + result.message;
+    }
+    report.outcome = "AutoProgram FAILED at " + step + (reason.empty() ? "." : ": " + reason);
+    return false;
+}
+
+} // namespace zelk

@@ -1,0 +1,84 @@
+// The values of the Preferences sheet: where they are stored, which ports the "Port" page
+// offers, and what the numeric fields accept.
+#pragma once
+
+#include "engine/connection.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelk {
+
+// The steps of an AutoProgram run, each one a box on the "AutoProgram" page.
+struct AutoProgramSteps {
+    bool flashReload = true;
+    bool flashErase = true;
+    bool flashProgram = true;
+    bool flashVerify = true;
+    bool eepromReload = true;
+    // The target's EEPROM is read before the erase and written back unless a file replaces it.
+    bool eepromKeep = true;
+    bool eepromProgram = true;
+    bool eepromVerify = true;
+    bool operator==(const AutoProgramSteps&) const = default;
+};
+
+struct PreferenceValues {
+    // "PortBase": 0 to 2 for the LPT entries; -1 (stored as 65535) for none of them.
+    int portPosition = 0;
+    // "Port": another port by its command-line name ("/dev/parport4", "sim:ATmega328P"); empty
+    // when an LPT entry is chosen.
+    std::string portName;
+    // "Interface": the cable list's position, 0 "<AutoDetect>" to 5.
+    int cablePosition = 0;
+    std::int32_t sckHalfPeriodUs = 1;
+    std::uint32_t serialNumber = 0;
+    std::uint32_t numberLength = 0;
+    std::uint32_t eepromLocation = 0;
+    AutoProgramSteps autoProgram;
+    // Not stored: the sheet's request to start the production count afresh.
+    bool resetProductionCount = false;
+};
+
+PreferenceValues LoadPreferences();
+// False, with nothing more to say than the store's own problem, when a value was not written.
+bool StorePreferences(const PreferenceValues& values);
+AutoProgramSteps LoadAutoProgramSteps();
+
+// The connection the values choose. A simulated target keeps its memories in the state
+// folder and runs in real time, as on hardware.
+ConnectionSettings ConnectionOf(const PreferenceValues& values);
+
+struct PortChoice {
+    std::string text;
+    int portPosition = -1; // 0 to 2 for the LPT entries
+    std::string portName;  // the others
+};
+
+// The "Port" list: the three LPT entries, every other parallel port the kernel lists under
+// `parportProc` (/proc/sys/dev/parport) with its base address, then one simulated target per
+// device.
+std::vector<PortChoice> PortChoices(const std::filesystem::path& parportProc,
+                                    const std::vector<std::string>& simulatedDevices);
+// The entry the values choose; -1 when none does (a "PortBase" beyond the list, a port gone).
+int FindPortChoice(const std::vector<PortChoice>& choices, const PreferenceValues& values);
+
+struct NumberField {
+    std::uint32_t lowest;
+    std::uint32_t highest;
+};
+inline constexpr NumberField SerialNumberField{0, 999999};
+inline constexpr NumberField NumberLengthField{1, 8};
+inline constexpr NumberField EepromLocationField{0, 120};
+inline constexpr NumberField SckHalfPeriodField{1, 1000};
+
+// The value of an edit field, or the message that refuses its text: "Please enter a positive
+// integer." or "Please enter an integer between 1 and 8.".
+std::optional<std::string> CheckNumberField(std::string_view text, NumberField field,
+                                            std::uint32_t& value);
+
+} // namespace zelk

@@ -1,0 +1,98 @@
+#include "app/target_jobs.h"
+
+#include "app/serial_number_run.h"
+#include "engine/command_support.h"
+#include "engine/flash_write.h"
+#include "engine/memory_commands.h"
+#include "shell/command_ids.h"
+
+#include <algorithm>
+
+namespace zelk {
+namespace {
+
+using ImageCommand = bool (*)(Programmer&, TargetImages&, TargetUi&);
+
+TargetJob ImageJob(ImageCommand command) {
+    return [command](std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
+                     const std::atomic<int>&) { return command(*programmer, images, ui); };
+}
+
+// The flash write has its own worker; here it runs to its end on the job's thread.
+bool FinishFlashWrite(std::unique_ptr<FlashWriteWorker> worker,
+                      std::unique_ptr<Programmer>& programmer, TargetUi& ui,
+                      const std::atomic<int>& cancel) {
+    if (!worker) {
+        return false;
+    }
+    programmer = worker->TakeProgrammer();
+    bool succeeded = cancel.load() == 0;
+    if (const std::string& failure = worker->Failure(); !failure.empty()) {
+        ui.ShowMessage(MessageKind::Failure, failure);
+        succeeded = false;
+    }
+    ReleaseTarget(*programmer);
+    return succeeded;
+}
+
+} // namespace
+
+std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgramFiles,
+                                             const AutoProgramSteps& autoProgramOptions) {
+    switch (id) {
+    case cmd::EraseChip:
+        return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages&,
+                                   TargetUi& ui,
+                                   const std::atomic<int>&) { return EraseChip(*programmer, ui); },
+                                "Erase Chip", true, nullptr};
+    case cmd::BlankCheck:
+        return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages&,
+                                   TargetUi& ui,
+                                   const std::atomic<int>&) { return BlankCheck(*programmer, ui); },
+                                "Blank Check", false, nullptr};
+    case cmd::ReadFlash:
+        return TargetCommandJob{ImageJob(ReadFlash), "Read Flash", false, nullptr};
+    case cmd::VerifyFlash:
+        return TargetCommandJob{ImageJob(VerifyFlash), "Verify Flash", false, nullptr};
+    case cmd::ReadEeprom:
+        return TargetCommandJob{ImageJob(ReadEeprom), "Read EEPROM", false, nullptr};
+    case cmd::WriteEeprom:
+        return TargetCommandJob{ImageJob(WriteEeprom), "Write EEPROM", true, nullptr};
+    case cmd::VerifyEeprom:
+        return TargetCommandJob{ImageJob(VerifyEeprom), "Verify EEPROM", false, nullptr};
+    case cmd::SerialNumbering:
+        return TargetCommandJob{ImageJob(RunSerialNumbering), "Serial Numbering", true, nullptr};
+    case cmd::WriteFlash:
+        return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages& images,
+                                   TargetUi& ui, const std::atomic<int>& cancel) {
+                                    return FinishFlashWrite(WriteFlash(programmer, images, ui),
+                                                            programmer, ui, cancel);
+                                },
+                                "Write Flash", true, nullptr};
+    case cmd::AutoProgram: {
+        auto report = std::make_shared<AutoProgramReport>();
+        return TargetCommandJob{[autoProgramFiles, autoProgramOptions, report](
+                                    std::unique_ptr<Programmer>& programmer, TargetImages& images,
+                                    TargetUi& ui, const std::atomic<int>& cancel) {
+                                    return RunAutoProgramJob(programmer, images, autoProgramFiles,
+                                                          autoProgramOptions, ui, cancel, *report);
+                                },
+                                "AutoProgram", true, report};
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::string OutcomeText(const TargetCommandJob& command, const TargetJobOutcome& outcome) {
+    if (outcome.cancelled) {
+        if (!command.writesChip) {
+            return command.name + " cancelled: the images are as they were.";
+        }
+        return command.name + " cancelled at " + std::to_string(std::max(outcome.lastPercent, 0)) +
+               " %: the chip holds only part of what was to be written.";
+    }
+    return command.name + (outcome.succeeded ? " done." : " failed.");
+}
+
+} // namespace zelk
