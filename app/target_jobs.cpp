@@ -75,7 +75,8 @@ std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgr
                                     std::unique_ptr<Programmer>& programmer, TargetImages& images,
                                     TargetUi& ui, const std::atomic<int>& cancel) {
                                     return RunAutoProgramJob(programmer, images, autoProgramFiles,
-                                                          autoProgramOptions, ui, cancel, *report);
+                                                             autoProgramOptions, ui, cancel,
+                                                             *report);
                                 },
                                 "AutoProgram", true, report};
     }

@@ -55,7 +55,7 @@ bool WriteAndVerify(std::unique_ptr<Programmer>& programmer, QuietUi& ui) {
         return false;
     }
     worker->Wait();
-    return OnFlashWriteDone(worker, programmer, images, ui, FlashWriteDoneParam) &&
+    return OnFlashWriteDone(worker, programmer, ui, FlashWriteDoneParam) &&
            VerifyFlash(*programmer, images, ui);
 }
 

@@ -81,12 +81,6 @@ StepOutcome KeepTargetEeprom(Programmer& programmer, TargetImages& images, Targe
     return {};
 }
 
-// Ends a run that cannot go on: the target runs and later commands release it again.
-void Abandon(Programmer& programmer) {
-    programmer.autoProgramActive = 0;
-    ReleaseTarget(programmer);
-}
-
 } // namespace
 
 ProgramResult RunAutoProgram(Programmer& programmer, TargetImages& images, const ImageFiles& files,
@@ -133,40 +127,6 @@ ProgramResult RunAutoProgram(Programmer& programmer, TargetImages& images, const
                                                  : "AutoProgram done");
     }
     return result;
-}
-
-std::unique_ptr<FlashWriteWorker> AutoProgram(std::unique_ptr<Programmer>& programmer,
-                                              TargetImages& images, const ImageFiles& files,
-                                              TargetUi& ui) {
-    if (!PrepareKnownTarget(*programmer, ui)) {
-        ui.ShowMessage(MessageKind::Failure, "Detect failed");
-        return nullptr;
-    }
-    programmer->autoProgramActive = 1;
-    if (files.eeprom.empty()) {
-        const StepOutcome kept = KeepTargetEeprom(*programmer, images, ui);
-        if (!kept.Done()) {
-            ui.ShowMessage(MessageKind::Failure, OutcomeMessage(kept, KeptEepromDisagrees));
-            Abandon(*programmer);
-            return nullptr;
-        }
-    }
-    // A file that does not load stops the run before the chip is erased: programming a board
-    // with a stale image would pass unnoticed.
-    if (!ReloadImages(files, images, programmer->device, ui)) {
-        Abandon(*programmer);
-        return nullptr;
-    }
-    if (!ChipErase(*programmer)) {
-        ui.ShowMessage(MessageKind::Failure, "Erase failed: the chip stayed busy.");
-        Abandon(*programmer);
-        return nullptr;
-    }
-    std::unique_ptr<FlashWriteWorker> worker = WriteFlash(programmer, images, ui);
-    if (!worker) {
-        Abandon(*programmer);
-    }
-    return worker;
 }
 
 } // namespace zelk

@@ -3,13 +3,11 @@
 // preparation of the target.
 #pragma once
 
-#include "engine/flash_write.h"
 #include "engine/program_sequence.h"
 #include "engine/programmer.h"
 #include "engine/target_ui.h"
 #include "memory/target_images.h"
 
-#include <memory>
 #include <string>
 
 namespace zelk {
@@ -40,14 +38,5 @@ struct AutoProgramOptions {
 // byte or page.
 ProgramResult RunAutoProgram(Programmer& programmer, TargetImages& images, const ImageFiles& files,
                              const AutoProgramOptions& options, TargetUi& ui);
-
-// The same sequence for the GUI's flash write worker: the flash write runs on the worker and
-// its completion (OnFlashWriteDone) writes the EEPROM and ends the run. Null when the run
-// stopped before (target not ready, the kept EEPROM reads disagree, a file that does not
-// load, the flash write's preparation failed); `programmer` stays then, with the target
-// released and autoProgramActive clear.
-std::unique_ptr<FlashWriteWorker> AutoProgram(std::unique_ptr<Programmer>& programmer,
-                                              TargetImages& images, const ImageFiles& files,
-                                              TargetUi& ui);
 
 } // namespace zelk

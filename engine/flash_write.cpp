@@ -80,7 +80,7 @@ std::unique_ptr<FlashWriteWorker> WriteFlash(std::unique_ptr<Programmer>& progra
 }
 
 bool OnFlashWriteDone(std::unique_ptr<FlashWriteWorker>& worker,
-                      std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
+                      std::unique_ptr<Programmer>& programmer, TargetUi& ui,
                       std::uintptr_t wParam) {
     if (wParam != FlashWriteDoneParam || !worker) {
         return false;
@@ -88,17 +88,11 @@ bool OnFlashWriteDone(std::unique_ptr<FlashWriteWorker>& worker,
     programmer = worker->TakeProgrammer();
     const std::string failure = worker->Failure();
     worker.reset();
-    bool succeeded = true;
     if (!failure.empty()) {
         ui.ShowMessage(MessageKind::Failure, failure);
-        succeeded = false;
-    } else if (programmer->autoProgramActive != 0) {
-        succeeded = WriteEeprom(*programmer, images, ui);
     }
-    // A failed flash write ends an AutoProgram run without its EEPROM step.
-    programmer->autoProgramActive = 0;
     ReleaseTarget(*programmer);
-    return succeeded;
+    return failure.empty();
 }
 
 } // namespace zelk

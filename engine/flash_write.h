@@ -68,10 +68,8 @@ std::unique_ptr<FlashWriteWorker> WriteFlash(std::unique_ptr<Programmer>& progra
 
 // The WM_FLASH_WRITE_DONE handler, on the main thread: acts only for wParam 0x100 and a
 // worker. Takes the Programmer back into `programmer`, reports a failed write ("Write failed
-// at %08X !"), runs AutoProgram's EEPROM step when the flash write succeeded, and releases the
-// target. True when the flash write (and the EEPROM step, if any) succeeded.
+// at %08X !") and releases the target. True when the flash write succeeded.
 bool OnFlashWriteDone(std::unique_ptr<FlashWriteWorker>& worker,
-                      std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
-                      std::uintptr_t wParam);
+                      std::unique_ptr<Programmer>& programmer, TargetUi& ui, std::uintptr_t wParam);
 
 } // namespace zelk

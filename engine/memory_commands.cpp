@@ -45,9 +45,7 @@ bool WithProgress(Programmer& programmer, TargetUi& ui, const std::string& label
         if (done && success != nullptr) {
             ui.ShowMessage(MessageKind::Success, success);
         }
-        if (!done || programmer.autoProgramActive == 0) {
-            ReleaseTarget(programmer);
-        }
+        ReleaseTarget(programmer);
     }
     ui.ProgressClose();
     return done;
@@ -124,9 +122,7 @@ bool EraseChip(Programmer& programmer, TargetUi& ui) {
         ui.ShowMessage(MessageKind::Failure, message);
         done = false;
     }
-    if (!done || programmer.autoProgramActive == 0) {
-        ReleaseTarget(programmer);
-    }
+    ReleaseTarget(programmer);
     return done;
 }
 

@@ -92,9 +92,6 @@ public:
     std::uint32_t signature = 0;
     std::uint16_t deviceCode = 0;
     int targetReady = 0;
-    // An AutoProgram run holds the target between its steps: the read, verify and write
-    // commands then leave it in programming mode.
-    int autoProgramActive = 0;
 
 private:
     void WriteData();

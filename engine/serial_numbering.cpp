@@ -140,9 +140,7 @@ std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImage
         return std::nullopt;
     }
     const std::optional<std::uint32_t> next = WriteSerialNumber(programmer, images, ui, settings);
-    if (!next || programmer.autoProgramActive == 0) {
-        ReleaseTarget(programmer);
-    }
+    ReleaseTarget(programmer);
     ui.ProgressClose();
     return next;
 }

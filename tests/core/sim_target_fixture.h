@@ -99,7 +99,7 @@ protected:
         if (worker) {
             worker->Wait();
         }
-        return OnFlashWriteDone(worker, programmer, app.images, shown, FlashWriteDoneParam);
+        return OnFlashWriteDone(worker, programmer, shown, FlashWriteDoneParam);
     }
     bool FinishFlashWrite() { return FinishFlashWrite(ui); }
 
