@@ -1,5 +1,6 @@
 // How fast the flash write and verify run on the simulated target: on real time against the
 // waits the protocol asked for, and on virtual time in CPU seconds for a full 128 KiB part.
+#include "bench/quiet_ui.h"
 #include "engine/connection.h"
 #include "engine/flash_write.h"
 #include "engine/memory_commands.h"
@@ -13,20 +14,7 @@
 namespace zelk {
 namespace {
 
-class QuietUi : public TargetUi {
-public:
-    void ShowMessage(MessageKind, const std::string& text) override { last = text; }
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    void SetDeviceText(const std::string&) override {}
-    void ProgressOpen() override {}
-    void ProgressSet(int) override {}
-    void ProgressAttachCancel(std::atomic<int>*) override {}
-    void ProgressClose() override {}
-    void ImageChanged(MemoryKind, std::uint32_t) override {}
-    void PostFlashWriteDone() override {}
-    std::string last;
-};
+using bench::QuietUi;
 
 std::unique_ptr<Programmer> Attach(const std::string& device, bool virtualTime) {
     ConnectionSettings settings;

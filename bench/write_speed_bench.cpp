@@ -2,6 +2,7 @@
 // and a 1 KiB random EEPROM image, with the data sheets' fixed waits and with Poll RDY/BSY,
 // each against its physical floor: the chip's own write times plus the SPI bits of the chosen
 // timing (two SCK half periods a bit).
+#include "bench/quiet_ui.h"
 #include "engine/connection.h"
 #include "engine/device_database.h"
 #include "engine/program_sequence.h"
@@ -16,20 +17,7 @@
 namespace zelk {
 namespace {
 
-class QuietUi : public TargetUi {
-public:
-    void ShowMessage(MessageKind, const std::string& text) override { last = text; }
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    void SetDeviceText(const std::string&) override {}
-    void ProgressOpen() override {}
-    void ProgressSet(int) override {}
-    void ProgressAttachCancel(std::atomic<int>*) override {}
-    void ProgressClose() override {}
-    void ImageChanged(MemoryKind, std::uint32_t) override {}
-    void PostFlashWriteDone() override {}
-    std::string last;
-};
+using bench::QuietUi;
 
 constexpr double HalfPeriodUs = 1.0;
 constexpr double InstructionUs = 32 * 2 * HalfPeriodUs;

@@ -34,19 +34,6 @@ struct ConvertOptions {
     std::string memoryName = "flash";
 };
 
-std::optional<ImageFormat> OutputFormatNamed(const std::string& name) {
-    if (name == "hex") {
-        return ImageFormat::IntelHex;
-    }
-    if (name == "srec") {
-        return ImageFormat::SRecord;
-    }
-    if (name == "bin") {
-        return ImageFormat::Binary;
-    }
-    return std::nullopt;
-}
-
 std::string Shown(const std::string& file, const char* stream) {
     return file == StandardStreamName ? stream : file;
 }

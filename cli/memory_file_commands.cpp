@@ -28,19 +28,6 @@ const char* MemoryName(MemoryKind memory) {
     return memory == MemoryKind::Flash ? "flash" : "EEPROM";
 }
 
-std::optional<ImageFormat> FormatNamed(const std::string& name) {
-    if (name == "hex") {
-        return ImageFormat::IntelHex;
-    }
-    if (name == "srec") {
-        return ImageFormat::SRecord;
-    }
-    if (name == "bin") {
-        return ImageFormat::Binary;
-    }
-    return std::nullopt;
-}
-
 // Loads `file` into its image; the addresses it gives a value, or nullopt after telling why it
 // cannot be used. Nothing on the target has been touched then.
 std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const std::string& file,
@@ -139,7 +126,7 @@ bool ReadMemory(TargetSession& session, const FileOptions& options, MemoryKind m
                 int& exitCode) {
     std::string error;
     const std::optional<ImageFormat> format =
-        OutputFormatFor(options.file, FormatNamed(options.format), error);
+        OutputFormatFor(options.file, OutputFormatNamed(options.format), error);
     if (!format) {
         PrintError(options.file + ": " + error);
         exitCode = ExitUsage;

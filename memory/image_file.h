@@ -80,6 +80,9 @@ bool LoadImageContents(std::string contents, const std::filesystem::path& name, 
                        std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                        HexFileError& error);
 
+// The format a user names for writing: "hex", "srec" or "bin"; none for anything else.
+std::optional<ImageFormat> OutputFormatNamed(std::string_view name);
+
 // The format to write `path` in: `requested` when given, else the extension's. Standard
 // output ("-") needs `requested`; a file whose extension names another format than
 // `requested` is refused, as is ELF, which zelk does not write. Callers ask before reading

@@ -92,6 +92,19 @@ bool WriteToStandardOutput(std::string_view bytes, std::string& error) {
 
 } // namespace
 
+std::optional<ImageFormat> OutputFormatNamed(std::string_view name) {
+    if (name == "hex") {
+        return ImageFormat::IntelHex;
+    }
+    if (name == "srec") {
+        return ImageFormat::SRecord;
+    }
+    if (name == "bin") {
+        return ImageFormat::Binary;
+    }
+    return std::nullopt;
+}
+
 std::optional<ImageFormat> OutputFormatFor(const std::filesystem::path& path,
                                            std::optional<ImageFormat> requested,
                                            std::string& error) {
