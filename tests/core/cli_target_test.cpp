@@ -1,5 +1,6 @@
 // zelk-cli's target commands against the simulated target, run as separate processes that
 // share the chip through a state file.
+#include "cli_run.h"
 #include "scratch_folder.h"
 #include "sim/chip_state.h"
 
@@ -17,15 +18,8 @@ using testing::ReadWholeFile;
 using testing::ScratchFolder;
 using testing::WriteWholeFile;
 
-std::string Quote(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
-struct CliRun {
-    int exitCode;
-    std::string output;
-    std::string errors;
-};
+using testing::CliRun;
+using testing::Quote;
 
 class CliTarget : public ::testing::Test {
 protected:
@@ -33,14 +27,9 @@ protected:
     // options before the command.
     CliRun Run(const std::string& arguments, const std::string& port = "sim:ATmega328P",
                const std::string& chip = "chip.bin") {
-        const std::string command = "XDG_CONFIG_HOME=" + Quote(folder.Path()) + " " +
-                                    Quote(std::filesystem::path(ZELK_BIN_DIR) / "zelk-cli") +
-                                    " --port " + port + " --sim-state " + Quote(folder / chip) +
-                                    " " + arguments + " >" + Quote(folder / "stdout.txt") + " 2>" +
-                                    Quote(folder / "stderr.txt");
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(folder / "stdout.txt"),
-                ReadWholeFile(folder / "stderr.txt")};
+        return testing::RunCli(
+            folder, "--port " + port + " --sim-state " + Quote(folder / chip) + " " + arguments, "",
+            "XDG_CONFIG_HOME=" + Quote(folder.Path()));
     }
 
     std::string File(const char* name) const { return Quote(folder / name); }

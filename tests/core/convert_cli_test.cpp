@@ -1,3 +1,4 @@
+#include "cli_run.h"
 #include "hex_inputs.h"
 #include "scratch_folder.h"
 
@@ -13,22 +14,9 @@ namespace {
 using testing::ReadWholeFile;
 using testing::WriteWholeFile;
 
-std::string Quote(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
-struct CliRun {
-    int exitCode;
-    std::string errors;
-};
-
-CliRun RunCli(const testing::ScratchFolder& folder, const std::string& arguments) {
-    const auto errors = folder / "stderr.txt";
-    const std::string command = Quote(std::filesystem::path(ZELK_BIN_DIR) / "zelk-cli") + " " +
-                                arguments + " >/dev/null 2>" + Quote(errors);
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(errors)};
-}
+using testing::CliRun;
+using testing::Quote;
+using testing::RunCli;
 
 bool RunShell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;

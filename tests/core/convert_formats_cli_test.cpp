@@ -1,3 +1,4 @@
+#include "cli_run.h"
 #include "scratch_folder.h"
 
 #include <cstdlib>
@@ -10,28 +11,9 @@ namespace {
 using testing::ReadWholeFile;
 using testing::WriteWholeFile;
 
-std::string Quote(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
-struct CliRun {
-    int exitCode;
-    std::string output;
-    std::string errors;
-};
-
-// Runs zelk-cli with `arguments`, its standard input fed by `feed` (a shell command) if given.
-CliRun RunCli(const testing::ScratchFolder& folder, const std::string& arguments,
-              const std::string& feed = "") {
-    const auto output = folder / "stdout.txt";
-    const auto errors = folder / "stderr.txt";
-    const std::string command = (feed.empty() ? "" : feed + " | ") +
-                                Quote(std::filesystem::path(ZELK_BIN_DIR) / "zelk-cli") + " " +
-                                arguments + " >" + Quote(output) + " 2>" + Quote(errors);
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(output),
-            ReadWholeFile(errors)};
-}
+using testing::CliRun;
+using testing::Quote;
+using testing::RunCli;
 
 const std::filesystem::path Program = std::filesystem::path(ZELK_TEST_DATA_DIR) / "avr_program.elf";
 
