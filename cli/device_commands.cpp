@@ -15,13 +15,19 @@ namespace {
 // "ATmega328P 1E950F"; the device bar's text alone when nothing was identified.
 bool PrintIdentified(TargetSession& session) {
     const Programmer& programmer = *session.programmer;
+    char signature[16];
+    std::snprintf(signature, sizeof signature, "%06X", static_cast<unsigned>(programmer.signature));
     const bool known = programmer.targetReady != 0 && !programmer.device.name.empty();
     if (!known) {
+        // A target that answered with a signature zelk.ini does not list says so; the other
+        // failures have told their reason already.
+        if (programmer.targetReady != 0) {
+            std::cerr << "zelk-cli: the device with signature " << signature
+                      << " is not in zelk.ini\n";
+        }
         std::cout << session.ui.DeviceText() << '\n';
         return false;
     }
-    char signature[16];
-    std::snprintf(signature, sizeof signature, "%06X", static_cast<unsigned>(programmer.signature));
     std::cout << programmer.device.name << ' ' << signature << '\n';
     return true;
 }

@@ -119,6 +119,9 @@ TEST_F(CliTarget, AMisbehavingTargetFailsTheRun) {
         {"--fixed-waits write-eeprom --sim-fault stuck-busy " + File("firmware.hex"), 1,
          "Verify failed at 00000100 !"},
         {"erase --sim-fault remove-after=30", 1, "Init failed"},
+        // A bit error in the first echo leaves the target a byte out of step: it answers
+        // with a signature no part has.
+        {"detect --sim-fault bit-error=3", 1, "is not in zelk.ini"},
         {"--fixed-waits erase --sim-fault stuck-busy", 1, "Blankcheck failed at 00000100 !"},
         {"blank-check --sim-fault remove-after=500", 1, "The target stopped answering"},
         {"read-flash --sim-fault remove-after=2000 " + File("out.hex"), 1,
