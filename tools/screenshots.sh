@@ -97,15 +97,20 @@ shoot_window() {
     echo "screenshots/$2.png"
 }
 
+# zelk on the simulator without the splash, in a window of the given size, with the focus.
+start_plain() {
+    build/bin/zelk --simulate ATmega328P -Automation &
+    pid=$!
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
+    xdotool windowsize "$window" "$1" "$2"
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+}
+
 export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
 # The lock and fuse dialog, the Preferences and a flash write of 32 KiB half done.
 srec_cat -generate 0 0x8000 -repeat-string 'zelk demo ' -o "$scratch/big.hex" -intel
 rm -rf "$scratch/config" "$scratch/state"
-build/bin/zelk --simulate ATmega328P -Automation &
-pid=$!
-window=$(xdotool search --sync --onlyvisible --name '^zelk')
-xdotool windowsize "$window" 800 600
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+start_plain 800 600
 xdotool key ctrl+n
 sleep 0.5
 xdotool key alt+o
@@ -160,11 +165,7 @@ pid=""
 # The terminals and the about box, each in a run of its own without the splash.
 export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
 rm -rf "$scratch/config" "$scratch/state"
-build/bin/zelk --simulate ATmega328P -Automation &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
-xdotool windowsize "$window" 640 480
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+start_plain 640 480
 xdotool key ctrl+n
 sleep 1
 # Options > Detect Device, then Options > Terminal Parallel, which needs a detected target:
@@ -186,11 +187,7 @@ wait "$pid" 2>/dev/null || true
 mkdir -p "$XDG_CONFIG_HOME/Brasswick"
 printf '[Settings]\r\nComport=Simulated board\r\nSpeed=115200\r\n' \
     >"$XDG_CONFIG_HOME/Brasswick/zelk.conf"
-build/bin/zelk --simulate ATmega328P -Automation &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
-xdotool windowsize "$window" 640 480
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+start_plain 640 480
 xdotool key ctrl+n
 sleep 1
 xdotool key alt+o
@@ -203,11 +200,7 @@ shoot_window '^Terminal' 6-serial-terminal
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 
-build/bin/zelk --simulate ATmega328P -Automation &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^zelk')
-xdotool windowsize "$window" 640 480
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+start_plain 640 480
 xdotool key alt+h
 sleep 1
 xdotool key a
