@@ -122,9 +122,13 @@ StepOutcome ReadStep(Programmer& programmer, MemoryKind memory, std::span<std::u
     return {};
 }
 
-StepOutcome CompareStep(Programmer& programmer, MemoryKind memory,
-                        std::span<const std::uint8_t> image,
-                        const std::vector<AddressRange>& ranges, ProgressBar& bar) {
+namespace {
+
+// Runs `byteDone` on each address of `ranges` in order, until it answers false (a failure at
+// that address) or a cancel is requested.
+template <typename ByteDone>
+StepOutcome ForEachAddress(Programmer& programmer, const std::vector<AddressRange>& ranges,
+                           ProgressBar& bar, ByteDone byteDone) {
     const std::uint32_t total = TotalBytes(ranges);
     std::uint32_t done = 0;
     for (const AddressRange& range : ranges) {
@@ -132,7 +136,7 @@ StepOutcome CompareStep(Programmer& programmer, MemoryKind memory,
             if (programmer.CancelRequested()) {
                 return {StepOutcome::Status::Cancelled, i};
             }
-            if (ReadByte(programmer, memory, i) != image[i]) {
+            if (!byteDone(i)) {
                 return StepOutcome::FailedAt(i);
             }
             bar.Update(++done, total);
@@ -141,23 +145,22 @@ StepOutcome CompareStep(Programmer& programmer, MemoryKind memory,
     return {};
 }
 
+} // namespace
+
+StepOutcome CompareStep(Programmer& programmer, MemoryKind memory,
+                        std::span<const std::uint8_t> image,
+                        const std::vector<AddressRange>& ranges, ProgressBar& bar) {
+    return ForEachAddress(programmer, ranges, bar, [&](std::uint32_t i) {
+        return ReadByte(programmer, memory, i) == image[i];
+    });
+}
+
 StepOutcome WriteEepromStep(Programmer& programmer, std::span<const std::uint8_t> image,
                             const std::vector<AddressRange>& ranges, ProgressBar& bar) {
-    const std::uint32_t total = TotalBytes(ranges);
-    std::uint32_t done = 0;
-    for (const AddressRange& range : ranges) {
-        for (auto i = static_cast<std::uint32_t>(range.begin); i < range.end; ++i) {
-            if (programmer.CancelRequested()) {
-                return {StepOutcome::Status::Cancelled, i};
-            }
-            if (ReadEepromMemory(programmer, i) != image[i] &&
-                !WriteEepromMemory(programmer, i, image[i])) {
-                return StepOutcome::FailedAt(i);
-            }
-            bar.Update(++done, total);
-        }
-    }
-    return {};
+    return ForEachAddress(programmer, ranges, bar, [&](std::uint32_t i) {
+        return ReadEepromMemory(programmer, i) == image[i] ||
+               WriteEepromMemory(programmer, i, image[i]);
+    });
 }
 
 StepOutcome WriteFlashStep(Programmer& programmer, std::span<const std::uint8_t> image,
