@@ -28,19 +28,14 @@ std::uint8_t Low(std::uint32_t value) {
 
 std::uint8_t TransferBits(Programmer& programmer, std::uint8_t out,
                           std::int32_t extraMicroseconds) {
-    const PinMap& pins = programmer.Pins();
     std::uint8_t in = 0;
     // SCK falls together with the next bit on MOSI, so a bit takes one SCK period: the target
     // samples MOSI on the rising edge, half a period after it was set.
     for (int bit = 7; bit >= 0; --bit) {
         const bool one = ((out >> bit) & 1) != 0;
-        programmer.SetLines(one ? pins.mosi : std::uint8_t{0},
-                            static_cast<std::uint8_t>(pins.sck | (one ? 0 : pins.mosi)));
-        programmer.DelayUs(extraMicroseconds);
-        programmer.SetLine(pins.sck, 1);
-        in = static_cast<std::uint8_t>((in << 1) | programmer.ReadStatusLine(pins.miso));
+        in = static_cast<std::uint8_t>((in << 1) | programmer.ClockBit(one, extraMicroseconds));
     }
-    programmer.SetLine(pins.sck, 0);
+    programmer.LowerSckNow();
     return in;
 }
 

@@ -59,6 +59,25 @@ void Programmer::SetLines(std::uint8_t high, std::uint8_t low) {
     DelayUs(sckHalfPeriod);
 }
 
+int Programmer::ClockBit(bool one, std::int32_t extraUs) {
+    SetLines(one ? pinMap.mosi : std::uint8_t{0},
+             static_cast<std::uint8_t>(pinMap.sck | (one ? 0 : pinMap.mosi)));
+    DelayUs(extraUs);
+    dataShadow = static_cast<std::uint8_t>(dataShadow | pinMap.sck);
+    WriteData();
+    // The target shifted this bit out when SCK fell and holds it until SCK falls again, so
+    // it is read at the rising edge, as an SPI master samples, and the read costs no time of
+    // its own.
+    const int in = ReadStatusLine(pinMap.miso);
+    DelayUs(sckHalfPeriod);
+    return in;
+}
+
+void Programmer::LowerSckNow() {
+    dataShadow = static_cast<std::uint8_t>(dataShadow & ~pinMap.sck);
+    WriteData();
+}
+
 int Programmer::ReadStatusLine(std::uint8_t mask) {
     const std::uint8_t status = port ? port->Read(PortRegister::Status) : std::uint8_t{0xFF};
     const int bit = (status & mask) != 0 ? 1 : 0;

@@ -55,6 +55,13 @@ public:
     void SetLines(std::uint8_t high, std::uint8_t low);
     // 1 when (status AND mask) is non-zero, complemented unless the cable reads MISO as read.
     int ReadStatusLine(std::uint8_t mask);
+    // One bit of an SPI exchange, most significant first: MOSI set with SCK low, SCK raised
+    // after the half period plus `extraUs`, MISO sampled, then the high half period. Returns
+    // the MISO bit.
+    int ClockBit(bool one, std::int32_t extraUs);
+    // SCK low without the half period: the next bit's low half period follows before SCK
+    // rises again.
+    void LowerSckNow();
     void PulseSck();
     void AssertReset();
     void ReleaseReset();

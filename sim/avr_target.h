@@ -74,6 +74,8 @@ private:
 
     void ResetFell(bool sck);
     void ResetRose();
+    // Microseconds since the last SCK edge, which this edge ends.
+    std::int64_t PhaseEnded();
     bool PhaseLongEnough(std::int64_t microseconds) const;
     void ClockRose(bool mosi, bool lowPhaseLongEnough);
     void ClockFell(bool highPhaseLongEnough);

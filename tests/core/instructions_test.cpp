@@ -9,8 +9,8 @@ namespace {
 using test::FakePort;
 using test::ProgrammerOn;
 
-// Every byte on the wire costs two line writes of 1 us each per bit, and one to end with SCK low.
-constexpr std::int64_t ByteUs = 17;
+// Every byte on the wire costs two line writes of 1 us each per bit; SCK falls at its end at once.
+constexpr std::int64_t ByteUs = 16;
 
 // Answers with the byte it received before, as the chip echoes while it is not sending data.
 std::uint8_t Echo(const std::vector<std::uint8_t>& received) {

@@ -85,7 +85,8 @@ TEST(BitTiming, SckStaysHighAndLowForTheHalfPeriod) {
         ASSERT_EQ(sckFalls.size(), 8u);
         EXPECT_EQ(sckFalls[0] - sckRises[0], halfPeriod) << "high";
         EXPECT_EQ(sckRises[1] - sckFalls[0], halfPeriod) << "low, MOSI set with the fall";
-        EXPECT_EQ(port.nowUs, (8 * 2 + 1) * halfPeriod) << "one SCK period a bit, then SCK low";
+        EXPECT_EQ(port.nowUs, 8 * 2 * halfPeriod) << "one SCK period a bit";
+        EXPECT_EQ(sckFalls[7], port.nowUs) << "SCK low at the end; the next bit waits its low";
     }
 }
 
