@@ -60,10 +60,11 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
     app.add_option("--sim-time", options.simTime, "Simulator: virtual or real time")
         ->check(CLI::IsMember({"virtual", "real"}))
         ->capture_default_str();
-    app.add_option("--sim-fault", options.simFaults,
-                   "Simulator: a fault to inject (none-connected, wrong-cable=N, no-echo=N, "
-                   "stuck-busy, bit-error=N, remove-after=N, slow=FACTOR, clock=HZ); repeat it "
-                   "for several")
+    app.add_option(
+           "--sim-fault", options.simFaults,
+           "Simulator: a fault to inject (none-connected, wrong-cable=N, no-echo=N, "
+           "stuck-busy, bit-error=N, noise=N, remove-after=N, slow=FACTOR, clock=HZ); repeat it "
+           "for several")
         ->allow_extra_args(false);
 }
 

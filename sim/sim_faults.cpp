@@ -7,7 +7,7 @@ namespace zelk {
 namespace {
 
 constexpr const char* FaultForms = "none-connected, wrong-cable=N, no-echo=N, stuck-busy, "
-                                   "bit-error=N, remove-after=N, slow=FACTOR, clock=HZ";
+                                   "bit-error=N, noise=N, remove-after=N, slow=FACTOR, clock=HZ";
 constexpr double LargestSlowFactor = 100.0;
 // From a watch crystal to well above any AVR's clock.
 constexpr std::uint64_t SlowestClockHz = 1000;
@@ -52,7 +52,7 @@ bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& e
         faults.slowFactor = factor;
         return true;
     }
-    if (name != "wrong-cable" && name != "no-echo" && name != "bit-error" &&
+    if (name != "wrong-cable" && name != "no-echo" && name != "bit-error" && name != "noise" &&
         name != "remove-after" && name != "clock") {
         error = "Unknown simulator fault \"" + std::string(faultText) + "\" (" + FaultForms + ")";
         return false;
@@ -81,6 +81,12 @@ bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& e
             return false;
         }
         faults.bitErrorAtByte = value;
+    } else if (name == "noise") {
+        if (value < 1) {
+            error = "noise takes the distance in bytes between two flipped bits, from 1";
+            return false;
+        }
+        faults.noiseEveryBytes = value;
     } else if (name == "clock") {
         if (value < SlowestClockHz || value > FastestClockHz) {
             error = "clock takes the target's clock in Hz, from 1000 to 1000000000";

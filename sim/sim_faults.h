@@ -23,6 +23,8 @@ struct SimFaults {
     bool stuckBusy = false;
     // Bit 0 of the n-th byte the target sends (counting from 1) is flipped.
     std::optional<std::uint64_t> bitErrorAtByte;
+    // Bit 0 of every n-th byte the target sends is flipped: a cable that picks up noise.
+    std::optional<std::uint64_t> noiseEveryBytes;
     // The target is gone (MISO floats, nothing answers) once this many bytes were exchanged.
     std::optional<std::uint64_t> removeAfterBytes;
     // Every write takes this many times its data-sheet time (a part at the edge of its specs).
@@ -32,8 +34,8 @@ struct SimFaults {
 };
 
 // Adds one fault given as "none-connected", "wrong-cable=N", "no-echo=N", "stuck-busy",
-// "bit-error=N", "remove-after=N", "slow=FACTOR" or "clock=HZ" to `faults`. False, with the
-// reason, for anything else; `faults` is then unchanged.
+// "bit-error=N", "noise=N", "remove-after=N", "slow=FACTOR" or "clock=HZ" to `faults`. False, with
+// the reason, for anything else; `faults` is then unchanged.
 bool ParseSimFault(std::string_view faultText, SimFaults& faults, std::string& error);
 
 } // namespace zelk

@@ -1,3 +1,4 @@
+#include "cli_run.h"
 #include "engine/connection.h"
 #include "engine/lock_fuse.h"
 #include "engine/target_connection.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace zelk {
@@ -249,6 +251,23 @@ TEST_F(PrepareTargetTest, LockAndFuseWritesSendTheFormOfTheDevicesAlgorithm) {
         const auto sent = fresh.received.begin() + static_cast<long>(IdentifiedOnTheWire.size());
         EXPECT_EQ(std::vector<std::uint8_t>(sent, sent + 4), c.sent);
     }
+}
+
+// A noisy cable that garbles one signature reading of each pair identifies no device: the
+// command stops with both readings before it touches the chip.
+TEST(SignatureReadings, ReadingsThatKeepDisagreeingStopTheCommand) {
+    const testing::ScratchFolder folder;
+    testing::WriteWholeFile(folder / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
+    const std::string chip =
+        " --port sim:AT90S2313 --sim-state " + testing::Quote(folder / "chip.bin");
+    // Bytes 24 and 48 are the device bytes of the first and the third comparison reading.
+    const testing::CliRun noisy = testing::RunCli(
+        folder, chip + " --sim-fault noise=24 write-flash " + testing::Quote(folder / "fw.hex"));
+    EXPECT_EQ(noisy.exitCode, 1);
+    EXPECT_THAT(noisy.errors, ::testing::HasSubstr("The signature read as 1E9001 and then as "
+                                                   "1E9101. Check the cable and the target's "
+                                                   "power supply."));
+    EXPECT_EQ(testing::RunCli(folder, chip + " blank-check").output, "Device is Empty\n");
 }
 
 } // namespace
