@@ -62,6 +62,7 @@ PreferenceValues LoadPreferences() {
     values.portName = ReadSettingString(Section, "Port", "");
     values.cablePosition = ReadSettingInt(Section, "Interface", 0);
     values.sckHalfPeriodUs = ReadSettingInt(Section, "SckHalfPeriod", 1);
+    values.fixedWaits = ReadSettingInt(Section, "FixedWaits", 0) != 0;
     values.serialNumber = LeadingNumber(ReadSettingString(Section, "SerialNumber", ""));
     values.numberLength = Unsigned(ReadSettingInt(Section, "Length", 0));
     values.eepromLocation = Unsigned(ReadSettingInt(Section, "Location", 0));
@@ -74,6 +75,7 @@ bool StorePreferences(const PreferenceValues& values) {
     stored = WriteSettingString(Section, "Port", values.portName) && stored;
     stored = WriteSettingInt(Section, "Interface", values.cablePosition & 0xFFFF) && stored;
     stored = WriteSettingInt(Section, "SckHalfPeriod", values.sckHalfPeriodUs) && stored;
+    stored = WriteSettingInt(Section, "FixedWaits", values.fixedWaits ? 1 : 0) && stored;
     stored =
         WriteSettingString(Section, "SerialNumber", std::to_string(values.serialNumber)) && stored;
     stored = WriteSettingInt(Section, "Length", static_cast<int>(values.numberLength & 0xFFFF)) &&
@@ -94,6 +96,7 @@ ConnectionSettings ConnectionOf(const PreferenceValues& values) {
     settings.lptIndex = values.portPosition;
     settings.cable = values.cablePosition;
     settings.sckHalfPeriodUs = values.sckHalfPeriodUs;
+    settings.fixedWaits = values.fixedWaits;
     std::string ignored;
     if (!values.portName.empty() && ApplyPortName(values.portName, settings, ignored) &&
         settings.port == PortKind::Simulator) {
@@ -104,6 +107,23 @@ ConnectionSettings ConnectionOf(const PreferenceValues& values) {
             StateFolder() / ("sim-" + settings.simulator.device + ".bin");
     }
     return settings;
+}
+
+PreferenceValues WithSessionPort(PreferenceValues stored, const std::string& sessionPort) {
+    if (!sessionPort.empty()) {
+        stored.portPosition = -1;
+        stored.portName = sessionPort;
+    }
+    return stored;
+}
+
+PreferenceValues WithoutSessionPort(PreferenceValues chosen, const PreferenceValues& stored,
+                                    const std::string& sessionPort) {
+    if (!sessionPort.empty() && chosen.portName == sessionPort) {
+        chosen.portPosition = stored.portPosition;
+        chosen.portName = stored.portName;
+    }
+    return chosen;
 }
 
 std::vector<PortChoice> PortChoices(const std::filesystem::path& parportProc,

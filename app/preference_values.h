@@ -36,6 +36,9 @@ struct PreferenceValues {
     // "Interface": the cable list's position, 0 "<AutoDetect>" to 5.
     int cablePosition = 0;
     std::int32_t sckHalfPeriodUs = 1;
+    // "FixedWaits": every write waits the data sheets' worst case, even where the part could
+    // be polled for ready.
+    bool fixedWaits = false;
     std::uint32_t serialNumber = 0;
     std::uint32_t numberLength = 0;
     std::uint32_t eepromLocation = 0;
@@ -52,6 +55,14 @@ AutoProgramSteps LoadAutoProgramSteps();
 // The connection the values choose. A simulated target keeps its memories in the state
 // folder and runs in real time, as on hardware.
 ConnectionSettings ConnectionOf(const PreferenceValues& values);
+
+// What the sheet shows while this session runs on `sessionPort` ("sim:DEVICE" from zelk
+// --simulate), not on the stored port; an empty `sessionPort` changes nothing.
+PreferenceValues WithSessionPort(PreferenceValues stored, const std::string& sessionPort);
+// What OK stores: the session's port is the session's alone, so a sheet left on it keeps the
+// stored port as it was; a port the user picked is stored.
+PreferenceValues WithoutSessionPort(PreferenceValues chosen, const PreferenceValues& stored,
+                                    const std::string& sessionPort);
 
 struct PortChoice {
     std::string text;

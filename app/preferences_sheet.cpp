@@ -82,10 +82,14 @@ QWidget* CMyPropertySheet::BuildPortPage() {
                                    : -1);
     sckHalfPeriod = NumberEdit(QStringLiteral("SckHalfPeriod"),
                                static_cast<std::uint32_t>(values.sckHalfPeriodUs));
+    fixedWaits = new QCheckBox(QStringLiteral("Wait the full write times (do not poll the chip)"));
+    fixedWaits->setObjectName(QStringLiteral("FixedWaits"));
+    fixedWaits->setChecked(values.fixedWaits);
     auto* form = new QFormLayout(page);
     form->addRow(QStringLiteral("Port base address"), portList);
     form->addRow(QStringLiteral("Interface Type"), cableList);
     form->addRow(QStringLiteral("SCK half period (us)"), sckHalfPeriod);
+    form->addRow(fixedWaits);
     return page;
 }
 
@@ -168,6 +172,7 @@ bool CMyPropertySheet::TakePage(int page) {
             values.portName.clear();
         }
         values.cablePosition = cableList->currentIndex();
+        values.fixedWaits = fixedWaits->isChecked();
         return true;
     }
     case AutoProgramPage:

@@ -48,6 +48,7 @@ private:
     QComboBox* portList = nullptr;
     QComboBox* cableList = nullptr;
     QLineEdit* sckHalfPeriod = nullptr;
+    QCheckBox* fixedWaits = nullptr;
     std::vector<std::pair<QCheckBox*, bool AutoProgramSteps::*>> steps;
     QCheckBox* resetCount = nullptr;
     QLineEdit* serialNumber = nullptr;

@@ -101,8 +101,9 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
         qtDialogs->SetParent(frame.get());
     }
     if (options.simulator) {
-        frame->AddPermanentNote(ToQString("Simulated " + options.simulator->device));
+        sessionPort = "sim:" + options.simulator->device;
     }
+    ShowConnectionNote(connection);
     recent.LoadFromSettings();
     production = ProductionCount::Load();
     ShowProductionCount();
@@ -659,7 +660,8 @@ void CProgrammerApp::OnPreferences() {
             devices.push_back(entry.name);
         }
     }
-    const PreferenceValues before = LoadPreferences();
+    const PreferenceValues stored = LoadPreferences();
+    const PreferenceValues before = WithSessionPort(stored, sessionPort);
     CMyPropertySheet sheet(frame.get(), before, PortChoices(ParportFolder, devices),
                            [this](const std::string& text) { dialogs->ShowMessage(text); });
     if (sheet.exec() != QDialog::Accepted) {
@@ -670,23 +672,35 @@ void CProgrammerApp::OnPreferences() {
         production.Reset();
         ShowProductionCount();
     }
-    if (!StorePreferences(chosen)) {
+    if (!StorePreferences(WithoutSessionPort(chosen, stored, sessionPort))) {
         dialogs->ShowMessage("The preferences could not be stored in " +
                              SettingsFilePath().string() + ".\n" + SettingsWriteProblem());
     }
     if (chosen.portPosition == before.portPosition && chosen.portName == before.portName &&
         chosen.cablePosition == before.cablePosition &&
-        chosen.sckHalfPeriodUs == before.sckHalfPeriodUs) {
+        chosen.sckHalfPeriodUs == before.sckHalfPeriodUs &&
+        chosen.fixedWaits == before.fixedWaits) {
         return;
     }
-    std::unique_ptr<Programmer> replacement = MakeProgrammer(ConnectionOf(chosen), error);
+    const ConnectionSettings connection = ConnectionOf(chosen);
+    std::unique_ptr<Programmer> replacement = MakeProgrammer(connection, error);
     if (!replacement) {
         dialogs->ShowMessage("The chosen port cannot be used: " + error +
                              "\nThe commands keep the connection they had.");
         return;
     }
     programmer = std::move(replacement);
+    if (chosen.portName != sessionPort) {
+        sessionPort.clear();
+    }
+    ShowConnectionNote(connection);
     frame->SetDeviceText(QStringLiteral("Unknown Device"));
+}
+
+void CProgrammerApp::ShowConnectionNote(const ConnectionSettings& connection) {
+    frame->SetConnectionNote(connection.port == PortKind::Simulator
+                                 ? ToQString("Simulated " + connection.simulator.device)
+                                 : QString());
 }
 
 void CProgrammerApp::FinishProductionRun(const AutoProgramReport& report) {

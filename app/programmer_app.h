@@ -127,6 +127,7 @@ private:
     // The end of an AutoProgram run: its one message, the count and the log line.
     void FinishProductionRun(const AutoProgramReport& report);
     void ShowProductionCount();
+    void ShowConnectionNote(const ConnectionSettings& connection);
     void RestoreBarLayout();
     void SaveBarLayout();
 
@@ -135,6 +136,9 @@ private:
     GuiTargetUi targetUi;
     std::unique_ptr<Programmer> programmer;
     std::string startupError;
+    // "sim:DEVICE" while the session runs on zelk --simulate's target rather than the stored
+    // port; empty otherwise.
+    std::string sessionPort;
     RecentProjectList recent;
     std::unique_ptr<CMainFrame> frame;
     QPointer<CMyChildFrame> flashFrame;

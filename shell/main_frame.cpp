@@ -319,12 +319,16 @@ void CMainFrame::ShowCurrentByte(const QString& text) {
     }
 }
 
-void CMainFrame::AddPermanentNote(const QString& text) {
-    auto* note = new QLabel(text);
-    note->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    note->setObjectName(QStringLiteral("PermanentNote"));
-    // Left of the keyboard indicators, right of the message pane.
-    statusBar()->insertPermanentWidget(1, note);
+void CMainFrame::SetConnectionNote(const QString& text) {
+    if (connectionNote == nullptr) {
+        connectionNote = new QLabel;
+        connectionNote->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        connectionNote->setObjectName(QStringLiteral("ConnectionNote"));
+        // Left of the keyboard indicators, right of the message pane.
+        statusBar()->insertPermanentWidget(1, connectionNote);
+    }
+    connectionNote->setText(text);
+    connectionNote->setVisible(!text.isEmpty());
 }
 
 void CMainFrame::SetDeviceText(const QString& text) {

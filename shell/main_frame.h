@@ -35,7 +35,8 @@ public:
     void SetDeviceText(const QString& text);
     QString DeviceText() const;
     // A permanent status-bar note, e.g. that the port is simulated.
-    void AddPermanentNote(const QString& text);
+    // The note on the connection in use ("Simulated ATmega328P"); empty hides it.
+    void SetConnectionNote(const QString& text);
 
     bool ShowsProjectMenu() const { return projectMenuShown; }
     // Menus, enabling, recent entries and title follow the application's state. Only what
@@ -82,6 +83,7 @@ private:
     QLabel* deviceName = nullptr;
     QLabel* readyLabel = nullptr;
     QLabel* byteLabel = nullptr;
+    QLabel* connectionNote = nullptr;
     QLabel* capsIndicator = nullptr;
     QLabel* numIndicator = nullptr;
     QLabel* scrollIndicator = nullptr;
