@@ -81,22 +81,43 @@ TEST_F(ViewFixture, RowWidthFollowsTheInnerWidthAndKeepsTheTopRow) {
     }
 }
 
-TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndRemembersThePath) {
+// Load File erases the shown bytes, fills them from the file and keeps the bytes beyond; it
+// asks in the folder of the last file, tells what it loaded and shows the first byte it held.
+TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndShowsTheFirst) {
+    QStringList status;
+    QObject::connect(&flash, &CMemoryView::StatusMessage,
+                     [&status](const QString& text) { status << text; });
+    flash.resize(flash.sizeHint());
+    flash.show();
     app.flashFile = "/somewhere/else/old.hex";
     flash.SetImage(app.images.flashImage.data(), 0x2000);
-    app.images.flashImage[0x10] = 0x34;   // shown: erased before the file is read
-    app.images.flashImage[0x2000] = 0x12; // beyond the shown bytes: kept
-    prompts.openPath = Path("good.hex");
-    WriteText(prompts.openPath, ":0300000001020AF0\n:00000001FF\n");
-
+    app.images.flashImage[0x10] = 0x34;
+    app.images.flashImage[0x2000] = 0x12;
+    prompts.openPath = Path("Board.hex");
+    // Three bytes at 0x1200 (one of them 0xFF) and one at 0x1300.
+    WriteText(prompts.openPath, ":03120000AAFFBB87\n:011300005597\n:00000001FF\n");
     flash.OnLoadFile();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(" ").toStdString();
     EXPECT_EQ(prompts.folderAsked, "/somewhere/else");
     EXPECT_EQ(app.flashFile, prompts.openPath.toStdString());
-    EXPECT_EQ(app.images.flashImage[0], 0x01);
-    EXPECT_EQ(app.images.flashImage[2], 0x0A);
+    EXPECT_EQ(app.images.flashImage[0x1202], 0xBB);
+    EXPECT_EQ(app.images.flashImage[0x1300], 0x55);
     EXPECT_EQ(app.images.flashImage[0x10], 0xFF);
     EXPECT_EQ(app.images.flashImage[0x2000], 0x12);
+    EXPECT_EQ(status, QStringList{"Loaded Board.hex: 4 bytes, 0x1200 to 0x1300"});
+    EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
+    EXPECT_TRUE(flash.Grid().Model().CaretVisible());
+    EXPECT_EQ(flash.CurrentByteText(), "0x1200: 0xAA = 170");
+
+    // The program avr-gcc links loads as it would from the command line: .text and .data in
+    // flash, .eeprom in the EEPROM.
+    prompts.openPath = QString::fromStdString(std::string(ZELK_TEST_DATA_DIR) + "/avr_program.elf");
+    flash.OnLoadFile();
+    ASSERT_EQ(status.size(), 2);
+    EXPECT_EQ(status[1], "Loaded avr_program.elf: 10 bytes, 0x0000 to 0x0009");
+    EXPECT_EQ(flash.CurrentByteText(), "0x0000: 0x02 = 2");
+    eeprom.OnLoadFile();
+    EXPECT_EQ(app.images.eepromImage[2], 0xE3);
 }
 
 TEST_F(ViewFixture, FailedLoadChangesNothingAndSaysWhere) {
@@ -122,50 +143,18 @@ TEST_F(ViewFixture, SavedFileReadsBack) {
     for (std::size_t i = 0; i < app.images.eepromImage.size(); ++i) {
         app.images.eepromImage[i] = static_cast<std::uint8_t>(i * 7 + 3);
     }
+    const std::vector<std::uint8_t> saved = app.images.eepromImage;
     prompts.saveFilter = "S-Record Files (*.srec *.s19 *.s28 *.s37)";
     prompts.savePath = Path("motorola");
     eeprom.OnSaveFile();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(" ").toStdString();
 
-    TargetImages reader;
-    std::string readerFile;
-    reader.eepromImage.assign(EepromImageSize, 0);
-    CMemoryView view(reader, MemoryKind::Eeprom, readerFile);
-    view.SetPrompts(&prompts);
-    view.SetImage(reader.eepromImage.data(), EepromImageSize);
-    ASSERT_TRUE(view.LoadFile(Path("motorola.srec")));
-    EXPECT_TRUE(std::equal(app.images.eepromImage.begin(), app.images.eepromImage.begin() + 0x200,
-                           reader.eepromImage.begin()));
-    // Bytes past the shown length are not written, so the reader's erased value stays.
-    EXPECT_EQ(reader.eepromImage[0x200], 0xFF);
-}
-
-// Load File tells what it loaded and shows the first byte the file held.
-TEST_F(ViewFixture, LoadFileReportsWhatItLoadedAndShowsTheFirstByte) {
-    QStringList status;
-    QObject::connect(&flash, &CMemoryView::StatusMessage,
-                     [&status](const QString& text) { status << text; });
-    flash.resize(flash.sizeHint());
-    flash.show();
-    prompts.openPath = Path("Board.hex");
-    // Three bytes at 0x1200 (one of them 0xFF) and one at 0x1300.
-    WriteText(prompts.openPath, ":03120000AAFFBB87\n:011300005597\n:00000001FF\n");
-    flash.OnLoadFile();
-    ASSERT_EQ(status.size(), 1);
-    EXPECT_EQ(status[0], "Loaded Board.hex: 4 bytes, 0x00001200 to 0x00001300");
-    EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
-    EXPECT_TRUE(flash.Grid().Model().CaretVisible());
-    EXPECT_EQ(flash.CurrentByteText(), "0x00001200: 0xAA = 170");
-
-    // The program avr-gcc links loads as it would from the command line: .text and .data in
-    // flash, .eeprom in the EEPROM.
-    prompts.openPath = QString::fromStdString(std::string(ZELK_TEST_DATA_DIR) + "/avr_program.elf");
-    flash.OnLoadFile();
-    ASSERT_EQ(status.size(), 2);
-    EXPECT_EQ(status[1], "Loaded avr_program.elf: 10 bytes, 0x00000000 to 0x00000009");
-    EXPECT_EQ(flash.CurrentByteText(), "0x00000000: 0x02 = 2");
-    eeprom.OnLoadFile();
-    EXPECT_EQ(app.images.eepromImage[2], 0xE3);
+    // Read back over the whole image: the bytes past the shown length were not written, so
+    // they stay erased.
+    eeprom.SetImage(app.images.eepromImage.data(), EepromImageSize);
+    ASSERT_TRUE(eeprom.LoadFile(Path("motorola.srec")));
+    EXPECT_TRUE(std::equal(saved.begin(), saved.begin() + 0x200, app.images.eepromImage.begin()));
+    EXPECT_EQ(app.images.eepromImage[0x200], 0xFF);
 }
 
 struct KeyCase {
