@@ -19,8 +19,7 @@ namespace {
 class ProjectTest : public AppTest {
 protected:
     void NewProject(const QString& title = {}) {
-        frame->Action(cmd::NewProject)->trigger();
-        ProcessEvents();
+        Trigger(cmd::NewProject);
         if (!title.isEmpty()) {
             app->ProjectFrame()->Form()->TitleEdit()->setText(title);
         }
@@ -30,13 +29,22 @@ protected:
     QMdiSubWindow* Active() const { return frame->MdiClient()->activeSubWindow(); }
 };
 
-// Closing the project window by its close box is Close project: the menu returns to the start
-// menu and the memory windows go too, instead of lingering hidden.
-TEST_F(ProjectTest, ProjectWindowCloseBoxClosesTheProject) {
+// A cancelled Open keeps the open project. Closing the project window by its close box is
+// Close project: the menu returns to the start menu and the memory windows go too, instead of
+// lingering hidden.
+TEST_F(ProjectTest, CancelledOpenKeepsTheProjectAndItsCloseBoxClosesIt) {
     Start();
     NewProject();
+    CChildFrame* project = app->ProjectFrame();
+    dialogs->openAnswers.push_back(std::nullopt);
+    Trigger(cmd::OpenProject);
+    EXPECT_TRUE(dialogs->openAnswers.empty()) << "the open dialog was shown";
+    EXPECT_EQ(app->State().projectOpen, 1);
+    EXPECT_EQ(app->ProjectFrame(), project);
     ASSERT_EQ(Children().size(), 3);
-    app->ProjectFrame()->close();
+    EXPECT_TRUE(frame->ShowsProjectMenu());
+
+    project->close();
     ProcessEvents();
     EXPECT_EQ(app->State().projectOpen, 0);
     EXPECT_TRUE(Children().isEmpty());
@@ -61,11 +69,9 @@ TEST_F(ProjectTest, SaveAndOpenRestoreTextsAndWindowPlaces) {
     frame->Action(cmd::SaveProject)->trigger();
     ASSERT_TRUE(std::filesystem::exists(saved));
 
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     dialogs->openAnswers.push_back(saved);
-    frame->Action(cmd::OpenProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::OpenProject);
 
     EXPECT_EQ(app->State().projectName, "Bench");
     EXPECT_EQ(app->ProjectFrame()->Form()->CommentEdit()->toPlainText(),
@@ -153,19 +159,6 @@ TEST_F(ProjectTest, ADeletedWorkingFolderFallsBackToHome) {
     std::filesystem::remove_all(home);
 }
 
-TEST_F(ProjectTest, CancelledOpenKeepsTheOpenProject) {
-    Start();
-    NewProject("Keep");
-    CChildFrame* project = app->ProjectFrame();
-    dialogs->openAnswers.push_back(std::nullopt);
-    frame->Action(cmd::OpenProject)->trigger();
-    ProcessEvents();
-    EXPECT_EQ(app->State().projectOpen, 1);
-    EXPECT_EQ(app->ProjectFrame(), project);
-    EXPECT_EQ(Children().size(), 3);
-    EXPECT_TRUE(frame->ShowsProjectMenu());
-}
-
 // A memory window closed by its close box gives up being the active window, so Load File
 // cannot go into a window nobody sees; the Window menu shows it again.
 TEST_F(ProjectTest, AHiddenMemoryWindowIsNotActiveAndCanBeShownAgain) {
@@ -193,8 +186,9 @@ TEST_F(ProjectTest, AHiddenMemoryWindowIsNotActiveAndCanBeShownAgain) {
     EXPECT_EQ(Active(), flash);
 }
 
-// Every window of a new project shows its title bar inside the area, none under another.
-TEST_F(ProjectTest, NewWindowsAreAllInSight) {
+// Every window of a new project shows its title bar inside the area, none under another; the
+// project window, asked to maximise, stays a normal window with its frame.
+TEST_F(ProjectTest, NewWindowsAreAllInSightAndTheProjectWindowDoesNotMaximise) {
     Start();
     frame->resize(1280, 900);
     NewProject();
@@ -211,12 +205,7 @@ TEST_F(ProjectTest, NewWindowsAreAllInSight) {
                 << stack[above]->windowTitle().toStdString();
         }
     }
-}
 
-// A project window that is asked to maximise stays a normal window with its frame.
-TEST_F(ProjectTest, TheProjectWindowDoesNotMaximise) {
-    Start();
-    NewProject();
     app->ProjectFrame()->showMaximized();
     ProcessEvents();
     EXPECT_FALSE(app->ProjectFrame()->isMaximized());
@@ -230,8 +219,7 @@ TEST_F(ProjectTest, UnsavedEditsAreAskedAbout) {
     Start();
     NewProject();
     // Nothing edited: nothing asked.
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_TRUE(dialogs->questions.empty());
     EXPECT_EQ(app->State().projectOpen, 0);
 
@@ -244,8 +232,7 @@ TEST_F(ProjectTest, UnsavedEditsAreAskedAbout) {
     app->ProjectFrame()->Form()->CommentEdit()->setPlainText("new words");
 
     dialogs->choices = {SaveChoice::Cancel};
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_EQ(app->State().projectOpen, 1);
     EXPECT_EQ(dialogs->questions.size(), 1u);
 
@@ -256,8 +243,7 @@ TEST_F(ProjectTest, UnsavedEditsAreAskedAbout) {
 
     dialogs->choices = {SaveChoice::Discard, SaveChoice::Save};
     dialogs->saveAnswers.push_back(folder / "Edits.prj");
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_EQ(app->State().projectOpen, 0);
     EXPECT_EQ(LoadProjectFile(folder / "Edits.prj").comment, "new words");
 }
