@@ -53,6 +53,8 @@ TEST_F(ProjectTest, CancelledOpenKeepsTheProjectAndItsCloseBoxClosesIt) {
     EXPECT_FALSE(frame->Action(cmd::SaveProject)->isEnabled());
 }
 
+// The first save of a new project asks where, offering the title; later saves write that
+// file in place, whatever the title says. Open restores the texts and the window places.
 TEST_F(ProjectTest, SaveAndOpenRestoreTextsAndWindowPlaces) {
     Start();
     frame->resize(1000, 800);
@@ -64,23 +66,27 @@ TEST_F(ProjectTest, SaveAndOpenRestoreTextsAndWindowPlaces) {
     // A minimised window is stored as the window it returns to, not as a title bar.
     app->EepromFrame()->showMinimized();
     ProcessEvents();
-    const std::filesystem::path saved = folder / "Bench.prj";
-    dialogs->saveAnswers.push_back(saved);
+    const std::filesystem::path chosen = folder / "chosen.prj";
+    dialogs->saveAnswers.push_back(chosen);
     frame->Action(cmd::SaveProject)->trigger();
-    ASSERT_TRUE(std::filesystem::exists(saved));
+    EXPECT_EQ(dialogs->saveOffered, std::vector{folder / "Bench.prj"});
+    app->ProjectFrame()->Form()->TitleEdit()->setText("Renamed");
+    frame->Action(cmd::SaveProject)->trigger();
+    EXPECT_EQ(dialogs->saveOffered.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Bench.prj"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Renamed.prj"));
 
     Trigger(cmd::CloseProject);
-    dialogs->openAnswers.push_back(saved);
+    dialogs->openAnswers.push_back(chosen);
     Trigger(cmd::OpenProject);
-
-    EXPECT_EQ(app->State().projectName, "Bench");
+    EXPECT_EQ(app->State().projectName, "Renamed");
     EXPECT_EQ(app->ProjectFrame()->Form()->CommentEdit()->toPlainText(),
               "Board rev B\nfuses E2 D9");
     EXPECT_EQ(app->FlashFrame()->geometry(), QRect(10, 20, 300, 200));
     EXPECT_EQ(app->EepromFrame()->geometry(), QRect(30, 40, 320, 180));
     EXPECT_EQ(app->ProjectFrame()->pos(), QPoint(50, 60));
     EXPECT_EQ(Active(), app->FlashFrame());
-    EXPECT_EQ(app->FlashFrame()->windowTitle(), "Bench - Flash");
+    EXPECT_EQ(app->FlashFrame()->windowTitle(), "Renamed - Flash");
 }
 
 TEST_F(ProjectTest, AProjectFileThatCannotBeWrittenIsReported) {
@@ -116,24 +122,6 @@ TEST_F(ProjectTest, RecentEntriesAreNewestFirstAndAtMostFour) {
     ProcessEvents();
     EXPECT_EQ(app->State().projectName, "p3");
     EXPECT_EQ(Active(), app->FlashFrame());
-}
-
-// The first save of a new project asks where; later saves write that file in place, whatever
-// the title says.
-TEST_F(ProjectTest, FirstSaveAsksWhereLaterSavesWriteInPlace) {
-    Start();
-    NewProject("Bench");
-    const std::filesystem::path chosen = folder / "chosen.prj";
-    dialogs->saveAnswers.push_back(chosen);
-    frame->Action(cmd::SaveProject)->trigger();
-    ASSERT_EQ(dialogs->saveOffered.size(), 1u);
-    EXPECT_EQ(dialogs->saveOffered[0], folder / "Bench.prj");
-    app->ProjectFrame()->Form()->TitleEdit()->setText("Renamed");
-    frame->Action(cmd::SaveProject)->trigger();
-    EXPECT_EQ(dialogs->saveOffered.size(), 1u);
-    EXPECT_EQ(LoadProjectFile(chosen).projectName, "Renamed");
-    EXPECT_FALSE(std::filesystem::exists(folder / "Bench.prj"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "Renamed.prj"));
 }
 
 // zelk started from a folder that was deleted since: saving offers the home folder and
