@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 #include <vector>
 
 namespace zelk {
@@ -55,14 +56,16 @@ struct ViewFixture : ::testing::Test {
         eeprom.SetPrompts(&prompts);
         flash.SetImage(app.images.flashImage.data(), FlashImageSize);
         eeprom.SetImage(app.images.eepromImage.data(), EepromImageSize);
+        for (CMemoryView* view : {&flash, &eeprom}) {
+            view->resize(view->sizeHint());
+            view->show();
+        }
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 
 // Sixteen bytes a row once a whole row of them fits in the font (4 pixels of margin each side).
 TEST_F(ViewFixture, RowWidthFollowsTheInnerWidthAndKeepsTheTopRow) {
-    flash.resize(flash.sizeHint());
-    flash.show();
     flash.Grid().verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
     const int top = flash.Grid().Model().TopIndex();
     ASSERT_GT(top, 0);
@@ -87,8 +90,6 @@ TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndShowsTheFirst) {
     QStringList status;
     QObject::connect(&flash, &CMemoryView::StatusMessage,
                      [&status](const QString& text) { status << text; });
-    flash.resize(flash.sizeHint());
-    flash.show();
     app.flashFile = "/somewhere/else/old.hex";
     flash.SetImage(app.images.flashImage.data(), 0x2000);
     app.images.flashImage[0x10] = 0x34;
@@ -157,32 +158,24 @@ TEST_F(ViewFixture, SavedFileReadsBack) {
     EXPECT_EQ(app.images.eepromImage[0x200], 0xFF);
 }
 
-struct KeyCase {
-    Qt::Key key;
-    const char* text;
-    std::uint8_t after;
-};
-
 // Keys that are no characters leave the byte alone in the character column; a typed
 // character replaces it and marks the image as edited until it is saved or replaced.
 TEST_F(ViewFixture, OnlyCharactersChangeBytesAndAnEditMarksTheImage) {
-    eeprom.resize(eeprom.sizeHint());
-    eeprom.show();
     CHexGrid& grid = eeprom.Grid();
     QTest::keyClick(&grid, Qt::Key_Tab); // to the character column
     ASSERT_EQ(grid.Model().Mode(), HexGridMode::ModeChar);
-    const KeyCase cases[] = {
+    const std::tuple<Qt::Key, const char*, std::uint8_t> cases[] = {
         {Qt::Key_Delete, "\x7f", 0xFF}, {Qt::Key_Backspace, "\b", 0xFF},
         {Qt::Key_Escape, "\x1b", 0xFF}, {Qt::Key_Return, "\r", 0xFF},
         {Qt::Key_F2, "", 0xFF},         {Qt::Key_Z, "Z", 'Z'},
     };
-    for (const KeyCase& c : cases) {
+    for (const auto& [key, text, after] : cases) {
         app.images.eepromImage[0] = 0xFF;
         grid.GoTo(0);
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
         QCoreApplication::sendEvent(&grid, &press);
-        EXPECT_EQ(app.images.eepromImage[0], c.after) << c.key;
-        EXPECT_EQ(eeprom.IsModified(), c.after != 0xFF) << c.key;
+        EXPECT_EQ(app.images.eepromImage[0], after) << key;
+        EXPECT_EQ(eeprom.IsModified(), after != 0xFF) << key;
     }
     // Upper-case hex digits count like lower case.
     QTest::keyClick(&grid, Qt::Key_Tab);
@@ -196,8 +189,6 @@ TEST_F(ViewFixture, OnlyCharactersChangeBytesAndAnEditMarksTheImage) {
 }
 
 TEST_F(ViewFixture, GoToAddressMovesToTheTypedByte) {
-    eeprom.resize(eeprom.sizeHint());
-    eeprom.show();
     struct Case {
         const char* typed;
         int position;
