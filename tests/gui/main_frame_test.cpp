@@ -94,8 +94,17 @@ TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
     }
 }
 
-TEST_F(MainFrameTest, BarLayoutSurvivesARestart) {
+// The stored numbers are kept to the bounds the placement and the part count have (tested on
+// their own below): a window on a screen that is gone comes back on one that is there, and an
+// absurd count of bar layout parts is no layout (reading two billion parts would hang). A
+// real layout survives a restart.
+TEST_F(MainFrameTest, TheStoredPlaceAndBarLayoutAreBoundedAndSurviveARestart) {
+    ASSERT_TRUE(WriteSettingString("MainWindow", "Position", "5000,5000,5600,5400"));
+    ASSERT_TRUE(WriteSettingString("CtrlBars", "Parts", "2000000000"));
     Start();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(QRect(frame->pos(), frame->size())));
+    EXPECT_FALSE(frame->ToolBar()->isHidden());
     frame->addToolBar(Qt::LeftToolBarArea, frame->ToolBar());
     frame->DeviceBar()->hide();
     Quit();
@@ -103,18 +112,6 @@ TEST_F(MainFrameTest, BarLayoutSurvivesARestart) {
     Start();
     EXPECT_EQ(frame->toolBarArea(frame->ToolBar()), Qt::LeftToolBarArea);
     EXPECT_TRUE(frame->DeviceBar()->isHidden());
-    EXPECT_FALSE(frame->ToolBar()->isHidden());
-}
-
-// The stored numbers reach the bounds the placement and the part count keep to (tested on
-// their own below): a window on a screen that is gone comes back on one that is there, and an
-// absurd count of bar layout parts is no layout (reading two billion parts would hang).
-TEST_F(MainFrameTest, StoredPlacesAndCountsAreBounded) {
-    ASSERT_TRUE(WriteSettingString("MainWindow", "Position", "5000,5000,5600,5400"));
-    ASSERT_TRUE(WriteSettingString("CtrlBars", "Parts", "2000000000"));
-    Start();
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_TRUE(screen.contains(QRect(frame->pos(), frame->size())));
     EXPECT_FALSE(frame->ToolBar()->isHidden());
 }
 
@@ -189,10 +186,12 @@ protected:
     }
 };
 
-TEST_F(SplashTest, ShowsOnlyWhenEnabledAndGoesOnItsTimer) {
+// The splash shows only when the command line allows it, one at a time, and goes on its timer
+// or at the first key or click, which does nothing else.
+TEST_F(SplashTest, ShowsWhenEnabledAndGoesOnItsTimerOrTheFirstKeyOrClick) {
     Start();
     CSplashScreen::Show(frame);
-    EXPECT_EQ(CSplashScreen::Current(), nullptr) << "off unless the command line allows it";
+    EXPECT_EQ(CSplashScreen::Current(), nullptr);
     QEvent press(QEvent::KeyPress);
     EXPECT_FALSE(CSplashScreen::FilterMessage(&press));
 
@@ -202,15 +201,10 @@ TEST_F(SplashTest, ShowsOnlyWhenEnabledAndGoesOnItsTimer) {
     ASSERT_NE(splash, nullptr);
     EXPECT_TRUE(splash->isVisible());
     CSplashScreen::Show(frame);
-    EXPECT_EQ(CSplashScreen::Current(), splash) << "one at a time";
-
+    EXPECT_EQ(CSplashScreen::Current(), splash);
     QTest::qWait(200);
     EXPECT_EQ(CSplashScreen::Current(), nullptr);
-}
 
-TEST_F(SplashTest, TheFirstKeyOrClickOnlyClosesTheSplash) {
-    Start();
-    CSplashScreen::Enable(true);
     struct Case {
         const char* what;
         std::function<void()> press;
