@@ -1,16 +1,20 @@
-// A started application with prepared answers to its dialogs, in a fresh current folder and
-// with an empty settings store.
+// A started application with prepared answers to its dialogs, in a fresh current folder, with
+// an empty settings store and a state folder of its own.
 #pragma once
 
 #include "app/programmer_app.h"
+#include "engine/connection.h"
 #include "platform/settings_store.h"
 #include "shell/main_frame.h"
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <QApplication>
+#include <QTest>
 #include <string>
 #include <vector>
 
@@ -18,51 +22,39 @@ namespace zelk::test {
 
 class FakeDialogs : public UserDialogs {
 public:
-    std::optional<std::filesystem::path> AskOpenProject() override { return Next(openAnswers); }
+    std::optional<std::filesystem::path> AskOpenProject() override { return Next(openAnswers, {}); }
     std::optional<std::filesystem::path>
     AskSaveProject(const std::filesystem::path& initialPath) override {
         saveOffered.push_back(initialPath);
-        return Next(saveAnswers);
+        return Next(saveAnswers, {});
     }
     SaveChoice AskSaveChanges(const std::string& question) override {
         questions.push_back(question);
-        if (choices.empty()) {
-            return SaveChoice::Cancel;
-        }
-        const SaveChoice choice = choices.front();
-        choices.pop_front();
-        return choice;
+        return Next(choices, SaveChoice::Cancel);
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool Confirm(const std::string& question) override {
         questions.push_back(question);
-        if (confirmations.empty()) {
-            return false;
-        }
-        const bool answer = confirmations.front();
-        confirmations.pop_front();
-        return answer;
+        return Next(confirmations, false);
     }
 
-    // nullopt answers as a cancelled dialog.
+    // Prepared answers, taken in order; once they run out a dialog is cancelled (nullopt,
+    // Cancel, No).
     std::deque<std::optional<std::filesystem::path>> openAnswers;
     std::deque<std::optional<std::filesystem::path>> saveAnswers;
+    std::deque<SaveChoice> choices;
+    std::deque<bool> confirmations;
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
     // The initial paths the save dialog offered.
     std::vector<std::filesystem::path> saveOffered;
-    // Answers to "save the changes?"; none left answers Cancel.
-    std::deque<SaveChoice> choices;
-    std::vector<std::string> questions;
-    // Answers to Confirm; none left answers No.
-    std::deque<bool> confirmations;
 
 private:
-    static std::optional<std::filesystem::path>
-    Next(std::deque<std::optional<std::filesystem::path>>& answers) {
+    template <typename Answer> static Answer Next(std::deque<Answer>& answers, Answer none) {
         if (answers.empty()) {
-            return std::nullopt;
+            return none;
         }
-        auto answer = answers.front();
+        Answer answer = answers.front();
         answers.pop_front();
         return answer;
     }
@@ -76,6 +68,13 @@ inline void ProcessEvents() {
     }
 }
 
+// The named child, and a test failure when there is none.
+template <typename Widget> Widget* Child(const QObject& parent, const QString& name) {
+    auto* widget = parent.findChild<Widget*>(name);
+    EXPECT_NE(widget, nullptr) << name.toStdString();
+    return widget;
+}
+
 class AppTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -87,11 +86,16 @@ protected:
         previousFolder = std::filesystem::current_path();
         std::filesystem::current_path(folder);
         std::filesystem::remove(SettingsFilePath());
+        if (const char* state = std::getenv("XDG_STATE_HOME")) {
+            previousState = state;
+        }
+        ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
     }
 
     void TearDown() override {
         app.reset();
         ProcessEvents();
+        ::setenv("XDG_STATE_HOME", previousState.c_str(), 1);
         std::filesystem::current_path(previousFolder);
         std::filesystem::remove_all(folder);
     }
@@ -112,8 +116,40 @@ protected:
         ProcessEvents();
     }
 
+    // Chooses a command as the user does.
+    void Trigger(int id) {
+        frame->Action(id)->trigger();
+        ProcessEvents();
+    }
+
+    // Connects the application to a simulated chip that keeps its state in the test's folder.
+    void Attach(const std::string& device, const SimFaults& faults = {}, bool virtualTime = true) {
+        ConnectionSettings settings;
+        settings.port = PortKind::Simulator;
+        settings.simulator.device = device;
+        settings.simulator.faults = faults;
+        settings.simulator.virtualTime = virtualTime;
+        settings.simulator.stateFile = folder / (device + ".chip");
+        std::string error;
+        auto programmer = MakeProgrammer(settings, error);
+        ASSERT_NE(programmer, nullptr) << error;
+        ASSERT_TRUE(app->SetProgrammer(std::move(programmer)));
+    }
+
+    // Lets the event loop run until a target command's worker has handed everything back.
+    void WaitForTheWorker() {
+        for (int round = 0; round < 2000 && app->TargetCommandRunning(); ++round) {
+            ProcessEvents();
+            QTest::qWait(2);
+        }
+        ProcessEvents();
+        ASSERT_FALSE(app->TargetCommandRunning());
+        ASSERT_NE(app->CurrentProgrammer(), nullptr);
+    }
+
     std::filesystem::path folder;
     std::filesystem::path previousFolder;
+    std::string previousState;
     std::unique_ptr<CProgrammerApp> app;
     FakeDialogs* dialogs = nullptr;
     CMainFrame* frame = nullptr;

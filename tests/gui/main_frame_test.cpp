@@ -1,14 +1,17 @@
+#include "about/about_box.h"
+#include "about/credits_scroller.h"
+#include "about/splash_screen.h"
 #include "gui_test_support.h"
 #include "shell/command_ids.h"
 #include "shell/lock_keys.h"
 #include "shell/window_placement.h"
 
+#include <functional>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTest>
 #include <QToolBar>
 
 namespace zelk::test {
@@ -43,10 +46,8 @@ TEST_F(MainFrameTest, MenusSwitchBetweenStartAndProjectState) {
     const QStringList startProjectItems{"&New Project", "&Open Project", "", "E&xit"};
     EXPECT_EQ(VisibleItems(frame->Menus()), startMenus);
     EXPECT_EQ(VisibleItems(VisibleMenu(frame->Menus(), "&Project")), startProjectItems);
-    EXPECT_EQ(frame->DeviceText(), "Unknown Device");
 
-    frame->Action(cmd::NewProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::NewProject);
     EXPECT_TRUE(frame->ShowsProjectMenu());
     EXPECT_EQ(VisibleItems(frame->Menus()),
               QStringList({"&Project", "&File", "P&rogram", "&Options", "&Window", "&Help"}));
@@ -55,8 +56,7 @@ TEST_F(MainFrameTest, MenusSwitchBetweenStartAndProjectState) {
                            "Save &As...", "", "E&xit"}));
     EXPECT_EQ(frame->windowTitle(), "zelk - Untitled");
 
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_FALSE(frame->ShowsProjectMenu());
     EXPECT_EQ(VisibleItems(frame->Menus()), startMenus);
     EXPECT_EQ(VisibleItems(VisibleMenu(frame->Menus(), "&Project")), startProjectItems);
@@ -71,8 +71,7 @@ TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
         frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
         if (projectOpen) {
-            frame->Action(cmd::NewProject)->trigger();
-            ProcessEvents();
+            Trigger(cmd::NewProject);
         }
         std::vector<std::pair<Qt::Key, const char*>> keys{
             {Qt::Key_P, "&Project"}, {Qt::Key_P, "&Project"}, {Qt::Key_O, "&Options"}};
@@ -95,8 +94,17 @@ TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
     }
 }
 
-TEST_F(MainFrameTest, BarLayoutSurvivesARestart) {
+// The stored numbers are kept to the bounds the placement and the part count have (tested on
+// their own below): a window on a screen that is gone comes back on one that is there, and an
+// absurd count of bar layout parts is no layout (reading two billion parts would hang). A
+// real layout survives a restart.
+TEST_F(MainFrameTest, TheStoredPlaceAndBarLayoutAreBoundedAndSurviveARestart) {
+    ASSERT_TRUE(WriteSettingString("MainWindow", "Position", "5000,5000,5600,5400"));
+    ASSERT_TRUE(WriteSettingString("CtrlBars", "Parts", "2000000000"));
     Start();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(QRect(frame->pos(), frame->size())));
+    EXPECT_FALSE(frame->ToolBar()->isHidden());
     frame->addToolBar(Qt::LeftToolBarArea, frame->ToolBar());
     frame->DeviceBar()->hide();
     Quit();
@@ -107,27 +115,6 @@ TEST_F(MainFrameTest, BarLayoutSurvivesARestart) {
     EXPECT_FALSE(frame->ToolBar()->isHidden());
 }
 
-// Stored numbers are bounded to what they can mean: a window on a screen that is gone comes
-// back on one that is there, an absurd size is cut to the screen, and an absurd count of
-// bar layout parts is no layout (reading two billion parts would hang the start).
-TEST_F(MainFrameTest, StoredPlacesAndCountsAreBounded) {
-    struct Case {
-        const char* position;
-        const char* parts;
-    };
-    for (const Case c :
-         {Case{"5000,5000,5600,5400", "2000000000"}, Case{"0,0,2147483647,2147483647", "-1"},
-          Case{"-2147483648,-2147483648,2147483647,2147483647", "x"}}) {
-        ASSERT_TRUE(WriteSettingString("MainWindow", "Position", c.position));
-        ASSERT_TRUE(WriteSettingString("CtrlBars", "Parts", c.parts));
-        Start();
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        EXPECT_TRUE(screen.contains(QRect(frame->pos(), frame->size()))) << c.position;
-        EXPECT_FALSE(frame->ToolBar()->isHidden()) << c.parts;
-        Quit();
-    }
-}
-
 // Texts fit at a large font: nothing is cut to a fixed pixel width.
 TEST_F(MainFrameTest, TextsFitAtALargeFont) {
     const QFont previous = QApplication::font();
@@ -136,25 +123,15 @@ TEST_F(MainFrameTest, TextsFitAtALargeFont) {
     QApplication::setFont(large);
     Start();
     frame->resize(1600, 900);
-    frame->Action(cmd::NewProject)->trigger();
-    ProcessEvents();
-    QList<QWidget*> texts;
-    for (QWidget* widget : frame->findChildren<QPushButton*>()) {
-        texts << widget;
-    }
-    for (QWidget* widget : frame->findChildren<QLabel*>()) {
-        if (widget->isVisible() && !qobject_cast<QLabel*>(widget)->text().isEmpty()) {
-            texts << widget;
+    Trigger(cmd::NewProject);
+    for (QWidget* widget : frame->findChildren<QWidget*>()) {
+        if (widget->isVisible() && (qobject_cast<QPushButton*>(widget) != nullptr ||
+                                    qobject_cast<QLabel*>(widget) != nullptr)) {
+            QString text = widget->property("text").toString();
+            text.remove(QLatin1Char('&'));
+            EXPECT_GE(widget->width(), widget->fontMetrics().horizontalAdvance(text))
+                << text.toStdString();
         }
-    }
-    for (QWidget* widget : texts) {
-        if (!widget->isVisible()) {
-            continue;
-        }
-        QString text = widget->property("text").toString();
-        text.remove(QLatin1Char('&'));
-        EXPECT_GE(widget->width(), widget->fontMetrics().horizontalAdvance(text))
-            << text.toStdString();
     }
     QApplication::setFont(previous);
 }
@@ -196,6 +173,98 @@ TEST(WindowPlacement, FitsStoredRectanglesIntoTheAreas) {
         EXPECT_EQ(FitInAreas(c.left, c.top, c.right, c.bottom, screens), c.expected)
             << c.left << "," << c.top << "," << c.right << "," << c.bottom;
     }
+}
+
+class SplashTest : public AppTest {
+protected:
+    void TearDown() override {
+        if (CSplashScreen::Current() != nullptr) {
+            CSplashScreen::Current()->Close();
+        }
+        CSplashScreen::Enable(false);
+        AppTest::TearDown();
+    }
+};
+
+// The splash shows only when the command line allows it, one at a time, and goes on its timer
+// or at the first key or click, which does nothing else.
+TEST_F(SplashTest, ShowsWhenEnabledAndGoesOnItsTimerOrTheFirstKeyOrClick) {
+    Start();
+    CSplashScreen::Show(frame);
+    EXPECT_EQ(CSplashScreen::Current(), nullptr);
+    QEvent press(QEvent::KeyPress);
+    EXPECT_FALSE(CSplashScreen::FilterMessage(&press));
+
+    CSplashScreen::Enable(true);
+    CSplashScreen::Show(frame, 50);
+    CSplashScreen* splash = CSplashScreen::Current();
+    ASSERT_NE(splash, nullptr);
+    EXPECT_TRUE(splash->isVisible());
+    CSplashScreen::Show(frame);
+    EXPECT_EQ(CSplashScreen::Current(), splash);
+    QTest::qWait(200);
+    EXPECT_EQ(CSplashScreen::Current(), nullptr);
+
+    struct Case {
+        const char* what;
+        std::function<void()> press;
+    };
+    const Case cases[] = {
+        {"Ctrl+N", [&] { QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier); }},
+        {"a click on New Project",
+         [&] {
+             QWidget* button =
+                 frame->findChild<QToolBar*>()->widgetForAction(frame->Action(cmd::NewProject));
+             QTest::mouseClick(button, Qt::LeftButton);
+         }},
+    };
+    for (const Case& c : cases) {
+        CSplashScreen::Show(frame);
+        ASSERT_NE(CSplashScreen::Current(), nullptr) << c.what;
+        c.press();
+        ProcessEvents();
+        EXPECT_EQ(CSplashScreen::Current(), nullptr) << c.what;
+        EXPECT_EQ(app->State().projectOpen, 0) << c.what << " must not reach its command";
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+        c.press();
+        ProcessEvents();
+        EXPECT_EQ(app->State().projectOpen, 1) << c.what << " works once the splash is gone";
+        app->CloseProject();
+    }
+}
+
+TEST(AboutBox, AClickOutsideTheButtonOpensTheHomePageAndTheButtonOnlyCloses) {
+    std::vector<QUrl> opened;
+    CAboutBox about(nullptr, [&](const QUrl& address) { opened.push_back(address); });
+    about.show();
+    QTest::mouseClick(about.Credits(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseClick(&about, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseClick(&about, Qt::RightButton, {}, QPoint(2, 2));
+    ASSERT_EQ(opened.size(), 2U) << "left clicks on the roll and on the box's edge";
+    EXPECT_EQ(opened[0], CAboutBox::HomePageUrl());
+    EXPECT_FALSE(opened[0].isEmpty()) << "the README lies beside the test programs";
+
+    QTest::mouseClick(about.CloseButton(), Qt::LeftButton);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(opened.size(), 2U);
+}
+
+// Every line and the picture have a size, and the roll rises on its timer.
+TEST(AboutBox, TheRollHasItsLinesAndRises) {
+    CAboutBox about(nullptr, [](const QUrl&) {});
+    CreditsRoll whole = about.Credits()->Roll();
+    for (int tick = 0; tick < whole.TotalHeight(); ++tick) {
+        whole.Tick();
+    }
+    const auto placed = whole.Visible(whole.TotalHeight());
+    EXPECT_EQ(placed.size(), whole.Lines().size());
+    for (const CreditsRoll::Placed& line : placed) {
+        EXPECT_GT(line.height, 0) << whole.Lines()[line.line].text;
+    }
+    about.show();
+    QTest::qWait(300);
+    EXPECT_FALSE(about.Credits()->Roll().Visible(about.Credits()->height()).empty());
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 #include <vector>
 
 namespace zelk {
@@ -55,14 +56,16 @@ struct ViewFixture : ::testing::Test {
         eeprom.SetPrompts(&prompts);
         flash.SetImage(app.images.flashImage.data(), FlashImageSize);
         eeprom.SetImage(app.images.eepromImage.data(), EepromImageSize);
+        for (CMemoryView* view : {&flash, &eeprom}) {
+            view->resize(view->sizeHint());
+            view->show();
+        }
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 
 // Sixteen bytes a row once a whole row of them fits in the font (4 pixels of margin each side).
 TEST_F(ViewFixture, RowWidthFollowsTheInnerWidthAndKeepsTheTopRow) {
-    flash.resize(flash.sizeHint());
-    flash.show();
     flash.Grid().verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
     const int top = flash.Grid().Model().TopIndex();
     ASSERT_GT(top, 0);
@@ -81,22 +84,41 @@ TEST_F(ViewFixture, RowWidthFollowsTheInnerWidthAndKeepsTheTopRow) {
     }
 }
 
-TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndRemembersThePath) {
+// Load File erases the shown bytes, fills them from the file and keeps the bytes beyond; it
+// asks in the folder of the last file, tells what it loaded and shows the first byte it held.
+TEST_F(ViewFixture, LoadFileFillsTheShownBytesAndShowsTheFirst) {
+    QStringList status;
+    QObject::connect(&flash, &CMemoryView::StatusMessage,
+                     [&status](const QString& text) { status << text; });
     app.flashFile = "/somewhere/else/old.hex";
     flash.SetImage(app.images.flashImage.data(), 0x2000);
-    app.images.flashImage[0x10] = 0x34;   // shown: erased before the file is read
-    app.images.flashImage[0x2000] = 0x12; // beyond the shown bytes: kept
-    prompts.openPath = Path("good.hex");
-    WriteText(prompts.openPath, ":0300000001020AF0\n:00000001FF\n");
-
+    app.images.flashImage[0x10] = 0x34;
+    app.images.flashImage[0x2000] = 0x12;
+    prompts.openPath = Path("Board.hex");
+    // Three bytes at 0x1200 (one of them 0xFF) and one at 0x1300.
+    WriteText(prompts.openPath, ":03120000AAFFBB87\n:011300005597\n:00000001FF\n");
     flash.OnLoadFile();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(" ").toStdString();
     EXPECT_EQ(prompts.folderAsked, "/somewhere/else");
     EXPECT_EQ(app.flashFile, prompts.openPath.toStdString());
-    EXPECT_EQ(app.images.flashImage[0], 0x01);
-    EXPECT_EQ(app.images.flashImage[2], 0x0A);
+    EXPECT_EQ(app.images.flashImage[0x1202], 0xBB);
+    EXPECT_EQ(app.images.flashImage[0x1300], 0x55);
     EXPECT_EQ(app.images.flashImage[0x10], 0xFF);
     EXPECT_EQ(app.images.flashImage[0x2000], 0x12);
+    EXPECT_EQ(status, QStringList{"Loaded Board.hex: 4 bytes, 0x1200 to 0x1300"});
+    EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
+    EXPECT_TRUE(flash.Grid().Model().CaretVisible());
+    EXPECT_EQ(flash.CurrentByteText(), "0x1200: 0xAA = 170");
+
+    // The program avr-gcc links loads as it would from the command line: .text and .data in
+    // flash, .eeprom in the EEPROM.
+    prompts.openPath = QString::fromStdString(std::string(ZELK_TEST_DATA_DIR) + "/avr_program.elf");
+    flash.OnLoadFile();
+    ASSERT_EQ(status.size(), 2);
+    EXPECT_EQ(status[1], "Loaded avr_program.elf: 10 bytes, 0x0000 to 0x0009");
+    EXPECT_EQ(flash.CurrentByteText(), "0x0000: 0x02 = 2");
+    eeprom.OnLoadFile();
+    EXPECT_EQ(app.images.eepromImage[2], 0xE3);
 }
 
 TEST_F(ViewFixture, FailedLoadChangesNothingAndSaysWhere) {
@@ -122,78 +144,38 @@ TEST_F(ViewFixture, SavedFileReadsBack) {
     for (std::size_t i = 0; i < app.images.eepromImage.size(); ++i) {
         app.images.eepromImage[i] = static_cast<std::uint8_t>(i * 7 + 3);
     }
+    const std::vector<std::uint8_t> saved = app.images.eepromImage;
     prompts.saveFilter = "S-Record Files (*.srec *.s19 *.s28 *.s37)";
     prompts.savePath = Path("motorola");
     eeprom.OnSaveFile();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(" ").toStdString();
 
-    TargetImages reader;
-    std::string readerFile;
-    reader.eepromImage.assign(EepromImageSize, 0);
-    CMemoryView view(reader, MemoryKind::Eeprom, readerFile);
-    view.SetPrompts(&prompts);
-    view.SetImage(reader.eepromImage.data(), EepromImageSize);
-    ASSERT_TRUE(view.LoadFile(Path("motorola.srec")));
-    EXPECT_TRUE(std::equal(app.images.eepromImage.begin(), app.images.eepromImage.begin() + 0x200,
-                           reader.eepromImage.begin()));
-    // Bytes past the shown length are not written, so the reader's erased value stays.
-    EXPECT_EQ(reader.eepromImage[0x200], 0xFF);
+    // Read back over the whole image: the bytes past the shown length were not written, so
+    // they stay erased.
+    eeprom.SetImage(app.images.eepromImage.data(), EepromImageSize);
+    ASSERT_TRUE(eeprom.LoadFile(Path("motorola.srec")));
+    EXPECT_TRUE(std::equal(saved.begin(), saved.begin() + 0x200, app.images.eepromImage.begin()));
+    EXPECT_EQ(app.images.eepromImage[0x200], 0xFF);
 }
-
-// Load File tells what it loaded and shows the first byte the file held.
-TEST_F(ViewFixture, LoadFileReportsWhatItLoadedAndShowsTheFirstByte) {
-    QStringList status;
-    QObject::connect(&flash, &CMemoryView::StatusMessage,
-                     [&status](const QString& text) { status << text; });
-    flash.resize(flash.sizeHint());
-    flash.show();
-    prompts.openPath = Path("Board.hex");
-    // Three bytes at 0x1200 (one of them 0xFF) and one at 0x1300.
-    WriteText(prompts.openPath, ":03120000AAFFBB87\n:011300005597\n:00000001FF\n");
-    flash.OnLoadFile();
-    ASSERT_EQ(status.size(), 1);
-    EXPECT_EQ(status[0], "Loaded Board.hex: 4 bytes, 0x00001200 to 0x00001300");
-    EXPECT_EQ(flash.Grid().Model().Position(), 0x1200);
-    EXPECT_TRUE(flash.Grid().Model().CaretVisible());
-    EXPECT_EQ(flash.CurrentByteText(), "0x00001200: 0xAA = 170");
-
-    // The program avr-gcc links loads as it would from the command line: .text and .data in
-    // flash, .eeprom in the EEPROM.
-    prompts.openPath = QString::fromStdString(std::string(ZELK_TEST_DATA_DIR) + "/avr_program.elf");
-    flash.OnLoadFile();
-    ASSERT_EQ(status.size(), 2);
-    EXPECT_EQ(status[1], "Loaded avr_program.elf: 10 bytes, 0x00000000 to 0x00000009");
-    EXPECT_EQ(flash.CurrentByteText(), "0x00000000: 0x02 = 2");
-    eeprom.OnLoadFile();
-    EXPECT_EQ(app.images.eepromImage[2], 0xE3);
-}
-
-struct KeyCase {
-    Qt::Key key;
-    const char* text;
-    std::uint8_t after;
-};
 
 // Keys that are no characters leave the byte alone in the character column; a typed
 // character replaces it and marks the image as edited until it is saved or replaced.
 TEST_F(ViewFixture, OnlyCharactersChangeBytesAndAnEditMarksTheImage) {
-    eeprom.resize(eeprom.sizeHint());
-    eeprom.show();
     CHexGrid& grid = eeprom.Grid();
     QTest::keyClick(&grid, Qt::Key_Tab); // to the character column
     ASSERT_EQ(grid.Model().Mode(), HexGridMode::ModeChar);
-    const KeyCase cases[] = {
+    const std::tuple<Qt::Key, const char*, std::uint8_t> cases[] = {
         {Qt::Key_Delete, "\x7f", 0xFF}, {Qt::Key_Backspace, "\b", 0xFF},
         {Qt::Key_Escape, "\x1b", 0xFF}, {Qt::Key_Return, "\r", 0xFF},
         {Qt::Key_F2, "", 0xFF},         {Qt::Key_Z, "Z", 'Z'},
     };
-    for (const KeyCase& c : cases) {
+    for (const auto& [key, text, after] : cases) {
         app.images.eepromImage[0] = 0xFF;
         grid.GoTo(0);
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
         QCoreApplication::sendEvent(&grid, &press);
-        EXPECT_EQ(app.images.eepromImage[0], c.after) << c.key;
-        EXPECT_EQ(eeprom.IsModified(), c.after != 0xFF) << c.key;
+        EXPECT_EQ(app.images.eepromImage[0], after) << key;
+        EXPECT_EQ(eeprom.IsModified(), after != 0xFF) << key;
     }
     // Upper-case hex digits count like lower case.
     QTest::keyClick(&grid, Qt::Key_Tab);
@@ -207,8 +189,6 @@ TEST_F(ViewFixture, OnlyCharactersChangeBytesAndAnEditMarksTheImage) {
 }
 
 TEST_F(ViewFixture, GoToAddressMovesToTheTypedByte) {
-    eeprom.resize(eeprom.sizeHint());
-    eeprom.show();
     struct Case {
         const char* typed;
         int position;

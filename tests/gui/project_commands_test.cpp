@@ -19,8 +19,7 @@ namespace {
 class ProjectTest : public AppTest {
 protected:
     void NewProject(const QString& title = {}) {
-        frame->Action(cmd::NewProject)->trigger();
-        ProcessEvents();
+        Trigger(cmd::NewProject);
         if (!title.isEmpty()) {
             app->ProjectFrame()->Form()->TitleEdit()->setText(title);
         }
@@ -30,13 +29,22 @@ protected:
     QMdiSubWindow* Active() const { return frame->MdiClient()->activeSubWindow(); }
 };
 
-// Closing the project window by its close box is Close project: the menu returns to the start
-// menu and the memory windows go too, instead of lingering hidden.
-TEST_F(ProjectTest, ProjectWindowCloseBoxClosesTheProject) {
+// A cancelled Open keeps the open project. Closing the project window by its close box is
+// Close project: the menu returns to the start menu and the memory windows go too, instead of
+// lingering hidden.
+TEST_F(ProjectTest, CancelledOpenKeepsTheProjectAndItsCloseBoxClosesIt) {
     Start();
     NewProject();
+    CChildFrame* project = app->ProjectFrame();
+    dialogs->openAnswers.push_back(std::nullopt);
+    Trigger(cmd::OpenProject);
+    EXPECT_TRUE(dialogs->openAnswers.empty()) << "the open dialog was shown";
+    EXPECT_EQ(app->State().projectOpen, 1);
+    EXPECT_EQ(app->ProjectFrame(), project);
     ASSERT_EQ(Children().size(), 3);
-    app->ProjectFrame()->close();
+    EXPECT_TRUE(frame->ShowsProjectMenu());
+
+    project->close();
     ProcessEvents();
     EXPECT_EQ(app->State().projectOpen, 0);
     EXPECT_TRUE(Children().isEmpty());
@@ -45,6 +53,8 @@ TEST_F(ProjectTest, ProjectWindowCloseBoxClosesTheProject) {
     EXPECT_FALSE(frame->Action(cmd::SaveProject)->isEnabled());
 }
 
+// The first save of a new project asks where, offering the title; later saves write that
+// file in place, whatever the title says. Open restores the texts and the window places.
 TEST_F(ProjectTest, SaveAndOpenRestoreTextsAndWindowPlaces) {
     Start();
     frame->resize(1000, 800);
@@ -56,25 +66,27 @@ TEST_F(ProjectTest, SaveAndOpenRestoreTextsAndWindowPlaces) {
     // A minimised window is stored as the window it returns to, not as a title bar.
     app->EepromFrame()->showMinimized();
     ProcessEvents();
-    const std::filesystem::path saved = folder / "Bench.prj";
-    dialogs->saveAnswers.push_back(saved);
+    const std::filesystem::path chosen = folder / "chosen.prj";
+    dialogs->saveAnswers.push_back(chosen);
     frame->Action(cmd::SaveProject)->trigger();
-    ASSERT_TRUE(std::filesystem::exists(saved));
+    EXPECT_EQ(dialogs->saveOffered, std::vector{folder / "Bench.prj"});
+    app->ProjectFrame()->Form()->TitleEdit()->setText("Renamed");
+    frame->Action(cmd::SaveProject)->trigger();
+    EXPECT_EQ(dialogs->saveOffered.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Bench.prj"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Renamed.prj"));
 
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
-    dialogs->openAnswers.push_back(saved);
-    frame->Action(cmd::OpenProject)->trigger();
-    ProcessEvents();
-
-    EXPECT_EQ(app->State().projectName, "Bench");
+    Trigger(cmd::CloseProject);
+    dialogs->openAnswers.push_back(chosen);
+    Trigger(cmd::OpenProject);
+    EXPECT_EQ(app->State().projectName, "Renamed");
     EXPECT_EQ(app->ProjectFrame()->Form()->CommentEdit()->toPlainText(),
               "Board rev B\nfuses E2 D9");
     EXPECT_EQ(app->FlashFrame()->geometry(), QRect(10, 20, 300, 200));
     EXPECT_EQ(app->EepromFrame()->geometry(), QRect(30, 40, 320, 180));
     EXPECT_EQ(app->ProjectFrame()->pos(), QPoint(50, 60));
     EXPECT_EQ(Active(), app->FlashFrame());
-    EXPECT_EQ(app->FlashFrame()->windowTitle(), "Bench - Flash");
+    EXPECT_EQ(app->FlashFrame()->windowTitle(), "Renamed - Flash");
 }
 
 TEST_F(ProjectTest, AProjectFileThatCannotBeWrittenIsReported) {
@@ -112,24 +124,6 @@ TEST_F(ProjectTest, RecentEntriesAreNewestFirstAndAtMostFour) {
     EXPECT_EQ(Active(), app->FlashFrame());
 }
 
-// The first save of a new project asks where; later saves write that file in place, whatever
-// the title says.
-TEST_F(ProjectTest, FirstSaveAsksWhereLaterSavesWriteInPlace) {
-    Start();
-    NewProject("Bench");
-    const std::filesystem::path chosen = folder / "chosen.prj";
-    dialogs->saveAnswers.push_back(chosen);
-    frame->Action(cmd::SaveProject)->trigger();
-    ASSERT_EQ(dialogs->saveOffered.size(), 1u);
-    EXPECT_EQ(dialogs->saveOffered[0], folder / "Bench.prj");
-    app->ProjectFrame()->Form()->TitleEdit()->setText("Renamed");
-    frame->Action(cmd::SaveProject)->trigger();
-    EXPECT_EQ(dialogs->saveOffered.size(), 1u);
-    EXPECT_EQ(LoadProjectFile(chosen).projectName, "Renamed");
-    EXPECT_FALSE(std::filesystem::exists(folder / "Bench.prj"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "Renamed.prj"));
-}
-
 // zelk started from a folder that was deleted since: saving offers the home folder and
 // nothing throws.
 TEST_F(ProjectTest, ADeletedWorkingFolderFallsBackToHome) {
@@ -151,19 +145,6 @@ TEST_F(ProjectTest, ADeletedWorkingFolderFallsBackToHome) {
     EXPECT_EQ(dialogs->saveOffered[1], home / "Gone.prj");
     setenv("HOME", previousHome.c_str(), 1);
     std::filesystem::remove_all(home);
-}
-
-TEST_F(ProjectTest, CancelledOpenKeepsTheOpenProject) {
-    Start();
-    NewProject("Keep");
-    CChildFrame* project = app->ProjectFrame();
-    dialogs->openAnswers.push_back(std::nullopt);
-    frame->Action(cmd::OpenProject)->trigger();
-    ProcessEvents();
-    EXPECT_EQ(app->State().projectOpen, 1);
-    EXPECT_EQ(app->ProjectFrame(), project);
-    EXPECT_EQ(Children().size(), 3);
-    EXPECT_TRUE(frame->ShowsProjectMenu());
 }
 
 // A memory window closed by its close box gives up being the active window, so Load File
@@ -193,8 +174,9 @@ TEST_F(ProjectTest, AHiddenMemoryWindowIsNotActiveAndCanBeShownAgain) {
     EXPECT_EQ(Active(), flash);
 }
 
-// Every window of a new project shows its title bar inside the area, none under another.
-TEST_F(ProjectTest, NewWindowsAreAllInSight) {
+// Every window of a new project shows its title bar inside the area, none under another; the
+// project window, asked to maximise, stays a normal window with its frame.
+TEST_F(ProjectTest, NewWindowsAreAllInSightAndTheProjectWindowDoesNotMaximise) {
     Start();
     frame->resize(1280, 900);
     NewProject();
@@ -211,12 +193,7 @@ TEST_F(ProjectTest, NewWindowsAreAllInSight) {
                 << stack[above]->windowTitle().toStdString();
         }
     }
-}
 
-// A project window that is asked to maximise stays a normal window with its frame.
-TEST_F(ProjectTest, TheProjectWindowDoesNotMaximise) {
-    Start();
-    NewProject();
     app->ProjectFrame()->showMaximized();
     ProcessEvents();
     EXPECT_FALSE(app->ProjectFrame()->isMaximized());
@@ -230,8 +207,7 @@ TEST_F(ProjectTest, UnsavedEditsAreAskedAbout) {
     Start();
     NewProject();
     // Nothing edited: nothing asked.
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_TRUE(dialogs->questions.empty());
     EXPECT_EQ(app->State().projectOpen, 0);
 
@@ -244,8 +220,7 @@ TEST_F(ProjectTest, UnsavedEditsAreAskedAbout) {
     app->ProjectFrame()->Form()->CommentEdit()->setPlainText("new words");
 
     dialogs->choices = {SaveChoice::Cancel};
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_EQ(app->State().projectOpen, 1);
     EXPECT_EQ(dialogs->questions.size(), 1u);
 
@@ -256,8 +231,7 @@ TEST_F(ProjectTest, UnsavedEditsAreAskedAbout) {
 
     dialogs->choices = {SaveChoice::Discard, SaveChoice::Save};
     dialogs->saveAnswers.push_back(folder / "Edits.prj");
-    frame->Action(cmd::CloseProject)->trigger();
-    ProcessEvents();
+    Trigger(cmd::CloseProject);
     EXPECT_EQ(app->State().projectOpen, 0);
     EXPECT_EQ(LoadProjectFile(folder / "Edits.prj").comment, "new words");
 }

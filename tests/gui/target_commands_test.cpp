@@ -1,4 +1,3 @@
-#include "engine/connection.h"
 #include "gui_test_support.h"
 #include "memory/hex_file.h"
 #include "memory/memory_view.h"
@@ -9,7 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTest>
+#include <QToolBar>
+#include <thread>
 
 namespace zelk::test {
 namespace {
@@ -17,26 +17,12 @@ namespace {
 // The target commands run on a worker while the window stays live.
 class TargetCommandsTest : public AppTest {
 protected:
-    void Attach(const std::string& device, const SimFaults& faults = {}, bool virtualTime = true) {
-        ConnectionSettings settings;
-        settings.port = PortKind::Simulator;
-        settings.simulator.device = device;
-        settings.simulator.faults = faults;
-        settings.simulator.virtualTime = virtualTime;
-        settings.simulator.stateFile = folder / (device + ".chip");
-        std::string error;
-        auto programmer = MakeProgrammer(settings, error);
-        ASSERT_NE(programmer, nullptr) << error;
-        ASSERT_TRUE(app->SetProgrammer(std::move(programmer)));
-    }
-
     void StartWithProject(const std::string& device, const SimFaults& faults = {},
                           bool virtualTime = true) {
         Start();
         Attach(device, faults, virtualTime);
         app->OnNewProject();
-        frame->Action(cmd::DetectDevice)->trigger();
-        ProcessEvents();
+        Trigger(cmd::DetectDevice);
     }
 
     // Chooses a command and lets the event loop run until its worker has handed back.
@@ -46,25 +32,68 @@ protected:
         WaitForTheWorker();
     }
 
-    void WaitForTheWorker() {
-        for (int round = 0; round < 2000 && app->TargetCommandRunning(); ++round) {
-            ProcessEvents();
-            QTest::qWait(2);
-        }
-        ProcessEvents();
-        ASSERT_FALSE(app->TargetCommandRunning());
-        ASSERT_NE(app->CurrentProgrammer(), nullptr);
-    }
-
     QString StatusText() const { return frame->statusBar()->currentMessage(); }
 
     std::vector<std::uint8_t>& Flash() { return app->State().images.flashImage; }
-
-    static std::string ReadWholeFile(const std::filesystem::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 };
+
+// A worker reports from its own thread; its calls must arrive on the GUI thread in order, and
+// the Cancel button must reach the worker's flag.
+TEST_F(TargetCommandsTest, WorkerThreadCallsArriveOnTheGuiThread) {
+    Start();
+    GuiTargetUi& ui = app->TargetInterface();
+    std::atomic<int> cancel{0};
+
+    ui.ProgressOpen();
+    ASSERT_NE(ui.Progress(), nullptr);
+    std::thread worker([&] {
+        ui.ProgressAttachCancel(&cancel);
+        ui.ProgressSet(40);
+        ui.ProgressSet(70);
+    });
+    worker.join();
+    ProcessEvents();
+    EXPECT_EQ(ui.Progress()->Position(), 70);
+
+    QTest::mouseClick(ui.Progress()->findChild<QPushButton*>(), Qt::LeftButton);
+    EXPECT_EQ(cancel.load(), 1);
+    EXPECT_TRUE(ui.Progress()->isVisible());
+
+    std::thread finisher([&] {
+        ui.BeginWaitCursor();
+        ui.ProgressClose();
+    });
+    finisher.join();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "queued, not set from the worker";
+    ProcessEvents();
+    EXPECT_EQ(ui.Progress(), nullptr);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+}
+
+TEST_F(TargetCommandsTest, DetectNamesTheChipThenReportsANothingConnectedTarget) {
+    Start();
+    Attach("ATmega328P");
+    auto* button = frame->DeviceBar()->findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    ProcessEvents();
+    EXPECT_EQ(frame->DeviceText(), "ATmega328P");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_TRUE(frame->Action(cmd::EraseChip)->isEnabled());
+
+    SimFaults nothingConnected;
+    nothingConnected.noneConnected = true;
+    Attach("ATmega328P", nothingConnected);
+    Trigger(cmd::DetectDevice);
+    EXPECT_EQ(frame->DeviceText(), "Error");
+    EXPECT_EQ(dialogs->messages,
+              std::vector<std::string>{"Init failed. Is target connected and powered on ?"});
+    // A failed detection takes back what the last good one allowed.
+    EXPECT_FALSE(frame->Action(cmd::EraseChip)->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
 
 TEST_F(TargetCommandsTest, WriteVerifyAndReadRunOnTheWorkerAndReportTheirOutcome) {
     StartWithProject("ATmega328P");
@@ -84,19 +113,25 @@ TEST_F(TargetCommandsTest, WriteVerifyAndReadRunOnTheWorkerAndReportTheirOutcome
     EXPECT_EQ(app->MemoryView(MemoryKind::Flash)->Grid().Model().Length(), 32768u);
 }
 
-// The chip runs in real time here, so that the command is still busy when Cancel is pressed.
+// Until its completion is handled the worker holds the Programmer and the images: nothing
+// else reaches the port, no edit is taken and the window stays open. The chip runs in real
+// time here, so that the read is still busy meanwhile and when Cancel is pressed.
 TEST_F(TargetCommandsTest, WhileACommandRunsTheWindowIsLiveAndCancelKeepsTheImage) {
     StartWithProject("AT90S2313", {}, false);
     Flash()[0] = 0x42;
     frame->Action(cmd::ReadFlash)->trigger();
     ASSERT_TRUE(app->TargetCommandRunning());
+    EXPECT_EQ(app->CurrentProgrammer(), nullptr) << "the worker has it";
     for (int id : {cmd::Preferences, cmd::NewProject, cmd::CloseProject, cmd::OpenProject,
                    cmd::VerifyFlash, cmd::LockBitsFuses, cmd::LoadFile}) {
         EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(frame->Action(cmd::About)->isEnabled());
-    EXPECT_TRUE(app->MemoryView(MemoryKind::Flash)->IsReadOnly());
+    QTest::keyClicks(&app->MemoryView(MemoryKind::Flash)->Grid(), QStringLiteral("12"));
+    EXPECT_EQ(Flash()[0], 0x42);
     EXPECT_TRUE(app->MemoryView(MemoryKind::Eeprom)->IsReadOnly());
+    app->OnDetectDevice();
+    EXPECT_FALSE(frame->close());
 
     CProgressDialog* progress = nullptr;
     for (int round = 0; round < 2000 && progress == nullptr; ++round) {
@@ -108,10 +143,11 @@ TEST_F(TargetCommandsTest, WhileACommandRunsTheWindowIsLiveAndCancelKeepsTheImag
     QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
     WaitForTheWorker();
 
+    const std::string cancelled = "Read Flash cancelled: the images are as they were.";
     EXPECT_EQ(Flash()[0], 0x42);
-    EXPECT_EQ(StatusText(), "Read Flash cancelled: the images are as they were.");
+    EXPECT_EQ(StatusText().toStdString(), cancelled);
     EXPECT_EQ(dialogs->messages,
-              std::vector<std::string>{"Read Flash cancelled: the images are as they were."});
+              (std::vector<std::string>{TargetBusyMessage, TargetBusyMessage, cancelled}));
     EXPECT_FALSE(app->MemoryView(MemoryKind::Flash)->IsReadOnly());
     EXPECT_TRUE(frame->Action(cmd::Preferences)->isEnabled());
 }
@@ -128,7 +164,6 @@ TEST_F(TargetCommandsTest, ATargetThatGoesAwayFailsTheCommand) {
 }
 
 TEST_F(TargetCommandsTest, AutoProgramEndsWithOneOutcomeCountsTheBoardAndLogsIt) {
-    ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
     StartWithProject("ATmega328P");
     const std::vector<std::uint8_t> program{0x0C, 0x94, 0x34, 0x00};
     std::string error;
@@ -143,19 +178,19 @@ TEST_F(TargetCommandsTest, AutoProgramEndsWithOneOutcomeCountsTheBoardAndLogsIt)
     EXPECT_EQ(dialogs->messages, std::vector<std::string>{passed});
     EXPECT_EQ(StatusText().toStdString(), passed);
     EXPECT_EQ(Flash()[1], 0x94) << "the reloaded file is in the image";
-    auto* count = frame->findChild<QLabel*>(QStringLiteral("ProductionCount"));
+    auto* count = Child<QLabel>(*frame, QStringLiteral("ProductionCount"));
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(count->text(), "Passed 1, failed 0 (total 1 / 0)");
 
     std::filesystem::remove(folder / "app.hex");
     Run(cmd::AutoProgram);
     EXPECT_EQ(count->text(), "Passed 1, failed 1 (total 1 / 1)");
-    const std::string log = ReadWholeFile(folder / "zelk" / "production.log");
+    std::ifstream in(folder / "zelk" / "production.log");
+    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(std::ranges::count(log, '\n'), 2);
     EXPECT_NE(log.find("signature=1E950F"), std::string::npos) << log;
     EXPECT_NE(log.find("result=FAIL\tAutoProgram FAILED at Loading files"), std::string::npos)
         << log;
-    ::unsetenv("XDG_STATE_HOME");
 }
 
 } // namespace
