@@ -100,11 +100,11 @@ protected:
         std::filesystem::remove_all(folder);
     }
 
-    void Start() {
+    void Start(const StartupOptions& options = {}) {
         auto fake = std::make_unique<FakeDialogs>();
         dialogs = fake.get();
         app = std::make_unique<CProgrammerApp>(std::move(fake));
-        ASSERT_TRUE(app->Startup());
+        ASSERT_TRUE(app->Startup(options));
         frame = app->MainFrame();
     }
 

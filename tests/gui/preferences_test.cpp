@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -107,6 +108,33 @@ TEST_F(PreferencesTest, CancelChangesNothingAndOkSwitchesToTheSimulatedTarget) {
         EXPECT_EQ(Edit(sheet, "SckHalfPeriod")->text(), "2");
         EXPECT_FALSE(Child<QCheckBox>(sheet, QStringLiteral("EepromVerify"))->isChecked());
     });
+}
+
+// zelk --simulate runs the session on a simulated chip: the sheet shows that chip, OK keeps
+// the stored port, and a port picked there replaces both the connection and its note.
+TEST_F(PreferencesTest, ASessionOnTheSimulatorKeepsTheStoredPort) {
+    StartupOptions options;
+    options.simulator = SimulatorSettings{"ATmega8", folder / "chip.bin", {}, true};
+    Start(options);
+    const QLabel* note = Child<QLabel>(*frame, QStringLiteral("ConnectionNote"));
+    EXPECT_EQ(note->text(), "Simulated ATmega8");
+    WithSheet([&](CMyPropertySheet& sheet) {
+        EXPECT_EQ(Child<QComboBox>(sheet, QStringLiteral("PortList"))->currentText(),
+                  "Simulated target: ATmega8");
+        Child<QCheckBox>(sheet, QStringLiteral("FixedWaits"))->setChecked(true);
+        PressOk(sheet);
+    });
+    EXPECT_TRUE(app->CurrentProgrammer()->fixedWaits);
+    EXPECT_EQ(ReadSettingInt("Preferences", "FixedWaits", 0), 1);
+    EXPECT_EQ(ReadSettingString("Preferences", "Port", "unset"), "");
+    EXPECT_EQ(ReadSettingInt("Preferences", "PortBase", -7), 0);
+    EXPECT_FALSE(note->isHidden());
+
+    WithSheet([&](CMyPropertySheet& sheet) {
+        Child<QComboBox>(sheet, QStringLiteral("PortList"))->setCurrentIndex(0);
+        PressOk(sheet);
+    });
+    EXPECT_TRUE(note->isHidden()) << "the session left the simulator";
 }
 
 } // namespace
