@@ -109,20 +109,4 @@ inline std::string BuildElf(const std::vector<ElfSection>& sections, Elf32_Half 
     return file;
 }
 
-// Only the file header: enough for a reader to see the class and the machine.
-inline std::string Elf64Header() {
-    Elf64_Ehdr header{};
-    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
-    header.e_ident[EI_CLASS] = ELFCLASS64;
-    header.e_ident[EI_DATA] = ELFDATA2LSB;
-    header.e_ident[EI_VERSION] = EV_CURRENT;
-    header.e_type = ET_EXEC;
-    header.e_machine = EM_AVR;
-    header.e_version = EV_CURRENT;
-    header.e_ehsize = sizeof(Elf64_Ehdr);
-    std::string file;
-    Append(file, header);
-    return file;
-}
-
 } // namespace zelk::testing
