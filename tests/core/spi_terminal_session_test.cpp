@@ -98,6 +98,18 @@ public:
     int cutOffs = 0;
 };
 
+// A session on a fake link; the link's replies may be prepared before it starts.
+struct Terminal {
+    bool Start() {
+        std::string reason;
+        return session.Start(reason);
+    }
+
+    FakeLink link;
+    Shown shown;
+    SpiTerminalSession session{link, shown.Events()};
+};
+
 TEST(SpiTerminalSession, ShowsEachAnswerUpToAndWithItsTerminatingByte) {
     struct Case {
         const char* what;
@@ -109,44 +121,38 @@ TEST(SpiTerminalSession, ShowsEachAnswerUpToAndWithItsTerminatingByte) {
         {"only the terminator", {0xFF}},
     };
     for (const Case& c : cases) {
-        FakeLink link;
-        link.replies['k'] = c.reply;
-        link.replies['z'] = {'Z', 0x00};
-        Shown shown;
-        SpiTerminalSession session(link, shown.Events());
-        std::string reason;
-        ASSERT_TRUE(session.Start(reason));
-        session.Type('k');
-        session.Type('z'); // typed while the first answer comes in: it waits its turn
+        Terminal t;
+        t.link.replies['k'] = c.reply;
+        t.link.replies['z'] = {'Z', 0x00};
+        ASSERT_TRUE(t.Start());
+        t.session.Type('k');
+        t.session.Type('z'); // typed while the first answer comes in: it waits its turn
         std::vector<std::uint8_t> expected = c.reply;
         expected.insert(expected.end(), {'Z', 0x00});
-        EXPECT_EQ(shown.WaitFor(expected.size()), expected) << c.what;
-        session.Stop();
+        EXPECT_EQ(t.shown.WaitFor(expected.size()), expected) << c.what;
+        t.session.Stop();
 
         std::vector<std::uint8_t> sent = {'k'};
         sent.insert(sent.end(), c.reply.size(), 0x00);
         sent.insert(sent.end(), {'z', 0x00, 0x00});
-        EXPECT_EQ(link.sent, sent) << c.what << ": the typed byte, then a zero per answer byte";
-        EXPECT_EQ(link.waits, std::vector<std::int32_t>(sent.size(), SpiTerminalBitWaitUs));
-        EXPECT_EQ(link.log, (std::vector<std::string>{"acquire", "reset", "release"}));
-        EXPECT_EQ(shown.cutOffs, 0);
+        EXPECT_EQ(t.link.sent, sent) << c.what << ": the typed byte, then a zero per answer byte";
+        EXPECT_EQ(t.link.waits, std::vector<std::int32_t>(sent.size(), SpiTerminalBitWaitUs));
+        EXPECT_EQ(t.link.log, (std::vector<std::string>{"acquire", "reset", "release"}));
+        EXPECT_EQ(t.shown.cutOffs, 0);
     }
 }
 
 TEST(SpiTerminalSession, CutsOffAnAnswerThatNeverEndsAndGoesOnWithTheNextKey) {
-    FakeLink link;
-    link.replies['z'] = {'Z', 0x00};
-    Shown shown;
-    SpiTerminalSession session(link, shown.Events());
-    std::string reason;
-    ASSERT_TRUE(session.Start(reason));
-    session.Type('q');
-    session.Type('z');
-    const std::vector<std::uint8_t> bytes = shown.WaitFor(SpiAnswerLimit + 2);
+    Terminal t;
+    t.link.replies['z'] = {'Z', 0x00};
+    ASSERT_TRUE(t.Start());
+    t.session.Type('q');
+    t.session.Type('z');
+    const std::vector<std::uint8_t> bytes = t.shown.WaitFor(SpiAnswerLimit + 2);
     ASSERT_EQ(bytes.size(), SpiAnswerLimit + 2);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'A'), static_cast<long>(SpiAnswerLimit));
     EXPECT_EQ(bytes[SpiAnswerLimit], 'Z');
-    EXPECT_EQ(shown.WaitForCutOff(), 1);
+    EXPECT_EQ(t.shown.WaitForCutOff(), 1);
 }
 
 TEST(SpiTerminalSession, StopEndsAnEndlessAnswerAndGivesTheCableBackOnce) {
@@ -168,17 +174,15 @@ TEST(SpiTerminalSession, StopEndsAnEndlessAnswerAndGivesTheCableBackOnce) {
 }
 
 TEST(SpiTerminalSession, DrivesNothingWhenTheCableIsInUse) {
-    FakeLink link;
-    link.busy = true;
-    Shown shown;
-    SpiTerminalSession session(link, shown.Events());
+    Terminal t;
+    t.link.busy = true;
     std::string reason;
-    EXPECT_FALSE(session.Start(reason));
+    EXPECT_FALSE(t.session.Start(reason));
     EXPECT_EQ(reason, "in use");
-    session.Type('k');
-    session.Stop();
-    EXPECT_TRUE(link.log.empty());
-    EXPECT_TRUE(link.sent.empty());
+    t.session.Type('k');
+    t.session.Stop();
+    EXPECT_TRUE(t.link.log.empty());
+    EXPECT_TRUE(t.link.sent.empty());
 }
 
 } // namespace
