@@ -16,14 +16,6 @@ fs::path ShippedDatabase() {
     return fs::exists(built) ? built : fs::path(ZELK_TEST_DATA_DIR) / "../../resources/zelk.ini";
 }
 
-fs::path Write(const testing::ScratchFolder& folder, const fs::path& name,
-               const std::string& text) {
-    const fs::path file = folder.Path() / name;
-    fs::create_directories(file.parent_path());
-    testing::WriteWholeFile(file, text);
-    return file;
-}
-
 // Consistency of the shipped database: every device must be usable and its patterns must
 // build a complete lock and fuse dialog.
 TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
@@ -158,7 +150,8 @@ TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
     testing::ScratchFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const DeviceLookup lookup = LookupDevice(Write(folder, "zelk.ini", c.ini), c.code);
+        testing::WriteWholeFile(folder / "zelk.ini", c.ini);
+        const DeviceLookup lookup = LookupDevice(folder / "zelk.ini", c.code);
         EXPECT_EQ(lookup.result, c.result);
         if (c.result != R::NotFound) {
             EXPECT_EQ(lookup.entry.name, "A");
@@ -176,8 +169,8 @@ TEST(LookupDevice, NamesTheProblemOfAFileThatCannotBeRead) {
     testing::ScratchFolder folder;
     ASSERT_EQ(::mkfifo((folder / "fifo.ini").c_str(), 0600), 0);
     fs::create_directory(folder / "folder.ini");
-    const fs::path huge = Write(folder, "huge.ini", "[Devices]\n");
-    fs::resize_file(huge, MaxIniFileSize + 1);
+    testing::WriteWholeFile(folder / "huge.ini", "[Devices]\n");
+    fs::resize_file(folder / "huge.ini", MaxIniFileSize + 1);
     const std::pair<const char*, const char*> cases[] = {
         {"none.ini", "No such file"},
         {"fifo.ini", "not a regular file"},
@@ -212,7 +205,8 @@ TEST(DeviceDatabase, FindsTheLastOfTenThousandDevices) {
     testing::ScratchFolder folder;
     DeviceDatabase database;
     std::string error;
-    ASSERT_TRUE(database.Open(Write(folder, "zelk.ini", text), error)) << error;
+    testing::WriteWholeFile(folder / "zelk.ini", text);
+    ASSERT_TRUE(database.Open(folder / "zelk.ini", error)) << error;
     EXPECT_EQ(database.Devices().size(), 10000u);
     const DeviceLookup lookup = database.Lookup(9999);
     EXPECT_EQ(lookup.result, R::Matched);
