@@ -89,24 +89,19 @@ TEST(CheckNumberField, RefusesWhatIsNoNumberOrOutOfRange) {
     }
 }
 
-class StoredPreferences : public ::testing::Test {
-protected:
+// An empty store gives the first port, autodetect and every AutoProgram step; stored values
+// read back under their old names and choose the connection.
+TEST(StoredPreferences, ReadBackUnderTheirOldNamesAndChooseTheConnection) {
     ScratchFolder folder;
     testing::ConfigHomeAt home{folder.Path()};
-};
+    const PreferenceValues empty = LoadPreferences();
+    EXPECT_EQ(empty.portPosition, 0);
+    EXPECT_EQ(empty.cablePosition, 0);
+    EXPECT_EQ(empty.numberLength, 0u);
+    EXPECT_EQ(empty.eepromLocation, 0u);
+    EXPECT_EQ(empty.serialNumber, 0u);
+    EXPECT_EQ(empty.autoProgram, AutoProgramSteps{});
 
-TEST_F(StoredPreferences, AnEmptyStoreGivesTheFirstPortAutodetectAndEveryAutoProgramStep) {
-    const PreferenceValues values = LoadPreferences();
-    EXPECT_EQ(values.portPosition, 0);
-    EXPECT_EQ(values.cablePosition, 0);
-    EXPECT_EQ(values.numberLength, 0u);
-    EXPECT_EQ(values.eepromLocation, 0u);
-    EXPECT_EQ(values.serialNumber, 0u);
-    EXPECT_EQ(values.autoProgram, AutoProgramSteps{});
-    EXPECT_TRUE(values.autoProgram.flashVerify && values.autoProgram.eepromVerify);
-}
-
-TEST_F(StoredPreferences, StoredValuesReadBackUnderTheirOldNamesAndChooseTheConnection) {
     PreferenceValues values;
     values.portPosition = -1;
     values.portName = "sim:ATtiny2313";
