@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace zelk {
@@ -190,46 +191,50 @@ TEST(ImageFile, ErasesOnlyTheShownPartBeforeLoading) {
     EXPECT_EQ(binary.image, expected);
 }
 
-TEST(ElfImage, LoadsTheMemoriesOfALinkedProgram) {
-    const Load flash = LoadContents(Sample, "a.elf", MemoryKind::Flash, 0x20);
-    ASSERT_TRUE(flash.ok) << flash.error.reason;
-    Bytes expected = {0x02, 0xE1, 0x14, 0xE3, 0xFD, 0xCF, 0xD1, 0xD2, 0xD3, 0xD4};
-    expected.resize(0x20, ErasedByte);
-    EXPECT_EQ(flash.image, expected);
-    EXPECT_EQ(flash.loaded.defined, (Ranges{{0, 10}}));
-    ASSERT_EQ(flash.loaded.otherMemories.size(), 2u);
-    EXPECT_EQ(flash.loaded.otherMemories[0].memory, OtherMemory::Fuses);
-    EXPECT_EQ(flash.loaded.otherMemories[0].section, ".fuse");
-    EXPECT_EQ(flash.loaded.otherMemories[0].address, 0u);
-    EXPECT_EQ(flash.loaded.otherMemories[0].bytes, (Bytes{0x62, 0xD9, 0xFF}));
-    EXPECT_EQ(flash.loaded.otherMemories[1].memory, OtherMemory::LockBits);
-    EXPECT_EQ(flash.loaded.otherMemories[1].bytes, Bytes{0xFC});
-
-    const Load eeprom = LoadContents(Sample, "a.elf", MemoryKind::Eeprom, 8);
-    ASSERT_TRUE(eeprom.ok) << eeprom.error.reason;
-    EXPECT_EQ(eeprom.image, (Bytes{0xE1, 0xE2, 0xE3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(eeprom.loaded.defined, (Ranges{{0, 3}}));
-    EXPECT_EQ(eeprom.loaded.otherMemories.size(), 2u);
-}
-
 // Sections that hold nothing to program are passed over; a section outside every segment is
-// stored at its own address; the signature memory is returned like the fuses.
-TEST(ElfImage, TakesOnlyAllocatedSectionsWithContents) {
-    const Load load =
-        LoadContents(BuildElf({
-                         {".text", 0x00, 0x00, "\x01\x02"},
-                         {".bss", 0x800100, 0x800100, "\x00\x00", SHT_NOBITS},
-                         {".comment", 0, 0, "GCC", SHT_PROGBITS, 0},
-                         {".boot", 0x40, 0x40, "\x0B", SHT_PROGBITS, SHF_ALLOC, false},
-                         {".signature", 0x840000, 0x840000, "\x1E\x95\x0F"},
-                     }),
-                     "a.elf");
-    ASSERT_TRUE(load.ok) << load.error.reason;
-    EXPECT_EQ(load.loaded.defined, (Ranges{{0, 2}, {0x40, 0x41}}));
-    EXPECT_EQ(load.image[0x40], 0x0B);
-    ASSERT_EQ(load.loaded.otherMemories.size(), 1u);
-    EXPECT_EQ(load.loaded.otherMemories[0].memory, OtherMemory::Signature);
-    EXPECT_EQ(load.loaded.otherMemories[0].bytes, (Bytes{0x1E, 0x95, 0x0F}));
+// stored at its own address. Fuses, lock bits and the signature memory are returned with the
+// image, never loaded into it.
+TEST(ElfImage, LoadsEachMemoryFromItsSectionsAndReturnsTheOthers) {
+    using Other = std::tuple<OtherMemory, std::string, std::uint32_t, Bytes>;
+    const std::vector<Other> sampleOthers = {{OtherMemory::Fuses, ".fuse", 0, {0x62, 0xD9, 0xFF}},
+                                             {OtherMemory::LockBits, ".lock", 0, {0xFC}}};
+    const struct {
+        std::string contents;
+        MemoryKind memory;
+        std::string image; // all of it after the load
+        Ranges defined;
+        std::vector<Other> others;
+    } cases[] = {
+        {Sample,
+         MemoryKind::Flash,
+         "\x02\xE1\x14\xE3\xFD\xCF\xD1\xD2\xD3\xD4\xFF\xFF",
+         {{0, 10}},
+         sampleOthers},
+        {Sample, MemoryKind::Eeprom, "\xE1\xE2\xE3\xFF\xFF", {{0, 3}}, sampleOthers},
+        {BuildElf({
+             {".text", 0x00, 0x00, "\x01\x02"},
+             {".bss", 0x800100, 0x800100, "\x00\x00", SHT_NOBITS},
+             {".comment", 0, 0, "GCC", SHT_PROGBITS, 0},
+             {".boot", 0x40, 0x40, "\x0B", SHT_PROGBITS, SHF_ALLOC, false},
+             {".signature", 0x840000, 0x840000, "\x1E\x95\x0F"},
+         }),
+         MemoryKind::Flash,
+         "\x01\x02" + std::string(0x3E, '\xFF') + "\x0B\xFF",
+         {{0, 2}, {0x40, 0x41}},
+         {{OtherMemory::Signature, ".signature", 0, {0x1E, 0x95, 0x0F}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.image.size());
+        const Load load = LoadContents(c.contents, "a.elf", c.memory, c.image.size());
+        ASSERT_TRUE(load.ok) << load.error.reason;
+        EXPECT_EQ(std::string(load.image.begin(), load.image.end()), c.image);
+        EXPECT_EQ(load.loaded.defined, c.defined);
+        std::vector<Other> others;
+        for (const OtherMemoryData& other : load.loaded.otherMemories) {
+            others.emplace_back(other.memory, other.section, other.address, other.bytes);
+        }
+        EXPECT_EQ(others, c.others);
+    }
 }
 
 // "-" reads standard input: the test puts a file there for the calls.
