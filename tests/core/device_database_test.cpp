@@ -98,54 +98,45 @@ TEST(ShippedDeviceDatabase, KnownDevicesHaveTheirDataSheetValues) {
 }
 
 TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
-    const std::string list = "[Devices]\nd=A\n[A]\n";
     const std::string good = "\nProgramSize=2048\nDataSize=128\nAlgorithm=1\n";
+    const std::string a = "[Devices]\nd=A\n[A]\nSignature=1\n"; // entries of A follow
     const struct {
         const char* what;
         std::string ini;
-        std::uint16_t code;
-        R result;
         std::string reasonPart; // the entry found is always A
+        std::uint16_t code = 1;
+        R result = R::Invalid;
     } cases[] = {
-        {"low 16 bits", list + "Signature=0x19101" + good, 0x9101, R::Matched, ""},
-        {"first match wins", "[Devices]\n1=A\n2=B\n[A]\nSignature=1" + good + "[B]\nSignature=1", 1,
-         R::Matched, ""},
+        {"low 16 bits", "[Devices]\nd=A\n[A]\nSignature=0x19101" + good, "", 0x9101, R::Matched},
+        {"first match wins", "[Devices]\n1=A\n2=B\n[A]\nSignature=1" + good + "[B]\nSignature=1",
+         "", 1, R::Matched},
         {"section without signature never matches code 0",
-         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, 0, R::NotFound, ""},
-        {"unknown code", list + "Signature=0x1E9101" + good, 0x9102, R::NotFound, ""},
-        {"flash too large", list + "Signature=1\nProgramSize=262144\nAlgorithm=1", 1, R::Invalid,
+         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, "", 0, R::NotFound},
+        {"unknown code", "[Devices]\nd=A\n[A]\nSignature=0x1E9101" + good, "", 0x9102, R::NotFound},
+        {"flash too large", a + "ProgramSize=262144\nAlgorithm=1",
          "ProgramSize 262144 exceeds the 131072-byte flash image"},
-        {"EEPROM too large", list + "Signature=1\nProgramSize=8\nDataSize=40000", 1, R::Invalid,
+        {"EEPROM too large", a + "ProgramSize=8\nDataSize=40000",
          "DataSize 40000 exceeds the 32768-byte EEPROM image"},
-        {"page mode without page", list + "Signature=1\nProgramSize=1024\nAlgorithm=3", 1,
-         R::Invalid, "PageSize 0"},
-        {"page of 512 bytes cannot be loaded",
-         list + "Signature=1\nProgramSize=4096\nAlgorithm=2\nPageSize=512", 1, R::Invalid,
+        {"page mode without page", a + "ProgramSize=1024\nAlgorithm=3", "PageSize 0"},
+        {"page of 512 bytes cannot be loaded", a + "ProgramSize=4096\nAlgorithm=2\nPageSize=512",
          "PageSize 512"},
-        {"page does not divide flash",
-         list + "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128", 1, R::Invalid,
+        {"page does not divide flash", a + "ProgramSize=2050\nAlgorithm=3\nPageSize=128",
          "does not divide ProgramSize 2050"},
         {"Algorithm beyond 3 that used to wrap to 2",
-         list + "Signature=1\nProgramSize=1024\nAlgorithm=258\nPageSize=32", 1, R::Invalid,
-         "Algorithm 258 is not 0 to 3"},
-        {"Algorithm 4", list + "Signature=1\nProgramSize=1024\nAlgorithm=4", 1, R::Invalid,
-         "Algorithm 4 is not 0 to 3"},
-        {"page size that used to wrap to 128",
-         list + "Signature=1\nProgramSize=1024\nAlgorithm=3\nPageSize=65664", 1, R::Invalid,
+         a + "ProgramSize=1024\nAlgorithm=258\nPageSize=32", "Algorithm 258 is not 0 to 3"},
+        {"Algorithm 4", a + "ProgramSize=1024\nAlgorithm=4", "Algorithm 4 is not 0 to 3"},
+        {"page size that used to wrap to 128", a + "ProgramSize=1024\nAlgorithm=3\nPageSize=65664",
          "PageSize 65664"},
         {"page size beyond 16 bits in byte mode",
-         list + "Signature=1\nProgramSize=1024\nAlgorithm=1\nPageSize=65664", 1, R::Invalid,
-         "PageSize 65664 is not 0 to 65535"},
-        {"flash size that used to wrap to 2048",
-         list + "Signature=1\nProgramSize=4294969344\nAlgorithm=1", 1, R::Invalid,
+         a + "ProgramSize=1024\nAlgorithm=1\nPageSize=65664", "PageSize 65664 is not 0 to 65535"},
+        {"flash size that used to wrap to 2048", a + "ProgramSize=4294969344\nAlgorithm=1",
          "ProgramSize 4294969344 exceeds"},
-        {"size with a unit", list + "Signature=1\nProgramSize=32K\nAlgorithm=1", 1, R::Invalid,
+        {"size with a unit", a + "ProgramSize=32K\nAlgorithm=1",
          "ProgramSize \"32K\" is not a whole number"},
-        {"negative EEPROM", list + "Signature=1\nProgramSize=8\nDataSize=-1", 1, R::Invalid,
-         "DataSize -1 is negative"},
+        {"negative EEPROM", a + "ProgramSize=8\nDataSize=-1", "DataSize -1 is negative"},
         {"an invalid first match is not passed over",
-         "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good, 1,
-         R::Invalid, "DataSize 99999"},
+         "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good,
+         "DataSize 99999"},
     };
     testing::ScratchFolder folder;
     for (const auto& c : cases) {
