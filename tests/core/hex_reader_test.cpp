@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <numeric>
 #include <random>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -147,31 +146,6 @@ TEST(LoadImageFile, ErasesTheShownPartOrRefusesNamingTheLineAndLeavesImageUntouc
         EXPECT_EQ(error.line, c.line) << error.reason;
         EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
         EXPECT_EQ(buffer, before);
-    }
-}
-
-// None of these may block, grow memory without bound or load as an image.
-TEST(LoadImageFile, RefusesWhatIsNoRegularFileOfBoundedSize) {
-    testing::ScratchFolder folder;
-    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
-    testing::WriteWholeFile(folder / "huge.hex", T30);
-    std::filesystem::resize_file(folder / "huge.hex", MaxHexFileSize + 1);
-    const struct {
-        std::filesystem::path path;
-        const char* reason;
-    } cases[] = {
-        {folder / "missing.hex", "No such file"}, {folder.Path(), "is a folder"},
-        {folder / "fifo", "not a regular file"},  {"/dev/zero", "not a regular file"},
-        {"/dev/urandom", "not a regular file"},   {folder / "huge.hex", "larger than 64 MiB"},
-    };
-    Bytes image(0x100, 0x11);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        HexFileError error;
-        EXPECT_FALSE(LoadImageFile(c.path, image, image.size(), error));
-        EXPECT_EQ(error.line, 0);
-        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
-        EXPECT_EQ(image, Bytes(0x100, 0x11));
     }
 }
 

@@ -237,7 +237,8 @@ TEST(ElfImage, LoadsEachMemoryFromItsSectionsAndReturnsTheOthers) {
     }
 }
 
-// "-" reads standard input: the test puts a file there for the calls.
+// None of these may block, grow memory without bound or load as an image, whether read for any
+// format or as a HEX file. "-" reads standard input: the test puts a file there for the call.
 TEST(ImageFile, ReadsOnlyRegularFilesOfBoundedSizeOrStandardInput) {
     testing::ScratchFolder folder;
     testing::WriteWholeFile(folder / "firmware", Intel30);
@@ -252,16 +253,20 @@ TEST(ImageFile, ReadsOnlyRegularFilesOfBoundedSizeOrStandardInput) {
     ::close(input);
     const struct {
         std::filesystem::path path;
-        std::string reason; // empty: loaded
+        std::string reason;    // of LoadImageAnyFormat; empty: loaded
+        const char* hexReason; // part of LoadImageFile's
     } cases[] = {
-        {folder / "firmware", ""},
-        {"-", ""},
-        {folder / "missing.hex", "cannot open file: No such file or directory"},
-        {folder / "fifo.hex", "not a regular file"},
-        {folder.Path(), "not a regular file"},
-        {"/dev/zero", "not a regular file"},
-        {folder / "huge.bin", "larger than 64 MiB"},
+        {folder / "firmware", "", ""},
+        {"-", "", ""},
+        {folder / "missing.hex", "cannot open file: No such file or directory", "No such file"},
+        {folder / "fifo.hex", "not a regular file", "not a regular file"},
+        {folder.Path(), "not a regular file", "is a folder"},
+        {"/dev/zero", "not a regular file", "not a regular file"},
+        {"/dev/urandom", "not a regular file", "not a regular file"},
+        {folder / "huge.bin", "larger than 64 MiB", "larger than 64 MiB"},
     };
+    Bytes firmware(0x100, ErasedByte);
+    firmware[0x30] = 0x02, firmware[0x31] = 0x33, firmware[0x32] = 0x7A;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         Bytes image(0x100, 0x11);
@@ -271,7 +276,15 @@ TEST(ImageFile, ReadsOnlyRegularFilesOfBoundedSizeOrStandardInput) {
             LoadImageAnyFormat(c.path, MemoryKind::Eeprom, image, image.size(), loaded, error);
         EXPECT_EQ(ok, c.reason.empty());
         EXPECT_EQ(error.reason, c.reason);
-        EXPECT_EQ(image[0x30], ok ? 0x02 : 0x11);
+        EXPECT_EQ(image, ok ? firmware : Bytes(0x100, 0x11));
+        if (c.path != "-") { // LoadImageFile reads files only
+            Bytes hexImage(0x100, 0x11);
+            HexFileError hexError;
+            EXPECT_EQ(LoadImageFile(c.path, hexImage, hexImage.size(), hexError), ok);
+            EXPECT_EQ(hexError.line, 0);
+            EXPECT_NE(hexError.reason.find(c.hexReason), std::string::npos) << hexError.reason;
+            EXPECT_EQ(hexImage, ok ? firmware : Bytes(0x100, 0x11));
+        }
     }
     ::dup2(saved, STDIN_FILENO);
     ::close(saved);
