@@ -187,6 +187,7 @@ TEST(SimulatedSerialBoard, AnswersInUpperCaseWithCrLfForEnter) {
     ASSERT_TRUE(channel.Open(board.PortPath(), {})) << "the board's port opens again";
 }
 
+// A stored name is found again, its case ignored; a path stands for itself.
 TEST(SerialPorts, ListsComPortsThenUsbAdaptersUnderStableNamesThenAddedPorts) {
     testing::ScratchFolder dev;
     for (const char* device : {"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0", "tty0", "ttyUSBx.lock"}) {
@@ -213,27 +214,19 @@ TEST(SerialPorts, ListsComPortsThenUsbAdaptersUnderStableNamesThenAddedPorts) {
         << "ttyUSB1 appears once, under its by-id name";
     EXPECT_EQ(ports[19].name, "Simulated board");
     EXPECT_EQ(ListSerialPorts(dev.Path()).size(), 19U) << "a removed port is gone";
-}
 
-TEST(SerialPorts, ResolvesStoredNamesToDevices) {
-    const std::vector<SerialPortEntry> ports = ListSerialPorts("/dev");
-    struct Case {
-        std::string name;
-        std::string path;
-    };
-    const Case cases[] = {
-        {"COM2", "/dev/ttyS1"},
-        {"com2", "/dev/ttyS1"},
-        {"COM1", "/dev/ttyS0"},
-        {"COM16", "/dev/ttyS15"},
-        {"COM17", ""},
-        {"COM0", ""},
-        {"", ""},
-        {"ttyS1", ""},
-        {"/dev/pts/3", "/dev/pts/3"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SerialDevicePath(c.name, ports), c.path) << c.name;
+    const std::string ttyS = (dev / "ttyS").string();
+    const std::pair<std::string, std::string> names[] = {{"COM2", ttyS + "1"},
+                                                         {"com2", ttyS + "1"},
+                                                         {"COM16", ttyS + "15"},
+                                                         {"COM17", ""},
+                                                         {"COM0", ""},
+                                                         {"", ""},
+                                                         {"ttyS1", ""},
+                                                         {"/dev/pts/3", "/dev/pts/3"},
+                                                         {"simulated BOARD", "/dev/pts/99"}};
+    for (const auto& [name, path] : names) {
+        EXPECT_EQ(SerialDevicePath(name, ports), path) << name;
     }
 }
 
