@@ -4,6 +4,7 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace zelk {
 namespace {
@@ -41,25 +42,23 @@ TEST(Credits, MarkupSelectsEachLinesKindAndIsNotDrawn) {
 }
 
 int TestHeight(const CreditLine& line) {
-    switch (line.kind) {
-    case Kind::Title:
-        return 30;
-    case Kind::Picture:
-        return 50;
-    default:
-        return 10;
-    }
+    return line.kind == Kind::Title ? 30 : line.kind == Kind::Picture ? 50 : 10;
 }
 
+// An empty line is as tall as the line before it.
 TEST(Credits, LinesRiseFromTheBottomAndTheFirstFollowsTheLast) {
     CreditsRoll roll;
+    roll.Load(ParseCredits("|T\t||\t|p^|", '|'), TestHeight);
+    // first empty: a normal line; after the title: 30; a lone title mark: 30; after p: 50.
+    EXPECT_EQ(roll.TotalHeight(), 10 + 30 + 30 + 30 + 50 + 50);
+
     // Heights 30, 10 (an empty line after a title would be 30: here it follows text), 50, 30.
     roll.Load(ParseCredits("T\t|a||p^|\t", '|'), TestHeight);
     ASSERT_EQ(roll.TotalHeight(), 30 + 10 + 10 + 50 + 30);
 
     struct Case {
         int ticks;
-        std::vector<CreditsRoll::Placed> visible; // view 100 pixels tall
+        std::vector<std::tuple<std::size_t, int, int>> visible; // line, top, height in 100 pixels
     };
     const Case cases[] = {
         {0, {}},
@@ -76,21 +75,12 @@ TEST(Credits, LinesRiseFromTheBottomAndTheFirstFollowsTheLast) {
         for (; done < c.ticks; ++done) {
             roll.Tick();
         }
-        const auto visible = roll.Visible(100);
-        ASSERT_EQ(visible.size(), c.visible.size()) << c.ticks;
-        for (std::size_t i = 0; i < visible.size(); ++i) {
-            EXPECT_EQ(visible[i].line, c.visible[i].line) << c.ticks;
-            EXPECT_EQ(visible[i].top, c.visible[i].top) << c.ticks;
-            EXPECT_EQ(visible[i].height, c.visible[i].height) << c.ticks;
+        std::vector<std::tuple<std::size_t, int, int>> visible;
+        for (const CreditsRoll::Placed& placed : roll.Visible(100)) {
+            visible.emplace_back(placed.line, placed.top, placed.height);
         }
+        EXPECT_EQ(visible, c.visible) << c.ticks;
     }
-}
-
-TEST(Credits, AnEmptyLineIsAsTallAsTheLineBeforeIt) {
-    CreditsRoll roll;
-    roll.Load(ParseCredits("|T\t||\t|p^|", '|'), TestHeight);
-    // first empty: a normal line; after the title: 30; a lone title mark: 30; after p: 50.
-    EXPECT_EQ(roll.TotalHeight(), 10 + 30 + 30 + 30 + 50 + 50);
 }
 
 TEST(SplashDecision, ServerSwitchesTurnTheSplashOff) {

@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace zelk {
 namespace {
@@ -23,6 +21,7 @@ bool RunShell(const std::string& command) {
 }
 
 const std::string GoodLine = testing::T30 + testing::Eof;
+const std::filesystem::path Program = std::filesystem::path(ZELK_TEST_DATA_DIR) / "avr_program.elf";
 
 // Every damaged file: exit 1, the file and line named, the output file left as it was.
 TEST(ConvertCli, BadInputExitsOneNamingTheLineAndKeepsOutput) {
@@ -45,27 +44,39 @@ TEST(ConvertCli, BadInputExitsOneNamingTheLineAndKeepsOutput) {
     }
 }
 
-TEST(ConvertCli, InputThatIsNoRegularFileIsRefusedAtOnce) {
-    testing::ScratchFolder folder;
-    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
-    for (const std::filesystem::path& in :
-         {folder / "fifo", std::filesystem::path("/dev/zero"), folder.Path()}) {
-        const CliRun run = RunCli(folder, "convert " + Quote(in) + " " + Quote(folder / "out.bin"));
-        EXPECT_EQ(run.exitCode, 1) << in;
-        EXPECT_NE(run.errors.find(in.string()), std::string::npos) << run.errors;
-        EXPECT_FALSE(std::filesystem::exists(folder / "out.bin"));
-    }
-}
-
+// Usage errors exit 2 and write nothing. The output name is judged first: a wrong one is a
+// usage error even when the input is missing.
 TEST(ConvertCli, UsageErrorsExitTwoAndWriteNothing) {
     testing::ScratchFolder folder;
     WriteWholeFile(folder / "in.hex", GoodLine);
     const std::filesystem::path in = folder / "in.hex", bin = folder / "out.bin";
     const std::string files = "convert " + Quote(in) + " " + Quote(bin);
-    for (const std::string& arguments :
-         {std::string(), "convert " + Quote(in), files + " --size 0x1000001", files + " --size 12k",
-          files + " --frobnicate", "erase " + Quote(in) + " " + Quote(bin)}) {
-        EXPECT_EQ(RunCli(folder, arguments).exitCode, 2) << arguments;
+    const std::string missing = "convert " + Quote(folder / "missing.hex");
+    const struct {
+        std::string arguments;
+        std::string message; // empty: the argument parser's own
+    } cases[] = {
+        {"", ""},
+        {"convert " + Quote(in), ""},
+        {files + " --size 0x1000001", ""},
+        {files + " --size 12k", ""},
+        {files + " --frobnicate", ""},
+        {"erase " + Quote(in) + " " + Quote(bin), ""},
+        {missing + " " + Quote(folder / "out.dat"),
+         "out.dat: unknown file type \".dat\" (use .hex, .srec or .bin, or give an output format)"},
+        {missing + " -", "standard output: an output format must be given (hex, srec or bin)"},
+        {missing + " - --output-format elf", ""},
+        {"convert " + Quote(Program) + " - --output-format hex --memory ram", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CliRun run = RunCli(folder, c.arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.output.empty());
+        if (!c.message.empty()) {
+            EXPECT_TRUE(run.errors.ends_with(c.message + "\n")) << run.errors;
+            EXPECT_EQ(run.errors.find("missing.hex"), std::string::npos);
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(bin));
 }
@@ -111,6 +122,39 @@ TEST(ConvertCli, AgreesWithToolchainByteForByte) {
             EXPECT_TRUE(ReadWholeFile(folder / "check.bin") == expected);
         }
     }
+}
+
+TEST(ConvertCli, ConvertsEitherMemoryOfAnElfFileToStandardOutput) {
+    testing::ScratchFolder folder;
+    const CliRun flash =
+        RunCli(folder, "convert " + Quote(Program) + " - --output-format hex --size 16");
+    EXPECT_EQ(flash.exitCode, 0) << flash.errors;
+    EXPECT_EQ(flash.output, ":1000000002E114E3FDCFD1D2D3D4FFFFFFFFFFFF06\n:00000001FF\n");
+    EXPECT_EQ(flash.errors, "zelk-cli: " + Program.string() +
+                                ": section .fuse (fuses, 3 bytes) is not converted\n"
+                                "zelk-cli: " +
+                                Program.string() +
+                                ": section .lock (lock bits, 1 byte) is not converted\n");
+
+    const CliRun eeprom = RunCli(folder, "convert --memory eeprom " + Quote(Program) +
+                                             " - --output-format BIN --size 4");
+    EXPECT_EQ(eeprom.exitCode, 0) << eeprom.errors;
+    EXPECT_EQ(eeprom.output, "\xE1\xE2\xE3\xFF");
+}
+
+TEST(ConvertCli, ReadsStandardInputUpTo64MiB) {
+    testing::ScratchFolder folder;
+    WriteWholeFile(folder / "in.hex", ":0300030002337A4B\n:00000001FF\n");
+    const CliRun small = RunCli(folder, "convert - " + Quote(folder / "out.bin") + " --size 8",
+                                "cat " + Quote(folder / "in.hex"));
+    EXPECT_EQ(small.exitCode, 0) << small.errors;
+    EXPECT_EQ(ReadWholeFile(folder / "out.bin"), "\xFF\xFF\xFF\x02\x33\x7A\xFF\xFF");
+
+    const CliRun huge =
+        RunCli(folder, "convert - " + Quote(folder / "huge.bin"), "head -c 67108865 /dev/zero");
+    EXPECT_EQ(huge.exitCode, 1);
+    EXPECT_EQ(huge.errors, "zelk-cli: standard input: larger than 64 MiB\n");
+    EXPECT_FALSE(std::filesystem::exists(folder / "huge.bin"));
 }
 
 } // namespace

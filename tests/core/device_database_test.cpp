@@ -16,14 +16,6 @@ fs::path ShippedDatabase() {
     return fs::exists(built) ? built : fs::path(ZELK_TEST_DATA_DIR) / "../../resources/zelk.ini";
 }
 
-fs::path Write(const testing::ScratchFolder& folder, const fs::path& name,
-               const std::string& text) {
-    const fs::path file = folder.Path() / name;
-    fs::create_directories(file.parent_path());
-    testing::WriteWholeFile(file, text);
-    return file;
-}
-
 // Consistency of the shipped database: every device must be usable and its patterns must
 // build a complete lock and fuse dialog.
 TEST(ShippedDeviceDatabase, EveryDeviceIsUsableAndFullyLabelled) {
@@ -106,59 +98,51 @@ TEST(ShippedDeviceDatabase, KnownDevicesHaveTheirDataSheetValues) {
 }
 
 TEST(LookupDevice, MatchesAndRefusesAsTheEntriesSay) {
-    const std::string list = "[Devices]\nd=A\n[A]\n";
     const std::string good = "\nProgramSize=2048\nDataSize=128\nAlgorithm=1\n";
+    const std::string a = "[Devices]\nd=A\n[A]\nSignature=1\n"; // entries of A follow
     const struct {
         const char* what;
         std::string ini;
-        std::uint16_t code;
-        R result;
         std::string reasonPart; // the entry found is always A
+        std::uint16_t code = 1;
+        R result = R::Invalid;
     } cases[] = {
-        {"low 16 bits", list + "Signature=0x19101" + good, 0x9101, R::Matched, ""},
-        {"first match wins", "[Devices]\n1=A\n2=B\n[A]\nSignature=1" + good + "[B]\nSignature=1", 1,
-         R::Matched, ""},
+        {"low 16 bits", "[Devices]\nd=A\n[A]\nSignature=0x19101" + good, "", 0x9101, R::Matched},
+        {"first match wins", "[Devices]\n1=A\n2=B\n[A]\nSignature=1" + good + "[B]\nSignature=1",
+         "", 1, R::Matched},
         {"section without signature never matches code 0",
-         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, 0, R::NotFound, ""},
-        {"unknown code", list + "Signature=0x1E9101" + good, 0x9102, R::NotFound, ""},
-        {"flash too large", list + "Signature=1\nProgramSize=262144\nAlgorithm=1", 1, R::Invalid,
+         "[Devices]\n1=Missing\n2=NoSig\n[NoSig]" + good, "", 0, R::NotFound},
+        {"unknown code", "[Devices]\nd=A\n[A]\nSignature=0x1E9101" + good, "", 0x9102, R::NotFound},
+        {"flash too large", a + "ProgramSize=262144\nAlgorithm=1",
          "ProgramSize 262144 exceeds the 131072-byte flash image"},
-        {"EEPROM too large", list + "Signature=1\nProgramSize=8\nDataSize=40000", 1, R::Invalid,
+        {"EEPROM too large", a + "ProgramSize=8\nDataSize=40000",
          "DataSize 40000 exceeds the 32768-byte EEPROM image"},
-        {"page mode without page", list + "Signature=1\nProgramSize=1024\nAlgorithm=3", 1,
-         R::Invalid, "PageSize 0"},
-        {"page of 512 bytes cannot be loaded",
-         list + "Signature=1\nProgramSize=4096\nAlgorithm=2\nPageSize=512", 1, R::Invalid,
+        {"page mode without page", a + "ProgramSize=1024\nAlgorithm=3", "PageSize 0"},
+        {"page of 512 bytes cannot be loaded", a + "ProgramSize=4096\nAlgorithm=2\nPageSize=512",
          "PageSize 512"},
-        {"page does not divide flash",
-         list + "Signature=1\nProgramSize=2050\nAlgorithm=3\nPageSize=128", 1, R::Invalid,
+        {"page does not divide flash", a + "ProgramSize=2050\nAlgorithm=3\nPageSize=128",
          "does not divide ProgramSize 2050"},
         {"Algorithm beyond 3 that used to wrap to 2",
-         list + "Signature=1\nProgramSize=1024\nAlgorithm=258\nPageSize=32", 1, R::Invalid,
-         "Algorithm 258 is not 0 to 3"},
-        {"Algorithm 4", list + "Signature=1\nProgramSize=1024\nAlgorithm=4", 1, R::Invalid,
-         "Algorithm 4 is not 0 to 3"},
-        {"page size that used to wrap to 128",
-         list + "Signature=1\nProgramSize=1024\nAlgorithm=3\nPageSize=65664", 1, R::Invalid,
+         a + "ProgramSize=1024\nAlgorithm=258\nPageSize=32", "Algorithm 258 is not 0 to 3"},
+        {"Algorithm 4", a + "ProgramSize=1024\nAlgorithm=4", "Algorithm 4 is not 0 to 3"},
+        {"page size that used to wrap to 128", a + "ProgramSize=1024\nAlgorithm=3\nPageSize=65664",
          "PageSize 65664"},
         {"page size beyond 16 bits in byte mode",
-         list + "Signature=1\nProgramSize=1024\nAlgorithm=1\nPageSize=65664", 1, R::Invalid,
-         "PageSize 65664 is not 0 to 65535"},
-        {"flash size that used to wrap to 2048",
-         list + "Signature=1\nProgramSize=4294969344\nAlgorithm=1", 1, R::Invalid,
+         a + "ProgramSize=1024\nAlgorithm=1\nPageSize=65664", "PageSize 65664 is not 0 to 65535"},
+        {"flash size that used to wrap to 2048", a + "ProgramSize=4294969344\nAlgorithm=1",
          "ProgramSize 4294969344 exceeds"},
-        {"size with a unit", list + "Signature=1\nProgramSize=32K\nAlgorithm=1", 1, R::Invalid,
+        {"size with a unit", a + "ProgramSize=32K\nAlgorithm=1",
          "ProgramSize \"32K\" is not a whole number"},
-        {"negative EEPROM", list + "Signature=1\nProgramSize=8\nDataSize=-1", 1, R::Invalid,
-         "DataSize -1 is negative"},
+        {"negative EEPROM", a + "ProgramSize=8\nDataSize=-1", "DataSize -1 is negative"},
         {"an invalid first match is not passed over",
-         "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good, 1,
-         R::Invalid, "DataSize 99999"},
+         "[Devices]\n1=A\n2=B\n[A]\nSignature=1\nDataSize=99999\n[B]\nSignature=1" + good,
+         "DataSize 99999"},
     };
     testing::ScratchFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const DeviceLookup lookup = LookupDevice(Write(folder, "zelk.ini", c.ini), c.code);
+        testing::WriteWholeFile(folder / "zelk.ini", c.ini);
+        const DeviceLookup lookup = LookupDevice(folder / "zelk.ini", c.code);
         EXPECT_EQ(lookup.result, c.result);
         if (c.result != R::NotFound) {
             EXPECT_EQ(lookup.entry.name, "A");
@@ -176,8 +160,8 @@ TEST(LookupDevice, NamesTheProblemOfAFileThatCannotBeRead) {
     testing::ScratchFolder folder;
     ASSERT_EQ(::mkfifo((folder / "fifo.ini").c_str(), 0600), 0);
     fs::create_directory(folder / "folder.ini");
-    const fs::path huge = Write(folder, "huge.ini", "[Devices]\n");
-    fs::resize_file(huge, MaxIniFileSize + 1);
+    testing::WriteWholeFile(folder / "huge.ini", "[Devices]\n");
+    fs::resize_file(folder / "huge.ini", MaxIniFileSize + 1);
     const std::pair<const char*, const char*> cases[] = {
         {"none.ini", "No such file"},
         {"fifo.ini", "not a regular file"},
@@ -212,7 +196,8 @@ TEST(DeviceDatabase, FindsTheLastOfTenThousandDevices) {
     testing::ScratchFolder folder;
     DeviceDatabase database;
     std::string error;
-    ASSERT_TRUE(database.Open(Write(folder, "zelk.ini", text), error)) << error;
+    testing::WriteWholeFile(folder / "zelk.ini", text);
+    ASSERT_TRUE(database.Open(folder / "zelk.ini", error)) << error;
     EXPECT_EQ(database.Devices().size(), 10000u);
     const DeviceLookup lookup = database.Lookup(9999);
     EXPECT_EQ(lookup.result, R::Matched);

@@ -23,7 +23,7 @@ template <typename T> void Append(std::string& out, const T& value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-inline std::string BuildElf(const std::vector<ElfSection>& sections, Elf32_Half machine = EM_AVR) {
+inline std::string BuildElf(const std::vector<ElfSection>& sections) {
     std::string names(1, '\0');
     std::vector<Elf32_Word> nameOffsets;
     for (const ElfSection& section : sections) {
@@ -56,7 +56,7 @@ inline std::string BuildElf(const std::vector<ElfSection>& sections, Elf32_Half 
     header.e_ident[EI_DATA] = ELFDATA2LSB;
     header.e_ident[EI_VERSION] = EV_CURRENT;
     header.e_type = ET_EXEC;
-    header.e_machine = machine;
+    header.e_machine = EM_AVR;
     header.e_version = EV_CURRENT;
     header.e_phoff = segmentCount > 0 ? sizeof(Elf32_Ehdr) : 0;
     header.e_shoff = static_cast<Elf32_Off>(dataStart + data.size());
@@ -106,22 +106,6 @@ inline std::string BuildElf(const std::vector<ElfSection>& sections, Elf32_Half 
     namesEntry.sh_size = static_cast<Elf32_Word>(names.size());
     namesEntry.sh_addralign = 1;
     Append(file, namesEntry);
-    return file;
-}
-
-// Only the file header: enough for a reader to see the class and the machine.
-inline std::string Elf64Header() {
-    Elf64_Ehdr header{};
-    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
-    header.e_ident[EI_CLASS] = ELFCLASS64;
-    header.e_ident[EI_DATA] = ELFDATA2LSB;
-    header.e_ident[EI_VERSION] = EV_CURRENT;
-    header.e_type = ET_EXEC;
-    header.e_machine = EM_AVR;
-    header.e_version = EV_CURRENT;
-    header.e_ehsize = sizeof(Elf64_Ehdr);
-    std::string file;
-    Append(file, header);
     return file;
 }
 

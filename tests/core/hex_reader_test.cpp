@@ -2,9 +2,10 @@
 #include "memory/hex_file.h"
 #include "scratch_folder.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <numeric>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -13,37 +14,31 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::Eof;
+using testing::ReadWholeFile;
 using testing::T30;
 
-// An Intel HEX record with a correct checksum.
-std::string Intel(std::uint16_t address, std::uint8_t type, const Bytes& data) {
+// An Intel HEX data record with a correct checksum.
+std::string Intel(std::uint16_t address, const Bytes& data) {
     Bytes bytes = {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
-                   static_cast<std::uint8_t>(address), type};
+                   static_cast<std::uint8_t>(address), 0};
     bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes) {
-        sum += b;
-    }
-    bytes.push_back(static_cast<std::uint8_t>(0x100 - sum % 0x100));
+    bytes.push_back(
+        static_cast<std::uint8_t>(0x100 - std::accumulate(bytes.begin(), bytes.end(), 0u)));
     std::string line = ":";
     for (std::uint8_t b : bytes) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", b);
-        line += digits;
+        line += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
     }
     return line + "\n";
 }
 
-struct ReadCase {
-    const char* name;
-    std::string text;
-    std::vector<std::pair<std::size_t, std::uint8_t>> expected;
-};
-
 // Each text is read into a 128 KiB image of erased bytes.
 TEST(HexReader, StoresWhatEveryAcceptedFormSays) {
     const std::string S1 = "S1130000285F245F2212226A000424290008237C2A\n"; // 16 bytes at 0
-    const ReadCase cases[] = {
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::pair<std::size_t, std::uint8_t>> expected;
+    } cases[] = {
         {"Intel", T30 + Eof, {{0x30, 0x02}, {0x31, 0x33}, {0x32, 0x7A}, {0x33, 0xFF}}},
         {"CR LF", ":0300300002337A1E\r\n:00000001FF\r\n", {{0x32, 0x7A}}},
         {"CR only",
@@ -60,16 +55,16 @@ TEST(HexReader, StoresWhatEveryAcceptedFormSays) {
         {"segment address", ":020000021000EC\n" + T30 + Eof, {{0x10030, 2}, {0x30, 0xFF}}},
         {"one start address", ":0400000500000100F6\n" + T30 + Eof, {{0x30, 0x02}}},
         {"record running past 64 KiB",
-         Intel(0xFFF8, 0, Bytes(16, 0xA5)) + Eof,
+         Intel(0xFFF8, Bytes(16, 0xA5)) + Eof,
          {{0xFFF8, 0xA5}, {0x10007, 0xA5}, {0x10008, 0xFF}}},
-        {"255 data bytes", Intel(0x100, 0, Bytes(255, 0x5A)) + Eof, {{0x100, 0x5A}, {0x1FE, 0x5A}}},
+        {"255 data bytes", Intel(0x100, Bytes(255, 0x5A)) + Eof, {{0x100, 0x5A}, {0x1FE, 0x5A}}},
         {"S-records", "S00600004844521B\n" + S1 + "S9030000FC\n", {{0, 0x28}, {0xF, 0x7C}}},
         {"S-records without end record", "S5030001FB\n" + S1, {{0x00, 0x28}}},
         {"S2 and S3 with S8",
          "S207010010010203E1\nS30800010020AABBCCA5\nS804000000FB\n",
          {{0x10010, 0x01}, {0x10012, 0x03}, {0x10020, 0xAA}, {0x10022, 0xCC}}},
     };
-    for (const ReadCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes image(0x20000, 0xFF);
         HexFileReader reader;
@@ -82,19 +77,6 @@ TEST(HexReader, StoresWhatEveryAcceptedFormSays) {
     }
 }
 
-TEST(HexReader, RefusesEveryDamagedFormNamingTheLine) {
-    for (const testing::HexInput& c : testing::RefusedHexInputs()) {
-        SCOPED_TRACE(c.name);
-        Bytes image(0x20000, 0xFF);
-        HexFileReader reader;
-        reader.SetBuffer(image);
-        HexFileError error;
-        EXPECT_FALSE(reader.ReadText(c.text, error));
-        EXPECT_EQ(error.line, c.line) << error.reason;
-        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
-    }
-}
-
 // A later check refuses data beyond the device and writes only what a file defines.
 TEST(HexReader, TellsWhichAddressesTheFileDefines) {
     Bytes image(0x20000, 0xFF);
@@ -102,7 +84,7 @@ TEST(HexReader, TellsWhichAddressesTheFileDefines) {
     reader.SetBuffer(image);
     HexFileError error;
     const std::string text =
-        ":020000040001F9\n" + Intel(0x10, 0, {0xFF, 0xFF}) + ":020000040000FA\n" + T30 + Eof;
+        ":020000040001F9\n" + Intel(0x10, {0xFF, 0xFF}) + ":020000040000FA\n" + T30 + Eof;
     ASSERT_TRUE(reader.ReadText(text, error)) << error.reason;
     const DefinedAddresses& defined = reader.Defined();
     EXPECT_EQ(defined.Count(), 5u);
@@ -135,7 +117,8 @@ TEST(LoadImageFile, RecordEndingExactlyAtTheImageEndLoads) {
 }
 
 // Loading erases the shown part first; a failing file changes nothing at all, whatever it is.
-TEST(LoadImageFile, ErasesTheShownPartOrLeavesImageUntouched) {
+// The file is read in pieces, the text in one: both must refuse every damaged form.
+TEST(LoadImageFile, ErasesTheShownPartOrRefusesNamingTheLineAndLeavesImageUntouched) {
     testing::ScratchFolder folder;
     testing::WriteWholeFile(folder / "a.hex", T30 + Eof);
     Bytes image(0x100, 0x11);
@@ -145,41 +128,82 @@ TEST(LoadImageFile, ErasesTheShownPartOrLeavesImageUntouched) {
     EXPECT_EQ(image[0x30], 0x02);
     EXPECT_EQ(image[0x80], 0x11);
 
-    for (std::size_t i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<std::uint8_t>(i);
-    }
-    const Bytes before = image;
     for (const testing::HexInput& c : testing::RefusedHexInputs()) {
         SCOPED_TRACE(c.name);
-        testing::WriteWholeFile(folder / "bad.hex", c.text);
-        EXPECT_FALSE(LoadImageFile(folder / "bad.hex", image, image.size(), error));
+        Bytes buffer(0x20000, 0xFF);
+        HexFileReader reader;
+        reader.SetBuffer(buffer);
+        EXPECT_FALSE(reader.ReadText(c.text, error));
         EXPECT_EQ(error.line, c.line) << error.reason;
-        EXPECT_EQ(image, before);
+        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
+
+        for (std::size_t i = 0; i < buffer.size(); ++i) {
+            buffer[i] = static_cast<std::uint8_t>(i);
+        }
+        const Bytes before = buffer;
+        testing::WriteWholeFile(folder / "bad.hex", c.text);
+        EXPECT_FALSE(LoadImageFile(folder / "bad.hex", buffer, buffer.size(), error));
+        EXPECT_EQ(error.line, c.line) << error.reason;
+        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
+        EXPECT_EQ(buffer, before);
     }
 }
 
-// None of these may block, grow memory without bound or load as an image.
-TEST(LoadImageFile, RefusesWhatIsNoRegularFileOfBoundedSize) {
+TEST(HexWriter, EveryFormatReadsBackAsTheSameImage) {
     testing::ScratchFolder folder;
-    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
-    testing::WriteWholeFile(folder / "huge.hex", T30);
-    std::filesystem::resize_file(folder / "huge.hex", MaxHexFileSize + 1);
+    for (std::size_t size : {std::size_t{0x20000}, std::size_t{0x8000}, std::size_t{0x1001}}) {
+        // Random bytes with erased stretches, so that skipped records are exercised too.
+        std::mt19937 random(12345);
+        std::vector<std::uint8_t> image(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            image[i] = (i / 256) % 3 == 1 ? 0xFF : static_cast<std::uint8_t>(random());
+        }
+        for (const char* name : {"a.hex", "a.s19", "UPPER.HEX", "a.Bin"}) {
+            SCOPED_TRACE(std::string(name) + " of " + std::to_string(size) + " bytes");
+            std::string writeError;
+            ASSERT_TRUE(WriteImageFile(folder / name, image, writeError)) << writeError;
+            if (name == std::string("a.Bin")) {
+                EXPECT_TRUE(ReadWholeFile(folder / name) ==
+                            std::string(image.begin(), image.end()));
+                continue;
+            }
+            std::vector<std::uint8_t> readBack(size, 0x00);
+            HexFileError readError;
+            ASSERT_TRUE(LoadImageFile(folder / name, readBack, size, readError))
+                << readError.line << ": " << readError.reason;
+            EXPECT_TRUE(readBack == image);
+        }
+    }
+}
+
+// Erased records are skipped, and each file uses the narrowest address that reaches the
+// highest byte written.
+TEST(HexWriter, WritesOnlyWhatIsNotErasedWithTheNarrowestAddress) {
+    testing::ScratchFolder folder;
+    std::vector<std::uint8_t> image(0x20000, 0xFF);
+    image[0x0005] = 0x01;
+    image[0x1FFFF] = 0x02;
+    std::string error;
+    ASSERT_TRUE(WriteImageFile(folder / "a.hex", image, error)) << error;
+    EXPECT_EQ(ReadWholeFile(folder / "a.hex"), ":10000000FFFFFFFFFF01FFFFFFFFFFFFFFFFFFFFFE\n"
+                                               ":020000040001F9\n"
+                                               ":10FFF000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF020E\n"
+                                               ":00000001FF\n");
+
     const struct {
-        std::filesystem::path path;
-        const char* reason;
-    } cases[] = {
-        {folder / "missing.hex", "No such file"}, {folder.Path(), "is a folder"},
-        {folder / "fifo", "not a regular file"},  {"/dev/zero", "not a regular file"},
-        {"/dev/urandom", "not a regular file"},   {folder / "huge.hex", "larger than 64 MiB"},
-    };
-    Bytes image(0x100, 0x11);
+        std::size_t size, address;
+        std::string dataType, end;
+    } cases[] = {{0x20000, 0xFFFF, "S1", "S9030000FC"},
+                 {0x20000, 0x10000, "S2", "S804000000FB"},
+                 {0x1000001, 0x1000000, "S3", "S70500000000FA"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        HexFileError error;
-        EXPECT_FALSE(LoadImageFile(c.path, image, image.size(), error));
-        EXPECT_EQ(error.line, 0);
-        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
-        EXPECT_EQ(image, Bytes(0x100, 0x11));
+        std::vector<std::uint8_t> one(c.size, 0xFF);
+        one[c.address] = 0x00;
+        ASSERT_TRUE(WriteImageFile(folder / "a.srec", one, error)) << error;
+        const std::string text = ReadWholeFile(folder / "a.srec");
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+        EXPECT_EQ(text.substr(text.find('\n') + 1, 2), c.dataType) << c.address;
+        EXPECT_TRUE(text.ends_with("\n" + c.end + "\n")) << text;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/preference_values.h"
 #include "app/stored_connection.h"
+#include "platform/hardware_port.h"
+#include "platform/ppdev_port.h"
 #include "platform/settings_store.h"
 #include "scratch_folder.h"
 
@@ -25,14 +27,15 @@ std::vector<std::string> Texts(const std::vector<PortChoice>& choices) {
 }
 
 // The three LPT entries stay first and keep their positions; the kernel's other ports follow
-// in number order (a port at an LPT address is that LPT entry), then the simulated targets.
+// in number order (a port at an LPT address is that LPT entry), then the simulated targets. The
+// kernel's port is found by the first number of its base address.
 TEST(PortChoices, LptFirstThenTheKernelsOtherPortsThenTheSimulator) {
     ScratchFolder proc;
+    AddParport(proc, "default", "888\n");
     AddParport(proc, "parport0", "888\t0\n");
     AddParport(proc, "parport10", "49168\t49176\n");
     AddParport(proc, "parport2", "57360\t57368\n");
     AddParport(proc, "parport3", "not a number\n");
-    std::filesystem::create_directories(proc / "default");
     const std::vector<PortChoice> choices = PortChoices(proc.Path(), {"ATmega328P"});
     EXPECT_EQ(Texts(choices),
               (std::vector<std::string>{"0x378 (LPT1:)", "0x278 (LPT2:)", "0x3BC (Alternate LPT1:)",
@@ -60,6 +63,14 @@ TEST(PortChoices, LptFirstThenTheKernelsOtherPortsThenTheSimulator) {
         values.portName = c.name;
         EXPECT_EQ(FindPortChoice(choices, values), c.expected) << c.position << " " << c.name;
     }
+
+    std::string listing;
+    EXPECT_EQ(FindParportNumber(proc / "missing", 0x378, listing), std::nullopt);
+    EXPECT_EQ(FindParportNumber(proc.Path(), 0x378, listing), 0);
+    EXPECT_EQ(FindParportNumber(proc.Path(), 0xC010, listing), 10);
+    EXPECT_EQ(FindParportNumber(proc.Path(), 0x278, listing), std::nullopt);
+    EXPECT_NE(listing.find("parport10 at 0xc010"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("parport3"), std::string::npos) << listing;
 }
 
 TEST(CheckNumberField, RefusesWhatIsNoNumberOrOutOfRange) {
@@ -89,24 +100,19 @@ TEST(CheckNumberField, RefusesWhatIsNoNumberOrOutOfRange) {
     }
 }
 
-class StoredPreferences : public ::testing::Test {
-protected:
+// An empty store gives the first port, autodetect and every AutoProgram step; stored values
+// read back under their old names and choose the connection.
+TEST(StoredPreferences, ReadBackUnderTheirOldNamesAndChooseTheConnection) {
     ScratchFolder folder;
     testing::ConfigHomeAt home{folder.Path()};
-};
+    const PreferenceValues empty = LoadPreferences();
+    EXPECT_EQ(empty.portPosition, 0);
+    EXPECT_EQ(empty.cablePosition, 0);
+    EXPECT_EQ(empty.numberLength, 0u);
+    EXPECT_EQ(empty.eepromLocation, 0u);
+    EXPECT_EQ(empty.serialNumber, 0u);
+    EXPECT_EQ(empty.autoProgram, AutoProgramSteps{});
 
-TEST_F(StoredPreferences, AnEmptyStoreGivesTheFirstPortAutodetectAndEveryAutoProgramStep) {
-    const PreferenceValues values = LoadPreferences();
-    EXPECT_EQ(values.portPosition, 0);
-    EXPECT_EQ(values.cablePosition, 0);
-    EXPECT_EQ(values.numberLength, 0u);
-    EXPECT_EQ(values.eepromLocation, 0u);
-    EXPECT_EQ(values.serialNumber, 0u);
-    EXPECT_EQ(values.autoProgram, AutoProgramSteps{});
-    EXPECT_TRUE(values.autoProgram.flashVerify && values.autoProgram.eepromVerify);
-}
-
-TEST_F(StoredPreferences, StoredValuesReadBackUnderTheirOldNamesAndChooseTheConnection) {
     PreferenceValues values;
     values.portPosition = -1;
     values.portName = "sim:ATtiny2313";
@@ -139,6 +145,17 @@ TEST_F(StoredPreferences, StoredValuesReadBackUnderTheirOldNamesAndChooseTheConn
     ASSERT_TRUE(StorePreferences(values));
     EXPECT_EQ(StoredConnection().port, PortKind::Lpt);
     EXPECT_EQ(StoredConnection().lptIndex, 2);
+}
+
+TEST(HardwarePort, SaysWhyNoPortOpens) {
+    std::string reason;
+    if (OpenHardwarePort(0x378, reason) != nullptr) {
+        GTEST_SKIP() << "this machine has a parallel port at 0x378";
+    }
+    // Both ways it tried, on one line.
+    EXPECT_NE(reason.find("parport"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("direct I/O: "), std::string::npos) << reason;
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
 }
 
 } // namespace

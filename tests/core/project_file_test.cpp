@@ -1,4 +1,5 @@
 #include "app/project_file.h"
+#include "app/recent_projects.h"
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@ namespace {
 using testing::ReadWholeFile;
 using testing::ScratchFolder;
 using testing::WriteWholeFile;
+using Entries = std::vector<std::string>;
 
 ProjectFileData SampleProject() {
     ProjectFileData data;
@@ -72,21 +74,6 @@ TEST(ProjectFile, CommentsKeepLineBreaksAndOldFilesReadAsBefore) {
     }
 }
 
-TEST(ProjectFile, MissingFilesSectionsAndValuesGiveTheDefaults) {
-    ScratchFolder folder;
-    WriteWholeFile(folder / "other.prj", "[Something else]\r\nProjectName=x\r\n");
-    WriteWholeFile(folder / "part.prj",
-                   "[zelk Project]\r\nComment=\r\nFlashWindow=1,2,3\r\nProjectWindow=5,6,7,8\r\n");
-    for (const auto& path : {folder / "missing.prj", folder / "other.prj", folder.Path()}) {
-        EXPECT_EQ(Fields(LoadProjectFile(path)), Fields(ProjectFileData{})) << path;
-    }
-
-    const ProjectFileData loaded = LoadProjectFile(folder / "part.prj");
-    EXPECT_EQ(loaded.comment, "") << "a present empty value is no absent one";
-    EXPECT_EQ(loaded.flashWindow, std::nullopt);
-    EXPECT_EQ(loaded.projectWindow, (WindowRect{5, 6, 7, 8}));
-}
-
 TEST(ProjectFile, ParsesWindowRectanglesStrictly) {
     const std::pair<std::string_view, std::optional<WindowRect>> cases[] = {
         {"0,0,500,400", WindowRect{0, 0, 500, 400}},
@@ -107,24 +94,93 @@ TEST(ProjectFile, ParsesWindowRectanglesStrictly) {
     }
 }
 
-// A path that holds no project file is reported as what it is; the data stays untouched.
-TEST(ProjectFile, ReadingSaysWhyAPathGivesNoProject) {
-    testing::ScratchFolder folder;
+// A path that holds no project file is reported as what it is and leaves the data untouched;
+// loading it, or a file without the project's section, gives the defaults.
+TEST(ProjectFile, ReadingSaysWhyAPathGivesNoProjectAndLoadingGivesTheDefaults) {
+    ScratchFolder folder;
     std::filesystem::create_directory(folder / "folder.prj");
     ASSERT_EQ(::mkfifo((folder / "fifo.prj").c_str(), 0600), 0);
+    WriteWholeFile(folder / "other.prj", "[Something else]\r\nProjectName=x\r\n");
     const std::pair<const char*, const char*> cases[] = {
         {"none.prj", "no such project file"},
         {"folder.prj", "is a folder, not a file"},
         {"fifo.prj", "is not a regular file"},
+        {"other.prj", nullptr},
     };
     for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
         ProjectFileData data;
         data.projectName = "Kept";
         std::string error;
-        EXPECT_FALSE(ReadProjectFile(folder / name, data, error)) << name;
-        EXPECT_EQ(error, (folder / name).string() + ": " + reason);
-        EXPECT_EQ(data.projectName, "Kept");
-        EXPECT_EQ(LoadProjectFile(folder / name).projectName, "Default");
+        const bool read = ReadProjectFile(folder / name, data, error);
+        EXPECT_EQ(read, reason == nullptr);
+        if (read) {
+            EXPECT_EQ(Fields(data), Fields(ProjectFileData{}));
+        } else {
+            EXPECT_EQ(error, (folder / name).string() + ": " + reason);
+            EXPECT_EQ(data.projectName, "Kept");
+        }
+        EXPECT_EQ(Fields(LoadProjectFile(folder / name)), Fields(ProjectFileData{}));
+    }
+
+    WriteWholeFile(folder / "part.prj",
+                   "[zelk Project]\r\nComment=\r\nFlashWindow=1,2,3\r\nProjectWindow=5,6,7,8\r\n");
+    const ProjectFileData loaded = LoadProjectFile(folder / "part.prj");
+    EXPECT_EQ(loaded.comment, "") << "a present empty value is no absent one";
+    EXPECT_EQ(loaded.flashWindow, std::nullopt);
+    EXPECT_EQ(loaded.projectWindow, (WindowRect{5, 6, 7, 8}));
+}
+
+TEST(RecentProjects, KeepsFourMostRecentFirst) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> added;
+        Entries expected;
+    };
+    const Case cases[] = {
+        {"newest on top", {"/p/a.prj", "/p/b.prj"}, {"/p/b.prj", "/p/a.prj"}},
+        {"a fifth drops the oldest",
+         {"/p/1.prj", "/p/2.prj", "/p/3.prj", "/p/4.prj", "/p/5.prj"},
+         {"/p/5.prj", "/p/4.prj", "/p/3.prj", "/p/2.prj"}},
+        {"a known path moves to the top",
+         {"/p/1.prj", "/p/2.prj", "/p/3.prj", "/p/1.prj"},
+         {"/p/1.prj", "/p/3.prj", "/p/2.prj"}},
+        {"names that differ in case are two files",
+         {"/home/a/board.prj", "/home/a/Board.prj"},
+         {"/home/a/Board.prj", "/home/a/board.prj"}},
+        {"dots are resolved before comparing", {"/p/q/../a.prj", "/p/./a.prj"}, {"/p/a.prj"}},
+        {"an empty name is ignored", {"/p/a.prj", ""}, {"/p/a.prj"}},
+    };
+    for (const Case& c : cases) {
+        RecentProjectList list;
+        for (const std::string& path : c.added) {
+            list.Add(path);
+        }
+        EXPECT_EQ(list.Entries(), c.expected) << c.what;
+    }
+}
+
+TEST(RecentProjects, MenuTextNumbersTheEntryAndShortensForeignPaths) {
+    struct Case {
+        int index;
+        std::string path;
+        const char* currentFolder;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0, "/home/ann/boards/blink.prj", "/home/ann/boards", "&1 blink.prj"},
+        {2, "/srv/a.prj", "/home/ann", "&3 /srv/a.prj"},
+        {3, "/home/ann/projects/customer/board-7/main.prj", "/tmp",
+         "&4 /home/.../board-7/main.prj"},
+        {0, "/srv/R&D/a.prj", "/", "&1 /srv/R&&D/a.prj"},
+        {0, "/srv/R&D/a.prj", "/srv/R&D", "&1 a.prj"},
+        {0, "/srv/Boards/a.prj", "/srv/boards", "&1 /srv/Boards/a.prj"},
+        {1, "/home/ann/Pläne/Überlänge/Schaltung-ä.prj", "/", "&2 /home/.../Schaltung-ä.prj"},
+        {2, "/home/" + std::string(40, 'f') + ".prj", "/", "&3 fffffffffffffffffffffffffff..."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RecentProjectList::MenuText(c.index, c.path, c.currentFolder), c.expected)
+            << c.path;
     }
 }
 

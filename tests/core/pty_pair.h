@@ -85,7 +85,6 @@ public:
     void Add(const std::vector<std::uint8_t>& bytes) {
         const std::lock_guard guard(lock);
         bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        ++bursts;
         changed.notify_all();
     }
     void Lose(const std::string& why) {
@@ -105,17 +104,12 @@ public:
                          [&] { return !lost.empty(); });
         return lost;
     }
-    std::vector<std::uint8_t> Bytes() {
-        const std::lock_guard guard(lock);
-        return bytes_;
-    }
 
 private:
     std::mutex lock;
     std::condition_variable changed;
     std::vector<std::uint8_t> bytes_;
     std::string lost;
-    int bursts = 0;
 };
 
 } // namespace zelk::testing

@@ -1,5 +1,7 @@
 #include "pty_pair.h"
+#include "scratch_folder.h"
 #include "terminal/serial_channel.h"
+#include "terminal/serial_ports.h"
 #include "terminal/simulated_serial_board.h"
 
 #include <chrono>
@@ -52,30 +54,6 @@ TEST(SerialChannel, MakesTheLineSettingsTheTerminalAsksFor) {
         EXPECT_EQ(made.c_iflag & (IXON | IXOFF | IXANY | ICRNL | ISTRIP | PARMRK), 0U);
         EXPECT_EQ(made.c_oflag & OPOST, 0U);
         EXPECT_EQ(made.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0U);
-    }
-}
-
-TEST(SerialChannel, OpensThePortWithTheSpeedAndStopBitsAsked) {
-    // A pseudo-terminal keeps speed, stop bits and the parity checks; it always reports 8
-    // data bits without parity, which the table above covers.
-    const SerialLineSettings cases[] = {
-        {9600, ParityNone, 8, StopBitsOne},
-        {300, ParityOdd, 7, StopBitsTwo},
-        {1000000, ParityEven, 8, StopBitsOne},
-    };
-    for (const SerialLineSettings& settings : cases) {
-        PtyPair pty;
-        ASSERT_FALSE(pty.path.empty());
-        Inbox inbox;
-        CSerialChannel channel(EventsInto(inbox));
-        ASSERT_TRUE(channel.Open(pty.path, settings)) << channel.Error();
-        termios expected{};
-        ASSERT_TRUE(MakeRawSettings(pty.PortSettings(), settings, expected));
-        const termios applied = pty.PortSettings();
-        EXPECT_EQ(cfgetospeed(&applied), cfgetospeed(&expected)) << settings.speed;
-        EXPECT_EQ(applied.c_cflag & CSTOPB, expected.c_cflag & CSTOPB) << settings.speed;
-        EXPECT_EQ(applied.c_iflag, expected.c_iflag) << settings.speed;
-        EXPECT_EQ(applied.c_lflag, expected.c_lflag) << settings.speed;
     }
 }
 
@@ -145,17 +123,31 @@ TEST(SerialChannel, PassesEveryByteUnchangedWhateverThePortWasLeftWith) {
     EXPECT_EQ(restored.c_oflag, cooked.c_oflag);
 }
 
-TEST(SerialChannel, CloseEndsAWaitingReaderAndTheChannelOpensAgain) {
+// A pseudo-terminal keeps speed, stop bits and the parity checks; it always reports 8 data
+// bits without parity, which the table above covers. Close wakes a waiting reader, and the
+// channel opens again with other settings.
+TEST(SerialChannel, OpensWithTheSettingsAskedAndCloseEndsAWaitingReader) {
     PtyPair pty;
     Inbox inbox;
     CSerialChannel channel(EventsInto(inbox));
-    for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(
-            channel.Open(pty.path, {round == 1 ? 115200 : 9600, ParityNone, 8, StopBitsOne}))
-            << channel.Error();
+    const SerialLineSettings rounds[] = {
+        {9600, ParityNone, 8, StopBitsOne},
+        {300, ParityOdd, 7, StopBitsTwo},
+        {1000000, ParityEven, 8, StopBitsOne},
+    };
+    for (std::size_t round = 0; round < std::size(rounds); ++round) {
+        SCOPED_TRACE(rounds[round].speed);
+        termios expected{};
+        ASSERT_TRUE(MakeRawSettings(pty.PortSettings(), rounds[round], expected));
+        ASSERT_TRUE(channel.Open(pty.path, rounds[round])) << channel.Error();
+        const termios applied = pty.PortSettings();
+        EXPECT_EQ(cfgetospeed(&applied), cfgetospeed(&expected));
+        EXPECT_EQ(applied.c_cflag & CSTOPB, expected.c_cflag & CSTOPB);
+        EXPECT_EQ(applied.c_iflag, expected.c_iflag);
+        EXPECT_EQ(applied.c_lflag, expected.c_lflag);
+
         pty.Send({static_cast<std::uint8_t>('0' + round)});
-        ASSERT_EQ(inbox.WaitFor(static_cast<std::size_t>(round + 1)).size(),
-                  static_cast<std::size_t>(round + 1));
+        ASSERT_EQ(inbox.WaitFor(round + 1).size(), round + 1);
         // The reader now waits for more; Close must wake it, not hang.
         const auto start = std::chrono::steady_clock::now();
         channel.Close();
@@ -193,6 +185,49 @@ TEST(SimulatedSerialBoard, AnswersInUpperCaseWithCrLfForEnter) {
     EXPECT_EQ(inbox.WaitFor(7), (std::vector<std::uint8_t>{'H', 'I', '!', '\r', '\n', 0x00, 0xE9}));
     channel.Close();
     ASSERT_TRUE(channel.Open(board.PortPath(), {})) << "the board's port opens again";
+}
+
+// A stored name is found again, its case ignored; a path stands for itself.
+TEST(SerialPorts, ListsComPortsThenUsbAdaptersUnderStableNamesThenAddedPorts) {
+    testing::ScratchFolder dev;
+    for (const char* device : {"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0", "tty0", "ttyUSBx.lock"}) {
+        std::ofstream(dev / device).put('\n');
+    }
+    std::filesystem::remove(dev / "ttyUSBx.lock");
+    std::filesystem::create_directories(dev / "serial" / "by-id");
+    std::filesystem::create_symlink("../../ttyUSB1",
+                                    dev / "serial" / "by-id" / "usb-FTDI_A50-port0");
+    AddSerialPort({"Simulated board", "/dev/pts/99"});
+
+    const std::vector<SerialPortEntry> ports = ListSerialPorts(dev.Path());
+    RemoveSerialPort("Simulated board");
+
+    ASSERT_EQ(ports.size(), 16U + 3U + 1U);
+    EXPECT_EQ(ports[0].name, "COM1");
+    EXPECT_EQ(ports[0].path, (dev / "ttyS0").string());
+    EXPECT_EQ(ports[15].name, "COM16");
+    EXPECT_EQ(ports[15].path, (dev / "ttyS15").string());
+    const std::vector<std::string> usb = {ports[16].name, ports[17].name, ports[18].name};
+    EXPECT_EQ(usb,
+              (std::vector<std::string>{(dev / "serial/by-id/usb-FTDI_A50-port0").string(),
+                                        (dev / "ttyACM0").string(), (dev / "ttyUSB0").string()}))
+        << "ttyUSB1 appears once, under its by-id name";
+    EXPECT_EQ(ports[19].name, "Simulated board");
+    EXPECT_EQ(ListSerialPorts(dev.Path()).size(), 19U) << "a removed port is gone";
+
+    const std::string ttyS = (dev / "ttyS").string();
+    const std::pair<std::string, std::string> names[] = {{"COM2", ttyS + "1"},
+                                                         {"com2", ttyS + "1"},
+                                                         {"COM16", ttyS + "15"},
+                                                         {"COM17", ""},
+                                                         {"COM0", ""},
+                                                         {"", ""},
+                                                         {"ttyS1", ""},
+                                                         {"/dev/pts/3", "/dev/pts/3"},
+                                                         {"simulated BOARD", "/dev/pts/99"}};
+    for (const auto& [name, path] : names) {
+        EXPECT_EQ(SerialDevicePath(name, ports), path) << name;
+    }
 }
 
 } // namespace

@@ -65,37 +65,36 @@ public:
     std::vector<std::string> log;
 };
 
+// What the session shows, in order; a cut-off shows as -1.
 class Shown {
 public:
     SpiAnswerEvents Events() {
-        return {.answer =
-                    [this](std::uint8_t byte) {
-                        const std::lock_guard guard(lock);
-                        bytes.push_back(byte);
-                        changed.notify_all();
-                    },
-                .cutOff =
-                    [this] {
-                        const std::lock_guard guard(lock);
-                        ++cutOffs;
-                        changed.notify_all();
-                    }};
+        return {.answer = [this](std::uint8_t byte) { Add(byte); }, .cutOff = [this] { Add(-1); }};
     }
-    std::vector<std::uint8_t> WaitFor(std::size_t count) {
+    std::vector<int> WaitFor(std::size_t count) {
         std::unique_lock guard(lock);
-        changed.wait_for(guard, std::chrono::seconds(5), [&] { return bytes.size() >= count; });
-        return bytes;
+        changed.wait_for(guard, std::chrono::seconds(5), [&] { return shown.size() >= count; });
+        return shown;
     }
-    int WaitForCutOff() {
-        std::unique_lock guard(lock);
-        changed.wait_for(guard, std::chrono::seconds(5), [&] { return cutOffs > 0; });
-        return cutOffs;
+
+private:
+    void Add(int item) {
+        const std::lock_guard guard(lock);
+        shown.push_back(item);
+        changed.notify_all();
     }
 
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<std::uint8_t> bytes;
-    int cutOffs = 0;
+    std::vector<int> shown;
+};
+
+// A session on a fake link; the link's replies may be prepared before it starts.
+struct Terminal {
+    FakeLink link;
+    Shown shown;
+    SpiTerminalSession session{link, shown.Events()};
+    std::string reason;
 };
 
 TEST(SpiTerminalSession, ShowsEachAnswerUpToAndWithItsTerminatingByte) {
@@ -109,44 +108,36 @@ TEST(SpiTerminalSession, ShowsEachAnswerUpToAndWithItsTerminatingByte) {
         {"only the terminator", {0xFF}},
     };
     for (const Case& c : cases) {
-        FakeLink link;
-        link.replies['k'] = c.reply;
-        link.replies['z'] = {'Z', 0x00};
-        Shown shown;
-        SpiTerminalSession session(link, shown.Events());
-        std::string reason;
-        ASSERT_TRUE(session.Start(reason));
-        session.Type('k');
-        session.Type('z'); // typed while the first answer comes in: it waits its turn
-        std::vector<std::uint8_t> expected = c.reply;
+        Terminal t;
+        t.link.replies['k'] = c.reply;
+        t.link.replies['z'] = {'Z', 0x00};
+        ASSERT_TRUE(t.session.Start(t.reason));
+        t.session.Type('k');
+        t.session.Type('z'); // typed while the first answer comes in: it waits its turn
+        std::vector<int> expected(c.reply.begin(), c.reply.end());
         expected.insert(expected.end(), {'Z', 0x00});
-        EXPECT_EQ(shown.WaitFor(expected.size()), expected) << c.what;
-        session.Stop();
+        t.shown.WaitFor(expected.size());
+        t.session.Stop();
+        EXPECT_EQ(t.shown.WaitFor(0), expected) << c.what;
 
         std::vector<std::uint8_t> sent = {'k'};
         sent.insert(sent.end(), c.reply.size(), 0x00);
         sent.insert(sent.end(), {'z', 0x00, 0x00});
-        EXPECT_EQ(link.sent, sent) << c.what << ": the typed byte, then a zero per answer byte";
-        EXPECT_EQ(link.waits, std::vector<std::int32_t>(sent.size(), SpiTerminalBitWaitUs));
-        EXPECT_EQ(link.log, (std::vector<std::string>{"acquire", "reset", "release"}));
-        EXPECT_EQ(shown.cutOffs, 0);
+        EXPECT_EQ(t.link.sent, sent) << c.what << ": the typed byte, then a zero per answer byte";
+        EXPECT_EQ(t.link.waits, std::vector<std::int32_t>(sent.size(), SpiTerminalBitWaitUs));
+        EXPECT_EQ(t.link.log, (std::vector<std::string>{"acquire", "reset", "release"}));
     }
 }
 
 TEST(SpiTerminalSession, CutsOffAnAnswerThatNeverEndsAndGoesOnWithTheNextKey) {
-    FakeLink link;
-    link.replies['z'] = {'Z', 0x00};
-    Shown shown;
-    SpiTerminalSession session(link, shown.Events());
-    std::string reason;
-    ASSERT_TRUE(session.Start(reason));
-    session.Type('q');
-    session.Type('z');
-    const std::vector<std::uint8_t> bytes = shown.WaitFor(SpiAnswerLimit + 2);
-    ASSERT_EQ(bytes.size(), SpiAnswerLimit + 2);
-    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'A'), static_cast<long>(SpiAnswerLimit));
-    EXPECT_EQ(bytes[SpiAnswerLimit], 'Z');
-    EXPECT_EQ(shown.WaitForCutOff(), 1);
+    Terminal t;
+    t.link.replies['z'] = {'Z', 0x00};
+    ASSERT_TRUE(t.session.Start(t.reason));
+    t.session.Type('q');
+    t.session.Type('z');
+    std::vector<int> expected(SpiAnswerLimit, 'A');
+    expected.insert(expected.end(), {-1, 'Z', 0x00});
+    EXPECT_EQ(t.shown.WaitFor(expected.size()), expected);
 }
 
 TEST(SpiTerminalSession, StopEndsAnEndlessAnswerAndGivesTheCableBackOnce) {
@@ -168,17 +159,14 @@ TEST(SpiTerminalSession, StopEndsAnEndlessAnswerAndGivesTheCableBackOnce) {
 }
 
 TEST(SpiTerminalSession, DrivesNothingWhenTheCableIsInUse) {
-    FakeLink link;
-    link.busy = true;
-    Shown shown;
-    SpiTerminalSession session(link, shown.Events());
-    std::string reason;
-    EXPECT_FALSE(session.Start(reason));
-    EXPECT_EQ(reason, "in use");
-    session.Type('k');
-    session.Stop();
-    EXPECT_TRUE(link.log.empty());
-    EXPECT_TRUE(link.sent.empty());
+    Terminal t;
+    t.link.busy = true;
+    EXPECT_FALSE(t.session.Start(t.reason));
+    EXPECT_EQ(t.reason, "in use");
+    t.session.Type('k');
+    t.session.Stop();
+    EXPECT_TRUE(t.link.log.empty());
+    EXPECT_TRUE(t.link.sent.empty());
 }
 
 } // namespace
