@@ -124,6 +124,7 @@ TEST_F(SimTargetTest, CancelStopsByteAndPageWritesAndFails) {
         std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
         ASSERT_TRUE(StartFlashWrite(cancelling));
         EXPECT_FALSE(FinishFlashWrite(cancelling)) << "a cancelled write did not do its job";
+        EXPECT_NE(programmer, nullptr) << "the worker handed the Programmer back";
         EXPECT_EQ(cancelling.messages.back(), CancelledMessage);
         const auto written = std::count(Chip().flash.begin(), Chip().flash.end(), 0x00);
         EXPECT_LT(written, static_cast<long>(programmer->device.programSize) / 5);
