@@ -1,3 +1,5 @@
+// AutoProgram end to end on the simulator, as the GUI and zelk-cli run it: each step can be
+// left out, and a run that cannot be sure of the board stops before the erase and says where.
 #include "app/autoprogram_run.h"
 #include "engine/memory_commands.h"
 #include "memory/hex_file.h"
@@ -9,17 +11,17 @@
 namespace zelk::test {
 namespace {
 
-class AutoProgramRunTest : public SimTargetTest {
+class AutoProgramTest : public SimTargetTest {
 protected:
-    // A board from an earlier run: an old program at 100, an EEPROM byte of its own at 0.
+    // A board from an earlier run: an old program at 100 and an EEPROM of its own.
     void SetUp() override {
         Attach("ATmega328P");
         app.images.flashImage[100] = 0xAA;
-        ASSERT_TRUE(StartFlashWrite(ui));
-        ASSERT_TRUE(FinishFlashWrite());
-        app.images.eepromImage[0] = 0x11;
+        ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), 0x55);
         ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui));
         app.images = {};
+        ui.messages.clear();
         const std::vector<std::uint8_t> program{0x0C, 0x94, 0x34, 0x00, 0x12};
         std::string error;
         ASSERT_TRUE(WriteImageFile(FlashFile(), program, error)) << error;
@@ -27,15 +29,19 @@ protected:
 
     std::string FlashFile() const { return (folder / "app.hex").string(); }
 
-    TargetImages Chip() {
-        TargetImages chip;
-        EXPECT_TRUE(ReadFlash(*programmer, chip, ui));
-        EXPECT_TRUE(ReadEeprom(*programmer, chip, ui));
-        return chip;
+    AutoProgramReport Run(const std::string& flashFile, const AutoProgramSteps& steps = {},
+                          int cancelled = 0) {
+        std::atomic<int> cancel{cancelled};
+        AutoProgramReport report;
+        const bool passed =
+            RunAutoProgramJob(programmer, app.images, {flashFile, ""}, steps, ui, cancel, report);
+        EXPECT_EQ(report.passed, passed);
+        EXPECT_EQ(passed, report.outcome.starts_with("AutoProgram passed")) << report.outcome;
+        return report;
     }
 };
 
-TEST_F(AutoProgramRunTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
+TEST_F(AutoProgramTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
     using Options = AutoProgramSteps;
     const struct Case {
         const char* what;
@@ -47,16 +53,16 @@ TEST_F(AutoProgramRunTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
         {"every step", nullptr, nullptr,
          "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, Reload EEProm File, "
          "Erase Device, Program Flash, Verify Flash, Program EEProm, Verify EEProm.",
-         0x0C, 0xFF, 0x11},
-        {"no reload", &Options::flashReload, nullptr, "", 0xFF, 0xFF, 0x11},
+         0x0C, 0xFF, 0x55},
+        {"no reload", &Options::flashReload, nullptr, "", 0xFF, 0xFF, 0x55},
         {"no erase", &Options::flashErase, nullptr,
          "AutoProgram FAILED at Verifying flash: Verify failed at 00000064 !\nThe flash may not "
          "have been erased before the write.",
-         0x0C, 0xAA, 0x11},
+         0x0C, 0xAA, 0x55},
         {"no flash program", &Options::flashProgram, nullptr,
          "AutoProgram FAILED at Verifying flash: Verify failed at 00000000 !", 0xFF, 0xFF, 0xFF},
         {"no program, no verify", &Options::flashProgram, &Options::flashVerify, "", 0xFF, 0xFF,
-         0x11},
+         0x55},
         {"no keep", &Options::eepromKeep, nullptr, "", 0x0C, 0xFF, 0xFF},
         {"no EEPROM program", &Options::eepromProgram, nullptr,
          "AutoProgram FAILED at Verifying EEPROM: Verify failed at 00000000 !", 0x0C, 0xFF, 0xFF},
@@ -64,6 +70,7 @@ TEST_F(AutoProgramRunTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
          0xFF, 0xFF},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         SetUp();
         Options options;
         if (c.off != nullptr) {
@@ -72,48 +79,68 @@ TEST_F(AutoProgramRunTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
         if (c.alsoOff != nullptr) {
             options.*c.alsoOff = false;
         }
-        std::atomic<int> cancel{0};
-        AutoProgramReport report;
-        const bool passed = RunAutoProgramJob(programmer, app.images, {FlashFile(), ""}, options,
-                                              ui, cancel, report);
-        EXPECT_EQ(passed, report.outcome.starts_with("AutoProgram passed")) << c.what;
-        EXPECT_EQ(report.passed, passed) << c.what;
+        const AutoProgramReport report = Run(FlashFile(), options);
         if (!c.outcome.empty()) {
-            EXPECT_EQ(report.outcome, c.outcome) << c.what;
+            EXPECT_EQ(report.outcome, c.outcome);
         }
-        EXPECT_EQ(report.signature, "1E950F") << c.what;
-        const TargetImages chip = Chip();
-        EXPECT_EQ(chip.flashImage[0], c.flash0) << c.what;
-        EXPECT_EQ(chip.flashImage[100], c.flash100) << c.what;
-        EXPECT_EQ(chip.eepromImage[0], c.eeprom0) << c.what;
+        EXPECT_EQ(report.signature, "1E950F");
+        EXPECT_EQ(Chip().flash[0], c.flash0);
+        EXPECT_EQ(Chip().flash[100], c.flash100);
+        EXPECT_EQ(Chip().eeprom[0], c.eeprom0);
+        EXPECT_TRUE(std::ranges::none_of(ui.messages, [](const std::string& m) {
+            return m == "Verify successfull";
+        })) << "the steps' own messages are gathered into the outcome";
     }
-    EXPECT_TRUE(std::ranges::none_of(ui.messages, [](const std::string& m) {
-        return m == "Verify successfull";
-    })) << "the steps' own messages are gathered into the outcome";
 }
 
-TEST_F(AutoProgramRunTest, ACancelStopsBeforeTheNextStepAndAMissingFileBeforeTheErase) {
-    std::atomic<int> cancel{1};
-    AutoProgramReport report;
-    EXPECT_FALSE(
-        RunAutoProgramJob(programmer, app.images, {FlashFile(), ""}, {}, ui, cancel, report));
-    EXPECT_EQ(report.outcome, "AutoProgram FAILED at Reading EEPROM: cancelled");
-
-    cancel = 0;
-    EXPECT_FALSE(RunAutoProgramJob(programmer, app.images, {(folder / "gone.hex").string(), ""}, {},
-                                   ui, cancel, report));
-    EXPECT_TRUE(report.outcome.starts_with("AutoProgram FAILED at Loading files: Urrrk"))
-        << report.outcome;
-    EXPECT_EQ(Chip().flashImage[100], 0xAA) << "the chip was not erased";
-
+// The kept EEPROM is the only copy of the board's own data: a run not sure of it, or of the
+// files, must not erase the chip.
+TEST_F(AutoProgramTest, ARunThatCannotBeSureStopsBeforeTheErase) {
+    testing::WriteWholeFile(folder / "broken.hex", ":0400000001020304F2\r\n:04000400FFFF\r\n");
+    const std::string broken = (folder / "broken.hex").string();
+    SimFaults bitError;
+    bitError.bitErrorAtByte = 40 + 4 * 1024 + 4 * 7 + 4; // byte 7 of the second EEPROM read
+    SimFaults removed;
+    removed.removeAfterBytes = 40 + 4 * 1500;
+    SimFaults removedBefore;
+    removedBefore.removeAfterBytes = 10;
     SimFaults nothing;
     nothing.noneConnected = true;
-    Attach("ATmega328P", nothing);
-    report = {};
-    EXPECT_FALSE(
-        RunAutoProgramJob(programmer, app.images, {FlashFile(), ""}, {}, ui, cancel, report));
-    EXPECT_TRUE(report.outcome.starts_with("AutoProgram FAILED at Detect")) << report.outcome;
-    EXPECT_TRUE(report.signature.empty());
+    const struct {
+        const char* what;
+        SimFaults faults;
+        std::string flashFile;
+        int cancel;
+        std::string outcome; // its start
+    } cases[] = {
+        {"file that does not load",
+         {},
+         broken,
+         0,
+         "AutoProgram FAILED at Loading files: Urrrk, can't load that file\n" + broken +
+             ", line 2: "},
+        {"missing file",
+         {},
+         (folder / "gone.hex").string(),
+         0,
+         "AutoProgram FAILED at Loading files: Urrrk"},
+        {"cancelled", {}, FlashFile(), 1, "AutoProgram FAILED at Reading EEPROM: cancelled"},
+        {"bit error", bitError, FlashFile(), 0, "AutoProgram FAILED at Reading EEPROM: "},
+        {"removed", removed, FlashFile(), 0, "AutoProgram FAILED at Reading EEPROM: "},
+        {"removed before", removedBefore, FlashFile(), 0, "AutoProgram FAILED at Detecting"},
+        {"nothing connected", nothing, FlashFile(), 0, "AutoProgram FAILED at Detecting"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Attach("ATmega328P", c.faults);
+        app.images.flashImage[7] = 0x77;
+        const AutoProgramReport report = Run(c.flashFile, {}, c.cancel);
+        EXPECT_FALSE(report.passed);
+        EXPECT_TRUE(report.outcome.starts_with(c.outcome)) << report.outcome;
+        EXPECT_EQ(report.signature.empty(), c.outcome.ends_with("Detecting"));
+        EXPECT_EQ(app.images.flashImage[7], 0x77) << "the image keeps what it held";
+        EXPECT_EQ(Chip().flash[100], 0xAA) << "not erased";
+    }
 }
 
 } // namespace

@@ -1,14 +1,22 @@
-// From the user's choice of port and cable to the Programmer, and a project into the state.
+// From the user's choice of port and cable to the Programmer: the simulator's set-up from
+// zelk.ini and its state file, with messages that name the real problem, the lock that keeps
+// two runs apart and saves that report their failure; and a project into the state.
 #include "app/project_state.h"
 #include "app/stored_connection.h"
 #include "engine/connection.h"
-#include "platform/settings_store.h"
 #include "scratch_folder.h"
+#include "sim/simulated_port.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace zelk {
 namespace {
+
+namespace fs = std::filesystem;
+using testing::WriteWholeFile;
+
+const SimDevice Part{"Part", 0x1E9101, 2048, 128, 1, 0, "", "", "", ""};
 
 TEST(Connection, APortNameOpensItsAddress) {
     const struct {
@@ -43,46 +51,117 @@ TEST(Connection, APortNameOpensItsAddress) {
     }
 }
 
-TEST(Connection, TheStoredPortAndCableAreTheDefault) {
-    testing::ScratchFolder folder;
-    ::setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-    EXPECT_EQ(StoredConnection().lptIndex, 0);
-    EXPECT_EQ(StoredConnection().cable, CableAutoDetect);
-    ASSERT_TRUE(WriteSettingInt("Preferences", "PortBase", 2));
-    ASSERT_TRUE(WriteSettingInt("Preferences", "Interface", CableStk200));
-    const ConnectionSettings stored = StoredConnection();
-    EXPECT_EQ(stored.port, PortKind::Lpt);
-    EXPECT_EQ(stored.lptIndex, 2);
-    EXPECT_EQ(stored.cable, CableStk200);
-    ::unsetenv("XDG_CONFIG_HOME");
-}
-
 TEST(Connection, SettingsThatCannotBeUsedAreRefusedWithTheReason) {
     testing::ScratchFolder folder;
-    testing::WriteWholeFile(folder / "zelk.ini", "[Devices]\nD1=ATtiny12\n[ATtiny12]\n"
-                                                 "Signature=0x1E9005\nProgramSize=1024\n");
-    ConnectionSettings unknown;
-    unknown.port = PortKind::Simulator;
-    unknown.simulator.device = "ATmega8";
-    unknown.deviceDatabase = folder / "zelk.ini";
-    ConnectionSettings stalled;
-    stalled.sckHalfPeriodUs = 0;
-    for (const ConnectionSettings& settings : {unknown, stalled}) {
+    WriteWholeFile(folder / "empty.ini", "[Devices]\n");
+    WriteWholeFile(folder / "one.ini", "[Devices]\n1=Part\n[Part]\nSignature=0x1E9101\n");
+    const struct {
+        const char* database;
+        std::int32_t sckHalfPeriodUs;
+        std::string message;
+    } cases[] = {
+        {"none.ini", 1,
+         "Cannot read the device list " + (folder / "none.ini").string() +
+             ": No such file or directory"},
+        {"empty.ini", 1, "No devices are listed in " + (folder / "empty.ini").string()},
+        {"one.ini", 1,
+         "Unknown device \"Other\": " + (folder / "one.ini").string() + " lists no such device"},
+        {"one.ini", 0, "the SCK half period must be at least 1 microsecond"},
+    };
+    ConnectionSettings settings;
+    settings.port = PortKind::Simulator;
+    settings.simulator.device = "Other";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        settings.deviceDatabase = folder / c.database;
+        settings.sckHalfPeriodUs = c.sckHalfPeriodUs;
         std::string error;
         EXPECT_EQ(MakeProgrammer(settings, error), nullptr);
-        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error, c.message);
     }
-    unknown.simulator.device = "attiny12";
+    settings.sckHalfPeriodUs = 1;
+    settings.simulator.device = "pART";
     std::string error;
-    EXPECT_NE(MakeProgrammer(unknown, error), nullptr) << "names compare without case";
+    EXPECT_NE(MakeProgrammer(settings, error), nullptr) << "names compare without case";
+}
+
+TEST(ChipStateFile, OneRunAtATimeHoldsTheStateFile) {
+    testing::ScratchFolder folder;
+    std::string error;
+    std::shared_ptr<ChipStateFile> first = ChipStateFile::Open(folder / "chip.bin", error);
+    ASSERT_NE(first, nullptr) << error;
+    EXPECT_EQ(ChipStateFile::Open(folder / "chip.bin", error), nullptr);
+    EXPECT_NE(error.find("is in use by another run"), std::string::npos) << error;
+
+    fs::create_symlink(folder / "chip.bin", folder / "other-name.bin");
+    EXPECT_EQ(ChipStateFile::Open(folder / "other-name.bin", error), nullptr)
+        << "two names of one file share its lock";
+
+    SimConfig config;
+    config.device = Part;
+    config.stateFile = folder / "chip.bin";
+    EXPECT_EQ(MakeSimulatedPort(config, error), nullptr);
+    EXPECT_NE(error.find("is in use by another run"), std::string::npos) << error;
+
+    first.reset();
+    EXPECT_NE(MakeSimulatedPort(config, error), nullptr) << error;
+}
+
+// None of these may abort the run or load as a chip.
+TEST(ChipStateFile, StateFileThatIsNoChipIsRefusedWithItsReason) {
+    testing::ScratchFolder folder;
+    fs::create_directory(folder / "folder.bin");
+    ASSERT_EQ(::mkfifo((folder / "fifo.bin").c_str(), 0600), 0);
+    WriteWholeFile(folder / "huge.bin", "ZELKSIM1");
+    fs::resize_file(folder / "huge.bin", 1 << 20);
+    WriteWholeFile(folder / "text.bin", "not a chip");
+    const std::pair<const char*, const char*> cases[] = {
+        {"folder.bin", "is a folder"},
+        {"fifo.bin", "not a regular file"},
+        {"huge.bin", "is larger than"},
+        {"text.bin", "is not a zelk chip state"},
+    };
+    for (const auto& [name, reason] : cases) {
+        SimConfig config;
+        config.device = Part;
+        config.stateFile = folder / name;
+        std::string error;
+        EXPECT_EQ(MakeSimulatedPort(config, error), nullptr) << name;
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+        EXPECT_NE(error.find((folder / name).string()), std::string::npos) << error;
+    }
+}
+
+TEST(ChipStateFile, FailedSaveIsReportedAndAnUnchangedChipIsNotWritten) {
+    testing::ScratchFolder folder;
+    const fs::path file = folder / "chip.bin";
+    std::string error;
+    std::shared_ptr<ChipStateFile> state = ChipStateFile::Open(file, error);
+    ASSERT_NE(state, nullptr) << error;
+    ChipState chip = FreshChip(Part);
+    ASSERT_TRUE(state->Load(Part, chip, error)) << "a state file not yet there gives a fresh chip";
+    ASSERT_TRUE(state->Save(Part, chip, error)) << error;
+
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    EXPECT_TRUE(state->Save(Part, chip, error)) << "nothing changed, nothing to write";
+    chip.flash[0] = 0x12;
+    EXPECT_FALSE(state->Save(Part, chip, error));
+    EXPECT_NE(error.find("Cannot save the simulator state file " + file.string()),
+              std::string::npos)
+        << error;
+    EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+
+    ChipState reloaded = FreshChip(Part);
+    ASSERT_TRUE(state->Load(Part, reloaded, error)) << error;
+    EXPECT_EQ(reloaded.flash[0], 0xFF);
 }
 
 TEST(ProjectState, FileNamesAreTakenFromTheProjectsFolder) {
     testing::ScratchFolder folder;
-    const std::filesystem::path project = folder / "boards" / "rev2.prj";
-    std::filesystem::create_directories(project.parent_path());
-    testing::WriteWholeFile(project, "[zelk Project]\nProjectName=Rev2\nComment=Board\n"
-                                     "FlashFile=fw/main.hex\nEEPromFile=/abs/ee.hex\n");
+    const fs::path project = folder / "boards" / "rev2.prj";
+    fs::create_directories(project.parent_path());
+    WriteWholeFile(project, "[zelk Project]\nProjectName=Rev2\nComment=Board\n"
+                            "FlashFile=fw/main.hex\nEEPromFile=/abs/ee.hex\n");
     AppState state;
     state.flashFile = "left over";
     const ProjectFileData data = ApplyProjectFile(state, project);
@@ -92,7 +171,7 @@ TEST(ProjectState, FileNamesAreTakenFromTheProjectsFolder) {
     EXPECT_EQ(state.eepromFile, "/abs/ee.hex");
     EXPECT_EQ(data.flashFile, "fw/main.hex") << "the file's own text is kept for the caller";
 
-    testing::WriteWholeFile(project, "[zelk Project]\nProjectName=Empty\n");
+    WriteWholeFile(project, "[zelk Project]\nProjectName=Empty\n");
     ApplyProjectFile(state, project);
     EXPECT_EQ(state.flashFile, "") << "no file stays no file";
 }

@@ -46,6 +46,11 @@ inline std::string TestDeviceDatabase() {
     return list + sections;
 }
 
+// The device database zelk ships, with the lock and fuse descriptions.
+inline std::filesystem::path ShippedIni() {
+    return std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
+}
+
 class SimTargetTest : public ::testing::Test {
 protected:
     SimTargetTest() {

@@ -18,6 +18,7 @@
 namespace zelk {
 namespace {
 
+using test::ShippedIni;
 using test::SimTargetTest;
 
 // PrepareTarget exchanges 40 bytes with a ready target, then each byte read 4.
@@ -97,14 +98,28 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
              return VerifyFlash(p, images, u, {{300, 0x8000}});
          }),
          stopped},
-        {"blank check", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 400),
-         [](Programmer& p, TargetImages&, TargetUi& u) { return BlankCheck(p, u); },
-         "Blankcheck failed at 00000000 !"},
+        {"flash byte write, polled, past an erased byte", "AT90S2313", StuckBusy(),
+         [](Programmer& p, TargetImages& images, TargetUi& u) {
+             images.flashImage[0] = ErasedByte;
+             ProgramSteps steps;
+             steps.writeFlash = true; // a stuck erase would leave the writes unheard
+             return ProgramTarget(p, images, steps, u).succeeded;
+         },
+         "Write failed at 00000001 !"},
+        {"AutoProgram's flash write, polled", "ATmega88", StuckBusy(),
+         [](Programmer& p, TargetImages& images, TargetUi& u) {
+             AutoProgramOptions noErase;
+             noErase.erase = false; // else the erase would be the step that fails
+             const ProgramResult result = RunAutoProgram(p, images, {}, noErase, u);
+             EXPECT_EQ(result.failedStep, "Writing flash");
+             EXPECT_EQ(result.failedAddress, std::optional<std::uint32_t>(0));
+             return result.succeeded;
+         },
+         "Write failed at 00000000 !"},
     };
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
         Program(c.device, firmware);
-        const std::vector<std::uint8_t> flashBefore = Chip().flash;
         Attach(c.device, c.faults);
         app.images.flashImage.assign(FlashImageSize, 0xA5);
         app.images.eepromImage.assign(EepromImageSize, 0xA5);
@@ -119,32 +134,6 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         }
         ui.messages.clear();
     }
-}
-
-// A target removed after a clean erase reads 0xFF everywhere: only the signature at the end
-// tells an empty chip from a missing one.
-TEST_F(TargetFaults, AnErasedChipThatWentAwayIsNotEmpty) {
-    Program("ATmega328P", {});
-    Attach("ATmega328P", RemovedAfter(PrepareBytes + 4 * 1000));
-    EXPECT_FALSE(BlankCheck(*programmer, ui));
-    EXPECT_EQ(ui.messages, std::vector<std::string>{
-                               "The target stopped answering: signature FFFFFF at the end."});
-}
-
-TEST_F(TargetFaults, WritingOverAProgrammedFlashNeedsTheErase) {
-    Program("ATmega328P", std::vector<std::uint8_t>(256, 0x0F));
-    std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
-    std::fill_n(app.images.flashImage.begin(), 256, 0xF0);
-    ProgramSteps steps;
-    steps.writeFlash = steps.verifyFlash = true;
-    steps.flashDefined = {{0, 256}};
-    EXPECT_FALSE(ProgramTarget(*programmer, app.images, steps, ui).succeeded);
-    EXPECT_EQ(ui.messages.back(),
-              "Verify failed at 00000000 !\nThe flash may not have been erased before the write.");
-    steps.erase = true;
-    const ProgramResult erased = ProgramTarget(*programmer, app.images, steps, ui);
-    EXPECT_TRUE(erased.succeeded) << erased.message;
-    EXPECT_EQ(Chip().flash[255], 0xF0);
 }
 
 // EEPROM is not erased before a write: a 0xFF in the image must reach the chip, and bytes a
@@ -221,12 +210,11 @@ TEST_F(TargetFaults, ABitErrorInTheSignatureDoesNotNameAnotherDevice) {
 // Released before its write time, a lock write would be lost; and one that did not take must
 // not pass.
 TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
-    const auto shipped = std::filesystem::path(ZELK_BIN_DIR) / "zelk.ini";
-    const LockFuseLayout layout = LoadLockFuseLayout(shipped, "ATmega328P");
+    const LockFuseLayout layout = LoadLockFuseLayout(ShippedIni(), "ATmega328P");
     for (const bool fixed : {false, true}) {
         SCOPED_TRACE(fixed);
         fixedWaits = fixed;
-        Attach("ATmega328P", StuckBusy(), shipped);
+        Attach("ATmega328P", StuckBusy(), ShippedIni());
         EXPECT_FALSE(WriteLockByte(*programmer, ui, 0xFC));
         EXPECT_EQ(ui.messages.back(), fixedWaits
                                           ? "The lock byte was written as FC but reads back as FF !"
@@ -236,10 +224,9 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
     SimFaults slow;
     slow.slowFactor = 2.0;
     fixedWaits = false;
-    Attach("ATmega328P", slow, shipped);
+    Attach("ATmega328P", slow, ShippedIni());
     ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
-    programmer.reset(); // the next run finds what this one left
-    Attach("ATmega328P", {}, shipped);
+    Attach("ATmega328P", {}, ShippedIni());
     EXPECT_EQ(ReadLockByte(*programmer, ui, layout), std::optional<std::uint8_t>(0xFC));
 }
 
@@ -256,65 +243,13 @@ TEST_F(TargetFaults, CancelStopsAReadAndKeepsTheImage) {
     EXPECT_LT(programmer->RequestedDelayUs() - before, 100000u) << "only the preparation";
 }
 
-class AutoProgramRun : public TargetFaults {
-protected:
-    void SetUp() override {
-        Program("ATmega328P", std::vector<std::uint8_t>(64, 0x3C));
-        testing::WriteWholeFile(folder / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
-        files.flash = (folder / "fw.hex").string();
-    }
-    ImageFiles files;
-};
-
-TEST_F(AutoProgramRun, KeepsTheEepromAndVerifiesBoth) {
-    const ProgramResult result = RunAutoProgram(*programmer, app.images, files, {}, ui);
-    EXPECT_TRUE(result.succeeded) << result.message;
-    EXPECT_EQ(ui.messages.back(), "AutoProgram done and verified");
-    EXPECT_EQ(Chip().flash[3], 0x04);
-    EXPECT_EQ(Chip().flash[0x20], ErasedByte) << "erased";
-    EXPECT_EQ(Chip().eeprom[0x3FF], 0x55) << "the EEPROM was kept";
-}
-
-TEST_F(AutoProgramRun, StopsBeforeTheEraseWhenTheKeptEepromIsNotSure) {
-    struct Case {
-        const char* name;
-        SimFaults faults;
-        std::string step;
-    };
-    SimFaults bitError;
-    bitError.bitErrorAtByte = PrepareBytes + 4 * 1024 + 4 * 7 + 4; // byte 7 of the second read
-    const Case cases[] = {
-        {"bit error", bitError, "Reading EEPROM"},
-        {"removed", RemovedAfter(PrepareBytes + 4 * 1500), "Reading EEPROM"},
-        {"removed before", RemovedAfter(10), "Detecting the device"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Attach("ATmega328P", c.faults);
-        const ProgramResult result = RunAutoProgram(*programmer, app.images, files, {}, ui);
-        EXPECT_FALSE(result.succeeded);
-        EXPECT_EQ(result.failedStep, c.step);
-        EXPECT_EQ(Chip().flash[0x20], 0x3C) << "not erased";
-    }
-}
-
-TEST_F(AutoProgramRun, AFailedStepNamesItselfAndTheAddress) {
-    Program("ATmega88", {});
-    Attach("ATmega88", StuckBusy());
-    AutoProgramOptions options;
-    options.erase = false; // else the erase would be the step that fails
-    const ProgramResult stuck = RunAutoProgram(*programmer, app.images, files, options, ui);
-    EXPECT_EQ(stuck.failedStep, "Writing flash");
-    EXPECT_EQ(stuck.failedAddress, std::optional<std::uint32_t>(0));
-    EXPECT_EQ(stuck.message, "Write failed at 00000000 !");
-}
-
+// Text that is no project is refused by zelk-cli's autoprogram test, a missing file by the
+// project file tests.
 TEST_F(SimTargetTest, AProjectThatIsNoneIsRefused) {
     const struct {
         const char* contents;
         const char* reason;
     } cases[] = {
-        {"just some text\n", "has no [zelk Project] section"},
         {"\x7F"
          "ELF\x01\x01",
          "has no [zelk Project] section"},
@@ -329,7 +264,6 @@ TEST_F(SimTargetTest, AProjectThatIsNoneIsRefused) {
     }
     ProjectFileData data;
     std::string error;
-    EXPECT_FALSE(ReadProjectForAutoProgram(folder / "missing.prj", data, error));
     testing::WriteWholeFile(folder / "p.prj", "[zelk Project]\nFlashFile=fw.hex\n");
     EXPECT_TRUE(ReadProjectForAutoProgram(folder / "p.prj", data, error)) << error;
     EXPECT_EQ(data.flashFile, "fw.hex");

@@ -3,7 +3,6 @@
 #include "shell/command_ids.h"
 #include "sim_target_fixture.h"
 
-#include <condition_variable>
 #include <future>
 #include <gtest/gtest.h>
 #include <thread>
@@ -13,6 +12,8 @@ namespace {
 
 class TargetJobRunnerTest : public SimTargetTest {
 protected:
+    void SetUp() override { Attach("ATmega328P"); }
+
     // Starts `job` and waits for its completion call, as the GUI's event loop would.
     TargetJobOutcome RunToEnd(TargetJob job, const std::function<void()>& whileRunning = {}) {
         std::promise<std::thread::id> finishedOn;
@@ -49,7 +50,6 @@ TargetJob FillThenAwaitCancel(std::atomic<bool>& started) {
 }
 
 TEST_F(TargetJobRunnerTest, ACancelKeepsTheUsersImagesAndSaysHowFarTheJobGot) {
-    Attach("ATmega328P");
     std::atomic<bool> started{false};
     TargetJobOutcome outcome = RunToEnd(FillThenAwaitCancel(started), [&] {
         while (!started) {
@@ -76,7 +76,6 @@ TEST_F(TargetJobRunnerTest, ACancelKeepsTheUsersImagesAndSaysHowFarTheJobGot) {
 // A core loop that attached its own cancel flag (the flash write in byte mode) hears the Cancel
 // at its next progress step.
 TEST_F(TargetJobRunnerTest, ACancelReachesTheFlagTheJobAttached) {
-    Attach("ATmega328P");
     std::atomic<int> ownFlag{0};
     std::atomic<bool> started{false};
     const TargetJobOutcome outcome = RunToEnd(
@@ -100,7 +99,6 @@ TEST_F(TargetJobRunnerTest, ACancelReachesTheFlagTheJobAttached) {
 }
 
 TEST_F(TargetJobRunnerTest, ASecondStartIsRefusedAndLeavesItsProgrammer) {
-    Attach("ATmega328P");
     std::atomic<bool> started{false};
     std::promise<void> finished;
     std::string error;
@@ -122,7 +120,6 @@ TEST_F(TargetJobRunnerTest, ASecondStartIsRefusedAndLeavesItsProgrammer) {
 // The commands as the GUI runs them, on the simulated chip: what the job wrote and read, and
 // what a failing target makes of the outcome.
 TEST_F(TargetJobRunnerTest, TheCommandJobsProgramAndReadTheChip) {
-    Attach("ATmega328P");
     for (std::size_t i = 0; i < 300; ++i) {
         app.images.flashImage[i] = static_cast<std::uint8_t>(i * 7);
     }
