@@ -131,17 +131,22 @@ bool WriteProgramMemoryPolled(Programmer& programmer, std::uint32_t address, std
         programmer.DelayUs(FlashBusyByteWaitUs);
         return true;
     }
-    // Only the waits between polls count towards the limit, so the limit is never reached
-    // early, on hardware or on a simulated clock.
+    // The byte reads 0x7F while it is written and its value once done; any other value means
+    // the write was lost (the chip was still busy) or met unerased bits, and waiting longer
+    // cannot mend either. Only the waits between polls count towards the limit, so the limit
+    // is never reached early, on hardware or on a simulated clock.
     std::int32_t waited = 0;
-    while (ReadProgramMemory(programmer, address) == BusyByte) {
-        if (waited >= PollLimitUs) {
+    for (;;) {
+        const std::uint8_t read = ReadProgramMemory(programmer, address);
+        if (read == data) {
+            return true;
+        }
+        if (read != BusyByte || waited >= PollLimitUs) {
             return false;
         }
         programmer.DelayUs(PollIntervalUs);
         waited += PollIntervalUs;
     }
-    return true;
 }
 
 std::uint8_t ReadEepromMemory(Programmer& programmer, std::uint32_t address) {

@@ -24,7 +24,8 @@ std::uint8_t ReadSignatureByte(Programmer& programmer, std::uint8_t index);
 bool ChipErase(Programmer& programmer);
 std::uint8_t ReadProgramMemory(Programmer& programmer, std::uint32_t address);
 void WriteProgramMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data);
-// False when the location still reads busy (0x7F) 50 ms after the write: the write failed.
+// False when the location does not read back as `data`: still busy (0x7F) 50 ms after the
+// write, or holding another value at once (the write was lost, or the byte was not erased).
 bool WriteProgramMemoryPolled(Programmer& programmer, std::uint32_t address, std::uint8_t data);
 std::uint8_t ReadEepromMemory(Programmer& programmer, std::uint32_t address);
 bool WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data);

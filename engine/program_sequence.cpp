@@ -94,23 +94,25 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
             return false;
         }
     }
+    // Writing only programs bits; what the chip held before stays mixed in, and a byte write
+    // that reads back its byte fails on it.
+    const std::string notErased = steps.writeFlash && !steps.erase
+                                      ? "\nThe flash may not have been erased before the write."
+                                      : "";
     if (steps.writeFlash) {
         run.Label("Writing flash");
         ProgressBar bar(run.ui);
-        if (!run.Step("Writing flash", WriteFlashStep(programmer, flash, bar), WriteFailed)) {
+        if (!run.Step("Writing flash", WriteFlashStep(programmer, flash, bar), WriteFailed,
+                      notErased)) {
             return false;
         }
     }
     if (steps.verifyFlash) {
         run.Label("Verifying flash");
         ProgressBar bar(run.ui);
-        // Writing only programs bits; what the chip held before stays mixed in.
-        const std::string hint = steps.writeFlash && !steps.erase
-                                     ? "\nThe flash may not have been erased before the write."
-                                     : "";
         if (!run.Step("Verifying flash",
                       CompareStep(programmer, MemoryKind::Flash, flash, flashRanges, bar),
-                      VerifyFailed, hint)) {
+                      VerifyFailed, notErased)) {
             return false;
         }
     }

@@ -73,6 +73,7 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         };
     };
     const std::string stopped = "The target stopped answering: signature FFFFFF at the end.";
+    const std::string notErased = "\nThe flash may not have been erased before the write.";
     const FaultCase cases[] = {
         {"erase, polled", "ATmega88", StuckBusy(),
          [](Programmer& p, TargetImages&, TargetUi& u) { return EraseChip(p, u); },
@@ -105,7 +106,15 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
              steps.writeFlash = true; // a stuck erase would leave the writes unheard
              return ProgramTarget(p, images, steps, u).succeeded;
          },
-         "Write failed at 00000001 !"},
+         "Write failed at 00000001 !" + notErased},
+        {"flash byte write, polled, after a timed erase that did not happen", "AT90S2313",
+         StuckBusy(),
+         [](Programmer& p, TargetImages& images, TargetUi& u) {
+             ProgramSteps steps;
+             steps.erase = steps.writeFlash = true; // the write must fail without a verify
+             return ProgramTarget(p, images, steps, u).succeeded;
+         },
+         "Write failed at 00000000 !"},
         {"AutoProgram's flash write, polled", "ATmega88", StuckBusy(),
          [](Programmer& p, TargetImages& images, TargetUi& u) {
              AutoProgramOptions noErase;
@@ -115,7 +124,7 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
              EXPECT_EQ(result.failedAddress, std::optional<std::uint32_t>(0));
              return result.succeeded;
          },
-         "Write failed at 00000000 !"},
+         "Write failed at 00000000 !" + notErased},
     };
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
