@@ -20,5 +20,5 @@ if(ZELK_TSAN)
 endif()
 
 if(ZELK_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-    message(FATAL_ERROR "ZELK_FUZZ needs clang (configure with CXX=clang++)")
+    message(FATAL_ERROR "ZELK_FUZZ needs clang (configure a new build folder with CXX=clang++)")
 endif()

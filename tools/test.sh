@@ -11,14 +11,14 @@ cmake --build build -j "$JOBS"
 ctest --test-dir build -j "$JOBS" --output-on-failure
 
 # libFuzzer needs clang; the fuzz targets and the core suite share one sanitized build.
-CXX=clang++ cmake -S . -B build-sanitize -G Ninja -DZELK_SANITIZE=ON -DZELK_FUZZ=ON \
+CXX=clang++ cmake -S . -B build-clang-asan -G Ninja -DZELK_SANITIZE=ON -DZELK_FUZZ=ON \
     -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
-cmake --build build-sanitize -j "$JOBS"
-ctest --test-dir build-sanitize -j "$JOBS" --output-on-failure
+cmake --build build-clang-asan -j "$JOBS"
+ctest --test-dir build-clang-asan -j "$JOBS" --output-on-failure
 
 # The fuzz targets run side by side. Each is given 20 s of a processor: with fewer processors
 # than targets they share them and run longer.
-set -- build-sanitize/bin/*_fuzz
+set -- build-clang-asan/bin/*_fuzz
 slots=$((JOBS < $# ? JOBS : $#))
 seconds=$(((20 * $# + slots - 1) / slots))
 work=$(mktemp -d)
@@ -49,7 +49,8 @@ rm -rf "$work"
 
 # The tests that run the flash write worker: the worker's thread against the main thread.
 # The build holds only the test files with the worker's fixtures (tests/CMakeLists.txt).
-cmake -S . -B build-tsan -G Ninja -DZELK_TSAN=ON -DZELK_BUILD_GUI=OFF -DZELK_WERROR=ON
-cmake --build build-tsan -j "$JOBS" --target zelk_core_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -j "$JOBS" --output-on-failure \
+CXX=clang++ cmake -S . -B build-clang-tsan -G Ninja -DZELK_TSAN=ON -DZELK_BUILD_GUI=OFF \
+    -DZELK_WERROR=ON
+cmake --build build-clang-tsan -j "$JOBS" --target zelk_core_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-clang-tsan -j "$JOBS" --output-on-failure \
     --no-tests=error -R 'SimTargetTest|AutoProgramTest|EveryAlgorithm.*(AT90S|Page2)'
