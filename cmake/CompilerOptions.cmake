@@ -7,7 +7,8 @@ function(zelk_apply_options target)
     endif()
 endfunction()
 
-if(ZELK_SANITIZE)
+# The fuzz targets run under the same sanitizers as the core suite, so one build serves both.
+if(ZELK_SANITIZE OR ZELK_FUZZ)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                         -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)
@@ -18,11 +19,6 @@ if(ZELK_TSAN)
     add_link_options(-fsanitize=thread)
 endif()
 
-if(ZELK_FUZZ)
-    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-        message(FATAL_ERROR "ZELK_FUZZ needs clang (configure with CXX=clang++)")
-    endif()
-    # Every object is instrumented for coverage; only the fuzz targets link libFuzzer's main.
-    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-    add_link_options(-fsanitize=address,undefined)
+if(ZELK_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ZELK_FUZZ needs clang (configure a new build folder with CXX=clang++)")
 endif()
