@@ -66,8 +66,7 @@ int Programmer::ClockBit(bool one, std::int32_t extraUs) {
     dataShadow = static_cast<std::uint8_t>(dataShadow | pinMap.sck);
     WriteData();
     // The target shifted this bit out when SCK fell and holds it until SCK falls again, so
-    // it is read at the rising edge, as an SPI master samples, and the read costs no time of
-    // its own.
+    // it is read at the rising edge, as an SPI master samples, within the high half period.
     const int in = ReadStatusLine(pinMap.miso);
     DelayUs(sckHalfPeriod);
     return in;
