@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <gelf.h>
 #include <libelf.h>
 #include <optional>
+#include <string_view>
 
 namespace zelk {
 namespace {
@@ -209,10 +211,81 @@ std::uint64_t StartOf(OtherMemory memory) {
     return UserSignaturesStart;
 }
 
+// avr-gcc's note of the chip a program was built for: "AVR", type 1, and a description of
+// little-endian words (flash start and size, RAM start and size, EEPROM start and size, the
+// length in bytes of an offset table that begins with that length word, the table) followed
+// by a string table; the table's first entry is the offset of the chip's name.
+constexpr const char* DeviceNoteSection = ".note.gnu.avr.deviceinfo";
+constexpr std::size_t DeviceNoteTableAt = 24;
+
+std::uint32_t LittleEndianWord(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// The chip's name in the note's description; empty when the description does not hold one.
+std::string DeviceNameOfNote(std::span<const std::uint8_t> desc) {
+    if (desc.size() < DeviceNoteTableAt + 8) {
+        return {};
+    }
+    const std::uint32_t tableLength = LittleEndianWord(desc, DeviceNoteTableAt);
+    const std::uint32_t nameOffset = LittleEndianWord(desc, DeviceNoteTableAt + 4);
+    if (tableLength < 8 || tableLength > desc.size() - DeviceNoteTableAt) {
+        return {};
+    }
+    const std::size_t strings = DeviceNoteTableAt + tableLength;
+    if (nameOffset >= desc.size() - strings) {
+        return {};
+    }
+    const auto name = desc.subspan(strings + nameOffset);
+    const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
+    return end == name.end() ? std::string() : std::string(name.begin(), end);
+}
+
+// The chip named by the device note, empty when the file has none.
+std::string DeviceNameOf(Elf* elf, std::uint64_t fileSize) {
+    std::size_t namesIndex = 0;
+    if (elf_getshdrstrndx(elf, &namesIndex) != 0) {
+        return {};
+    }
+    Elf_Scn* scn = nullptr;
+    while ((scn = elf_nextscn(elf, scn)) != nullptr) {
+        GElf_Shdr header;
+        const char* name = nullptr;
+        if (gelf_getshdr(scn, &header) == nullptr || header.sh_type != SHT_NOTE ||
+            (name = elf_strptr(elf, namesIndex, header.sh_name)) == nullptr ||
+            std::string_view(name) != DeviceNoteSection) {
+            continue;
+        }
+        std::vector<std::uint8_t> bytes;
+        if (!SectionBytes(scn, header, fileSize, bytes).empty()) {
+            return {};
+        }
+        // Notes: name size, description size and type, then the name and the description,
+        // each padded to four bytes.
+        if (bytes.size() < 12) {
+            return {};
+        }
+        const std::uint32_t nameSize = LittleEndianWord(bytes, 0);
+        const std::uint32_t descSize = LittleEndianWord(bytes, 4);
+        const std::size_t descAt = 12 + (static_cast<std::size_t>(nameSize) + 3) / 4 * 4;
+        if (nameSize != 4 || std::memcmp(bytes.data() + 12, "AVR", 4) != 0 ||
+            LittleEndianWord(bytes, 8) != 1 || descAt > bytes.size() ||
+            descSize > bytes.size() - descAt) {
+            return {};
+        }
+        return DeviceNameOfNote(std::span(bytes).subspan(descAt, descSize));
+    }
+    elf_errno(); // a damaged table was reported by the loadable sections already
+    return {};
+}
+
 } // namespace
 
 std::string ReadElfImage(std::string& contents, MemoryKind memory, std::span<std::uint8_t> image,
-                         std::vector<bool>& defined, std::vector<OtherMemoryData>& otherMemories) {
+                         std::vector<bool>& defined, std::vector<OtherMemoryData>& otherMemories,
+                         std::string& builtFor) {
     const ElfHandle handle(contents);
     Elf* elf = handle.get();
     if (elf == nullptr || elf_kind(elf) != ELF_K_ELF) {
@@ -265,6 +338,7 @@ std::string ReadElfImage(std::string& contents, MemoryKind memory, std::span<std
             return reason;
         }
     }
+    builtFor = DeviceNameOf(elf, contents.size());
     return {};
 }
 
