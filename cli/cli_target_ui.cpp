@@ -1,40 +1,32 @@
 #include "cli/cli_target_ui.h"
 
+#include "cli/cli_messages.h"
+#include "cli/target_session.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
 namespace zelk {
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 CliTargetUi::CliTargetUi(ProgressStyle progressStyle, std::string name)
     : style(progressStyle), terminal(isatty(STDERR_FILENO) != 0), operation(std::move(name)) {}
 
 void CliTargetUi::ShowMessage(MessageKind kind, const std::string& text) {
     std::lock_guard lock(mutex);
-    if (kind == MessageKind::Success && style == ProgressStyle::Quiet) {
+    EndProgressLine();
+    if (kind != MessageKind::Success) {
+        PrintMessage(kind == MessageKind::Failure ? MessageLevel::Error : MessageLevel::Note, text);
+        if (kind == MessageKind::Note) {
+            lastSuccess = text;
+        }
         return;
     }
-    EndProgressLine();
-    std::FILE* stream = kind == MessageKind::Success ? stdout : stderr;
-    std::fprintf(stream, "%s\n", text.c_str());
-    std::fflush(stream);
+    lastSuccess = text;
+    if (style != ProgressStyle::Quiet) {
+        std::fprintf(stdout, "%s\n", text.c_str());
+        std::fflush(stdout);
+    }
 }
 
 void CliTargetUi::ProgressOpen() {
@@ -88,15 +80,21 @@ void CliTargetUi::Summary(const std::string& command, int exitCode, std::uint64_
     EndProgressLine();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const char* result = exitCode == 0                 ? "done"
+                         : exitCode == ExitUnconfirmed ? "unconfirmed"
+                         : exitCode > 128              ? "cancelled"
+                                                       : "failed";
     if (style == ProgressStyle::Json) {
-        std::fprintf(
-            stderr, "{\"result\":%s,\"command\":%s,\"exit\":%d,\"bytes\":%llu,\"seconds\":%.3f}\n",
-            JsonString(exitCode == 0 ? "done" : "failed").c_str(), JsonString(command).c_str(),
-            exitCode, static_cast<unsigned long long>(bytes), seconds);
+        const std::string message =
+            exitCode == 0 || exitCode == ExitUnconfirmed ? lastSuccess : LastError();
+        std::fprintf(stderr,
+                     "{\"result\":\"%s\",\"command\":%s,\"exit\":%d,\"bytes\":%llu,"
+                     "\"seconds\":%.3f,\"message\":%s}\n",
+                     result, JsonString(command).c_str(), exitCode,
+                     static_cast<unsigned long long>(bytes), seconds, JsonString(message).c_str());
     } else if (style == ProgressStyle::Bar) {
-        std::fprintf(stderr, "%s: %s, %llu bytes, %.2f s\n", command.c_str(),
-                     exitCode == 0 ? "done" : "failed", static_cast<unsigned long long>(bytes),
-                     seconds);
+        std::fprintf(stderr, "%s: %s, %llu bytes, %.2f s\n", command.c_str(), result,
+                     static_cast<unsigned long long>(bytes), seconds);
     }
     std::fflush(stderr);
 }

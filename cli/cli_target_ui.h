@@ -1,6 +1,7 @@
 // The TargetUi of zelk-cli. Messages that report success go to stdout, failures to stderr.
 // Progress goes to stderr: a bar naming the step, drawn only on a terminal, or one JSON
-// object a line; --quiet shows neither and drops the success messages.
+// object a line (failures too are objects then); --quiet shows neither and drops the success
+// messages.
 #pragma once
 
 #include "cli/target_options.h"
@@ -33,7 +34,8 @@ public:
     // The CLI waits for the worker itself; nothing has to be handed over.
     void PostFlashWriteDone() override {}
 
-    // The line that ends a command: its outcome, the bytes it moved and the time it took.
+    // The line that ends a command: its outcome, the bytes it moved and the time it took. As
+    // JSON it also carries the exit status and the message that tells the outcome.
     void Summary(const std::string& command, int exitCode, std::uint64_t bytes);
 
     // The device bar's text after the last identification.
@@ -51,9 +53,7 @@ private:
     int lastPercent = -1;
     bool progressLineOpen = false;
     std::string deviceText = "Unknown Device";
+    std::string lastSuccess;
 };
-
-// `text` as a JSON string, quotes included.
-std::string JsonString(const std::string& text);
 
 } // namespace zelk

@@ -1,5 +1,5 @@
 // The subcommands of zelk-cli. Each adds itself to the app; its callback sets `exitCode`
-// (0 success, 1 failure, 2 usage error, 130 cancelled) and prints its own messages.
+// (the statuses of cli/exit_status.h) and prints its own messages.
 #pragma once
 
 #include "cli/target_options.h"

@@ -1,10 +1,11 @@
 // zelk-cli convert: turns a HEX, S-record, binary or ELF file into HEX, S-records or binary.
+#include "cli/cli_messages.h"
 #include "cli/commands.h"
+#include "cli/exit_status.h"
 #include "memory/image_file.h"
 #include "memory/target_images.h"
 
 #include <charconv>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -58,9 +59,8 @@ int RunConvert(const ConvertOptions& options) {
         options.memoryName == "eeprom" ? MemoryKind::Eeprom : MemoryKind::Flash;
     std::string formatError;
     if (!OutputFormatFor(options.output, outputFormat, formatError)) {
-        std::cerr << "zelk-cli: " << Shown(options.output, "standard output") << ": " << formatError
-                  << '\n';
-        return 2;
+        PrintError(Shown(options.output, "standard output") + ": " + formatError);
+        return ExitUsage;
     }
     const std::string input = Shown(options.input, "standard input");
     std::size_t size = 0;
@@ -69,23 +69,19 @@ int RunConvert(const ConvertOptions& options) {
     LoadedImage loaded;
     HexFileError readError;
     if (!LoadImageAnyFormat(options.input, memory, image, image.size(), loaded, readError)) {
-        std::cerr << "zelk-cli: " << input;
-        if (readError.line > 0) {
-            std::cerr << ':' << readError.line;
-        }
-        std::cerr << ": " << readError.reason << '\n';
-        return 1;
+        PrintError(input + (readError.line > 0 ? ":" + std::to_string(readError.line) : "") + ": " +
+                   readError.reason);
+        return ExitFailure;
     }
     for (const OtherMemoryData& other : loaded.otherMemories) {
-        std::cerr << "zelk-cli: " << input << ": section " << other.section << " ("
-                  << NameOf(other.memory) << ", " << other.bytes.size()
-                  << (other.bytes.size() == 1 ? " byte" : " bytes") << ") is not converted\n";
+        PrintNote(input + ": section " + other.section + " (" + NameOf(other.memory) + ", " +
+                  std::to_string(other.bytes.size()) +
+                  (other.bytes.size() == 1 ? " byte" : " bytes") + ") is not converted");
     }
     std::string writeError;
     if (!WriteImageAnyFormat(options.output, outputFormat, image, writeError)) {
-        std::cerr << "zelk-cli: " << Shown(options.output, "standard output") << ": " << writeError
-                  << '\n';
-        return 1;
+        PrintError(Shown(options.output, "standard output") + ": " + writeError);
+        return ExitFailure;
     }
     return 0;
 }

@@ -22,8 +22,8 @@ bool PrintIdentified(TargetSession& session) {
         // A target that answered with a signature zelk.ini does not list says so; the other
         // failures have told their reason already.
         if (programmer.targetReady != 0) {
-            std::cerr << "zelk-cli: the device with signature " << signature
-                      << " is not in zelk.ini\n";
+            PrintError(std::string("the device with signature ") + signature +
+                       " is not in zelk.ini");
         }
         std::cout << session.ui.DeviceText() << '\n';
         return false;

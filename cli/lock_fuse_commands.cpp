@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/target_session.h"
 #include "engine/command_support.h"
+#include "engine/fuse_guard.h"
 #include "engine/lock_fuse.h"
 
 #include <charconv>
@@ -94,7 +95,7 @@ bool RunReadLock(TargetSession& session) {
     return lock.has_value();
 }
 
-bool RunWriteLock(TargetSession& session, std::uint8_t value) {
+bool RunWriteLock(TargetSession& session, std::uint8_t value, int& exitCode) {
     const std::optional<LockFuseLayout> layout = KnownLayout(session);
     if (!layout) {
         return false;
@@ -104,8 +105,12 @@ bool RunWriteLock(TargetSession& session, std::uint8_t value) {
         PrintError(programmer.device.name + " has no lock bits in zelk.ini");
         return false;
     }
-    return WriteLockByte(programmer, session.ui,
-                         Constrained(*layout, LockFuseByte::Lock, value, "lock byte"));
+    const LockWrite written = WriteLockByte(
+        programmer, session.ui, Constrained(*layout, LockFuseByte::Lock, value, "lock byte"));
+    if (written == LockWrite::Unconfirmed) {
+        exitCode = ExitUnconfirmed;
+    }
+    return written != LockWrite::Failed;
 }
 
 bool RunReadFuses(TargetSession& session) {
@@ -133,7 +138,7 @@ bool RunReadFuses(TargetSession& session) {
     return true;
 }
 
-bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& values) {
+bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& values, bool force) {
     const std::optional<LockFuseLayout> layout = KnownLayout(session);
     if (!layout) {
         return false;
@@ -154,6 +159,20 @@ bool RunWriteFuses(TargetSession& session, const std::vector<std::uint8_t>& valu
         fuses.ext =
             Constrained(*layout, LockFuseByte::FuseExt, values.back(), "extended fuse byte");
     }
+    if (!force) {
+        const std::optional<FuseBytes> current = ReadFuseBytes(programmer, session.ui, *layout);
+        if (!current) {
+            return false;
+        }
+        const FuseGuard guard(
+            ReadDeviceSection(programmer.DeviceDatabase(), programmer.device.name),
+            ReadBitLabels(programmer.DeviceDatabase(), "Fuses"));
+        if (const std::string warning = guard.Warning(*current, fuses); !warning.empty()) {
+            PrintError("the fuses were not written. " + warning +
+                       "Give --force to write them all the same.");
+            return false;
+        }
+    }
     return WriteFuseBytes(programmer, session.ui, *layout, fuses);
 }
 
@@ -168,25 +187,34 @@ void AddLockFuseCommands(CLI::App& app, int& exitCode,
                      [](TargetSession& session, int&) { return RunReadFuses(session); });
 
     auto lock = std::make_shared<std::vector<std::string>>();
-    AddTargetCommand(app, exitCode, "write-lock", "Write the lock byte and read it back",
-                     connection,
-                     [lock](TargetSession& session, int&) {
-                         return RunWriteLock(session, HexBytes(*lock).front());
-                     })
-        ->add_option("VALUE", *lock, "Lock byte in hex, 0 = programmed")
+    CLI::App* writeLock = AddTargetCommand(
+        app, exitCode, "write-lock",
+        "Write the lock byte and read it back; on a part that cannot read its lock bits the "
+        "write is unconfirmed (exit 3) unless it shows (lock mode 3 hides an AT90S's signature)",
+        connection, [lock](TargetSession& session, int& code) {
+            return RunWriteLock(session, HexBytes(*lock).front(), code);
+        });
+    writeLock->add_option("VALUE", *lock, "Lock byte in hex, 0 = programmed")
         ->required()
         ->expected(1)
         ->check(CLI::Validator(ByteCheck, "BYTE"));
 
     auto fuses = std::make_shared<std::vector<std::string>>();
-    AddTargetCommand(
-        app, exitCode, "write-fuses", "Write the fuse bytes and read them back", connection,
-        [fuses](TargetSession& session, int&) { return RunWriteFuses(session, HexBytes(*fuses)); })
+    auto force = std::make_shared<bool>(false);
+    CLI::App* writeFuses =
+        AddTargetCommand(app, exitCode, "write-fuses", "Write the fuse bytes and read them back",
+                         connection, [fuses, force](TargetSession& session, int&) {
+                             return RunWriteFuses(session, HexBytes(*fuses), *force);
+                         });
+    writeFuses
         ->add_option("BYTES", *fuses,
                      "LOW [HIGH [EXT]] in hex, 0 = programmed; as many as the device has")
         ->required()
         ->expected(1, 3)
         ->check(CLI::Validator(ByteCheck, "BYTE"));
+    writeFuses->add_flag("--force", *force,
+                         "Write fuses that program RSTDISBL or DWEN or change the clock (CKSEL, "
+                         "CKDIV8) from what the chip holds: they can shut this cable out");
 }
 
 } // namespace zelk

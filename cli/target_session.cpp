@@ -4,12 +4,16 @@
 #include "engine/command_support.h"
 #include "sim/simulated_port.h"
 
-#include <iostream>
+#include <cstdio>
 
 namespace zelk {
 
-void PrintError(const std::string& message) {
-    std::cerr << "zelk-cli: " << message << '\n';
+bool FlushStandardOutput() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return true;
+    }
+    PrintError("cannot write to standard output");
+    return false;
 }
 
 TargetSession::TargetSession(const TargetOptions& options, const std::string& operation)
@@ -36,15 +40,18 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
     CLI::App* command = app.add_subcommand(name, description);
     command->fallthrough();
     command->footer("Exit status: 0 done, 1 the operation failed (the reason on stderr), "
-                    "2 usage error, 130 cancelled by Ctrl-C or SIGTERM. The target is released "
-                    "and the cable's drivers are off at the end.");
+                    "2 usage error, 3 done but not confirmed, 128 + N cancelled by signal N "
+                    "(130 Ctrl-C, 143 SIGTERM). The target is released and the cable's drivers "
+                    "are off at the end.");
     command->callback([connection, run, name, &exitCode] {
         InstallCancelHandlers();
+        UseJsonMessages(connection->Style() == ProgressStyle::Json);
         TargetSession session(*connection, name);
         std::string error;
         if (!session.Open(*connection, error)) {
             PrintError(error);
             exitCode = ExitUsage;
+            session.ui.Summary(name, exitCode, 0);
             return;
         }
         int code = 0;
@@ -59,9 +66,12 @@ CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name
             PrintError(error);
             code = code == 0 ? ExitFailure : code;
         }
+        if (!FlushStandardOutput() && code == 0) {
+            code = ExitFailure;
+        }
         if (CancelRequest().load() != 0) {
-            PrintError("cancelled");
-            code = ExitCancelled;
+            PrintError(std::string("cancelled by ") + CancelSignalName());
+            code = ExitStatusOfCancel();
         }
         session.ui.Summary(name, code, session.bytes);
         exitCode = code;

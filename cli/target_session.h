@@ -4,7 +4,9 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "cli/cli_messages.h"
 #include "cli/cli_target_ui.h"
+#include "cli/exit_status.h"
 #include "cli/target_options.h"
 #include "engine/programmer.h"
 
@@ -15,9 +17,6 @@
 #include <string>
 
 namespace zelk {
-
-inline constexpr int ExitFailure = 1;
-inline constexpr int ExitUsage = 2;
 
 class TargetSession {
 public:
@@ -36,16 +35,18 @@ public:
 };
 
 // What a command does once its session is open: true when it did its job. It may set
-// `exitCode` itself (a usage error found late); it is otherwise 0 or 1 from the answer.
+// `exitCode` itself (a usage error found late, a result it could not confirm); it is otherwise
+// 0 or 1 from the answer.
 using TargetRun = std::function<bool(TargetSession&, int& exitCode)>;
 
 // Adds a subcommand that runs `run` in a session. The connection options are shared by every
-// command; a cancel by Ctrl-C or SIGTERM ends with status 130.
+// command; a cancel by a signal ends with status 128 + its number.
 CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,
                            const std::string& description,
                            std::shared_ptr<const TargetOptions> connection, TargetRun run);
 
-// Prints "zelk-cli: MESSAGE" on stderr.
-void PrintError(const std::string& message);
+// False, after saying so, when what the command wrote to standard output did not all get
+// there (it was closed, or a pipe whose reader went away).
+bool FlushStandardOutput();
 
 } // namespace zelk
