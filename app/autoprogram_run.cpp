@@ -43,28 +43,10 @@ private:
 };
 
 // The data-sheet form of the signature, six hex digits.
-std::string Signature(const Programmer& programmer) {
+std::string Signature(std::uint32_t signature) {
     char text[8];
-    std::snprintf(text, sizeof text, "%06X",
-                  static_cast<unsigned>(programmer.signature & 0xFFFFFF));
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(signature & 0xFFFFFF));
     return text;
-}
-
-// What the run did, in the words of the "AutoProgram" page.
-std::string DoneSteps(const AutoProgramSteps& steps) {
-    const std::pair<bool, const char*> names[] = {
-        {steps.eepromKeep, "Keep EEProm"},          {steps.flashReload, "Reload Flash File"},
-        {steps.eepromReload, "Reload EEProm File"}, {steps.flashErase, "Erase Device"},
-        {steps.flashProgram, "Program Flash"},      {steps.flashVerify, "Verify Flash"},
-        {steps.eepromProgram, "Program EEProm"},    {steps.eepromVerify, "Verify EEProm"},
-    };
-    std::string done;
-    for (const auto& [chosen, name] : names) {
-        if (chosen) {
-            done += done.empty() ? name : std::string(", ") + name;
-        }
-    }
-    return done.empty() ? std::string("no step chosen") : done;
 }
 
 } // namespace
@@ -88,10 +70,14 @@ bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& im
     const ProgramResult result = RunAutoProgram(*programmer, images, reloaded, options, quiet);
     programmer->SetCancelFlag(previousFlag);
     report.device = programmer->device.name;
-    report.signature = programmer->targetReady != 0 ? Signature(*programmer) : std::string();
+    report.signature = result.signature ? Signature(*result.signature) : std::string();
     report.passed = result.succeeded;
     if (result.succeeded) {
-        report.outcome = "AutoProgram passed on " + report.device + ": " + DoneSteps(steps) + ".";
+        std::string done;
+        for (const std::string& step : result.stepsDone) {
+            done += (done.empty() ? "" : ", ") + step;
+        }
+        report.outcome = "AutoProgram passed on " + report.device + ": " + done + ".";
         return true;
     }
     const std::string step = result.failedStep.empty() ? std::string("Detect") : result.failedStep;

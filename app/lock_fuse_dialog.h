@@ -4,8 +4,8 @@
 // cable could not undo is asked about first.
 #pragma once
 
-#include "app/fuse_guard.h"
 #include "app/user_dialogs.h"
+#include "engine/fuse_guard.h"
 #include "engine/lock_fuse.h"
 #include "engine/programmer.h"
 #include "engine/target_ui.h"

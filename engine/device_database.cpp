@@ -147,6 +147,20 @@ std::vector<std::string> DeviceSectionNames(const IniIndex& index) {
     return names;
 }
 
+// The bits of a LockBits pattern (a mode character, then bit 7 to bit 0) whose characters
+// carry a label beginning with `name`.
+std::uint8_t LockBitsLabelled(std::string_view pattern, const BitLabels& labels,
+                              std::string_view name) {
+    std::uint8_t bits = 0;
+    for (std::size_t bit = 0; bit < 8 && 8 - bit < pattern.size(); ++bit) {
+        const auto label = labels.find(pattern[8 - bit]);
+        if (label != labels.end() && label->second.starts_with(name)) {
+            bits = static_cast<std::uint8_t>(bits | (1u << bit));
+        }
+    }
+    return bits;
+}
+
 // Cuts to the limit without splitting a UTF-8 sequence.
 std::string CutLabel(std::string_view label) {
     if (label.size() <= BitLabelLimit) {
@@ -214,7 +228,25 @@ DeviceLookup DeviceDatabase::Lookup(std::uint16_t deviceCode) const {
         lookup.result =
             lookup.reason.empty() ? DeviceLookup::Result::Matched : DeviceLookup::Result::Invalid;
         lookup.entry = std::move(raw.entry);
+        const BitLabels labels = Labels("LockBits");
+        lookup.lockBit1 = LockBitsLabelled(lookup.entry.lockBits, labels, "LB1");
+        lookup.lockBit2 = LockBitsLabelled(lookup.entry.lockBits, labels, "LB2");
         return lookup;
+    }
+    return lookup;
+}
+
+DeviceLookup DeviceDatabase::LookupSignature(std::uint32_t signature) const {
+    DeviceLookup lookup = Lookup(static_cast<std::uint16_t>(signature & 0xFFFF));
+    if (lookup.result != DeviceLookup::Result::NotFound ||
+        (signature & 0xFFFFFF) != LockedSignature) {
+        return lookup;
+    }
+    for (const std::string& name : DeviceSectionNames(index)) {
+        if (ReadEntry(index, name).entry.lockHidesSignature) {
+            lookup.result = DeviceLookup::Result::HiddenByLock;
+            break;
+        }
     }
     return lookup;
 }
@@ -252,6 +284,16 @@ DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t device
         return lookup;
     }
     return database.Lookup(deviceCode);
+}
+
+DeviceLookup LookupSignature(const std::filesystem::path& ini, std::uint32_t signature) {
+    DeviceDatabase database;
+    DeviceLookup lookup;
+    if (!database.Open(ini, lookup.reason)) {
+        lookup.result = DeviceLookup::Result::Unreadable;
+        return lookup;
+    }
+    return database.LookupSignature(signature);
 }
 
 DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name) {

@@ -51,13 +51,22 @@ std::filesystem::path FindDeviceDatabase();
 // first candidate.
 std::filesystem::path FindDeviceDatabaseFrom(const std::filesystem::path& executableDir);
 
+// The signature a part that hides its own in lock mode 3 answers instead (the AT90S parts).
+inline constexpr std::uint32_t LockedSignature = 0x000102;
+
 struct DeviceLookup {
-    enum class Result { Matched, NotFound, Invalid, Unreadable };
+    // HiddenByLock: the signature is LockedSignature and the database lists parts that answer
+    // it when locked, so the chip is one of them; which one cannot be told until it is erased.
+    enum class Result { Matched, NotFound, Invalid, Unreadable, HiddenByLock };
     Result result = Result::NotFound;
     DeviceEntry entry; // the matched (or refused) entry
     // Invalid: why the entry would drive the target wrongly. Unreadable: why the file cannot
     // be read, a whole sentence naming it.
     std::string reason;
+    // Matched: the lock bits whose [LockBits] labels begin "LB1" and "LB2"; 0 for a part
+    // without them.
+    std::uint8_t lockBit1 = 0;
+    std::uint8_t lockBit2 = 0;
 };
 
 // Labels of lock or fuse bits: the [LockBits] or [Fuses] section, single-character keys
@@ -81,6 +90,10 @@ public:
     // that cannot be. An entry whose section has no "Signature" never matches: it cannot
     // identify a device.
     DeviceLookup Lookup(std::uint16_t deviceCode) const;
+    // Lookup of the low 16 bits of the three signature bytes; a chip that answers
+    // LockedSignature, which no entry has, is HiddenByLock when an entry has
+    // "LockHidesSignature".
+    DeviceLookup LookupSignature(std::uint32_t signature) const;
     // The keys of one device section; missing keys read as 0 or empty.
     DeviceEntry Section(std::string_view name) const;
     BitLabels Labels(std::string_view section) const;
@@ -95,6 +108,7 @@ private:
 bool ReadDeviceList(const std::filesystem::path& ini, std::vector<DeviceEntry>& devices,
                     std::string& error);
 DeviceLookup LookupDevice(const std::filesystem::path& ini, std::uint16_t deviceCode);
+DeviceLookup LookupSignature(const std::filesystem::path& ini, std::uint32_t signature);
 // The lock and fuse dialog reads its patterns by the name the lookup found.
 DeviceEntry ReadDeviceSection(const std::filesystem::path& ini, std::string_view name);
 BitLabels ReadBitLabels(const std::filesystem::path& ini, std::string_view section);

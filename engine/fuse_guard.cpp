@@ -1,4 +1,4 @@
-#include "app/fuse_guard.h"
+#include "engine/fuse_guard.h"
 
 #include <optional>
 #include <string_view>
@@ -66,42 +66,46 @@ FuseGuard::FuseGuard(const DeviceEntry& device, const BitLabels& fuseNames) {
     for (const auto& [pattern, byte] : patterns) {
         for (int bit = 0; bit < 8 && static_cast<std::size_t>(7 - bit) < pattern->size(); ++bit) {
             const auto label = fuseNames.find((*pattern)[static_cast<std::size_t>(7 - bit)]);
-            if (label != fuseNames.end() && label->second.starts_with("CKSEL")) {
+            if (label != fuseNames.end() &&
+                (label->second.starts_with("CKSEL") || label->second.starts_with("CKDIV8"))) {
                 const std::string& text = label->second;
-                clockSelect.push_back({byte, bit, text.substr(0, text.find(' '))});
+                clock.push_back({byte, bit, text.substr(0, text.find(' '))});
             }
         }
     }
 }
 
-std::string FuseGuard::Question(const FuseBytes& current, const FuseBytes& next) const {
+std::string FuseGuard::Warning(const FuseBytes& current, const FuseBytes& next) const {
     std::vector<std::string> ending;
     for (const Bit& bit : endsSerialProgramming) {
         if (Programmed(next, bit.byte, bit.bit) && !Programmed(current, bit.byte, bit.bit)) {
             ending.push_back(bit.name);
         }
     }
-    std::vector<std::string> clock;
-    for (const Bit& bit : clockSelect) {
+    std::vector<std::string> changed;
+    for (const Bit& bit : clock) {
         if (Programmed(next, bit.byte, bit.bit) != Programmed(current, bit.byte, bit.bit)) {
-            clock.push_back(bit.name);
+            changed.push_back(bit.name);
         }
     }
-    if (ending.empty() && clock.empty()) {
-        return {};
-    }
-    std::string question;
+    std::string warning;
     if (!ending.empty()) {
-        question += "Programming " + Join(ending) +
-                    " ends serial programming: the chip can no longer be programmed through this "
-                    "cable (only a high-voltage programmer brings it back).\n";
+        warning += "Programming " + Join(ending) +
+                   " ends serial programming: the chip can no longer be programmed through this "
+                   "cable (only a high-voltage programmer brings it back).\n";
     }
-    if (!clock.empty()) {
-        question += "Changing " + Join(clock) +
-                    " selects another clock source: if the board does not provide that clock, "
-                    "the chip can no longer be programmed through this cable.\n";
+    if (!changed.empty()) {
+        warning += "Changing " + Join(changed) +
+                   " gives the chip another clock: if the board does not provide that clock, "
+                   "or it is too slow for the bit timing, the chip can no longer be programmed "
+                   "through this cable.\n";
     }
-    return question + "Write the fuses all the same?";
+    return warning;
+}
+
+std::string FuseGuard::Question(const FuseBytes& current, const FuseBytes& next) const {
+    const std::string warning = Warning(current, next);
+    return warning.empty() ? warning : warning + "Write the fuses all the same?";
 }
 
 } // namespace zelk

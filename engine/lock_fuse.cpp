@@ -2,6 +2,7 @@
 
 #include "engine/command_support.h"
 #include "engine/instructions.h"
+#include "engine/memory_steps.h"
 #include "engine/target_connection.h"
 
 #include <cstdio>
@@ -149,13 +150,33 @@ bool ReadBackMatches(TargetUi& ui, const char* name, std::uint8_t mask, std::uin
 
 } // namespace
 
+namespace {
+
+// The end of a read or write that succeeded: a chip that went away reads 0xFF everywhere,
+// which is a plausible lock or fuse byte.
+bool StillAnswers(Programmer& programmer, TargetUi& ui) {
+    std::string lost;
+    if (TargetStillAnswers(programmer, lost)) {
+        return true;
+    }
+    ui.ShowMessage(MessageKind::Failure, lost);
+    return false;
+}
+
+} // namespace
+
 std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
                                          const LockFuseLayout& layout) {
     if (!PrepareKnownTarget(programmer, ui)) {
         return std::nullopt;
     }
-    const std::uint8_t lock =
-        layout.HasByte(LockFuseByte::Lock) ? ReadLockBits(programmer) : std::uint8_t{0xFF};
+    std::optional<std::uint8_t> lock = std::uint8_t{0xFF};
+    if (layout.HasByte(LockFuseByte::Lock)) {
+        lock = ReadByteTwice(programmer, ui, "lock byte", ReadLockBits);
+    }
+    if (lock && !StillAnswers(programmer, ui)) {
+        lock.reset();
+    }
     ReleaseTarget(programmer);
     return lock;
 }
@@ -165,23 +186,64 @@ std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
     if (!PrepareKnownTarget(programmer, ui)) {
         return std::nullopt;
     }
+    const std::pair<LockFuseByte, std::pair<const char*, std::uint8_t (*)(Programmer&)>> reads[] = {
+        {LockFuseByte::Fuse, {"fuse low byte", ReadFuseBits}},
+        {LockFuseByte::FuseHigh, {"fuse high byte", ReadFuseHighBits}},
+        {LockFuseByte::FuseExt, {"extended fuse byte", ReadExtendedFuseBits}}};
     FuseBytes fuses;
-    if (layout.HasByte(LockFuseByte::Fuse)) {
-        fuses.low = ReadFuseBits(programmer);
+    std::uint8_t* const into[] = {&fuses.low, &fuses.high, &fuses.ext};
+    bool read = true;
+    for (std::size_t i = 0; read && i < std::size(reads); ++i) {
+        if (!layout.HasByte(reads[i].first)) {
+            continue;
+        }
+        const std::optional<std::uint8_t> value =
+            ReadByteTwice(programmer, ui, reads[i].second.first, reads[i].second.second);
+        read = value.has_value();
+        *into[i] = value.value_or(0xFF);
     }
-    if (layout.HasByte(LockFuseByte::FuseHigh)) {
-        fuses.high = ReadFuseHighBits(programmer);
-    }
-    if (layout.HasByte(LockFuseByte::FuseExt)) {
-        fuses.ext = ReadExtendedFuseBits(programmer);
-    }
+    read = read && StillAnswers(programmer, ui);
     ReleaseTarget(programmer);
-    return fuses;
+    return read ? std::optional(fuses) : std::nullopt;
 }
 
-bool WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value) {
+namespace {
+
+// The result of a lock write on a part whose lock byte cannot be read back.
+LockWrite ConfirmByEffect(Programmer& programmer, TargetUi& ui, std::uint8_t value) {
+    const DeviceDescription& device = programmer.device;
+    const std::uint8_t mode3 = device.lockBit1 | device.lockBit2;
+    if (device.lockHidesSignature && mode3 != 0 && (value & mode3) == 0) {
+        // Lock mode 3 on such a part replaces the signature; nothing else shows it took.
+        const std::uint32_t now = ReadFullSignature(programmer);
+        if (now == LockedSignature) {
+            return LockWrite::Confirmed;
+        }
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "The lock byte was written as %02X, but the chip still answers signature "
+                      "%06X: lock mode 3 did not take effect.",
+                      static_cast<unsigned>(value), static_cast<unsigned>(now));
+        ui.ShowMessage(MessageKind::Failure, text);
+        return LockWrite::Failed;
+    }
+    if (!StillAnswers(programmer, ui)) {
+        return LockWrite::Failed;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Lock byte %02X written; this part cannot read its lock bits back, so the "
+                  "write is not confirmed.",
+                  static_cast<unsigned>(value));
+    ui.ShowMessage(MessageKind::Note, text);
+    return LockWrite::Unconfirmed;
+}
+
+} // namespace
+
+LockWrite WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value) {
     if (!PrepareKnownTarget(programmer, ui)) {
-        return false;
+        return LockWrite::Failed;
     }
     if (programmer.device.algorithm == Algorithm::PagesLockByte4) {
         WriteLockBitsByte4(programmer, value);
@@ -189,19 +251,24 @@ bool WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value) {
         WriteLockBitsByte2(programmer, value);
     }
     // Released before the write time has passed, the chip drops the write.
-    bool done = WaitWriteDone(programmer, FuseWriteWaitUs);
-    if (!done) {
+    LockWrite result = LockWrite::Failed;
+    if (!WaitWriteDone(programmer, FuseWriteWaitUs)) {
         ui.ShowMessage(MessageKind::Failure, "Writing the lock byte failed: the chip stayed busy.");
+    } else if (!programmer.device.lockReadable) {
+        result = ConfirmByEffect(programmer, ui, value);
     } else {
         const LockFuseLayout layout =
             LoadLockFuseLayout(programmer.DeviceDatabase(), programmer.device.name);
-        if (layout.readLockBitsShown) {
-            done = ReadBackMatches(ui, "lock byte", layout.BoxMask(LockFuseByte::Lock), value,
-                                   ReadLockBits(programmer));
+        const std::optional<std::uint8_t> read =
+            ReadByteTwice(programmer, ui, "lock byte", ReadLockBits);
+        if (read &&
+            ReadBackMatches(ui, "lock byte", layout.BoxMask(LockFuseByte::Lock), value, *read) &&
+            StillAnswers(programmer, ui)) {
+            result = LockWrite::Confirmed;
         }
     }
     ReleaseTarget(programmer);
-    return done;
+    return result;
 }
 
 bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& layout,
@@ -209,35 +276,35 @@ bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& 
     if (!PrepareKnownTarget(programmer, ui)) {
         return false;
     }
-    const auto waitDone = [&](const char* name) {
-        if (WaitWriteDone(programmer, FuseWriteWaitUs)) {
-            return true;
+    // Writes one byte, waits for the chip and reads the byte back twice.
+    const auto write = [&](const char* name, LockFuseByte byte, std::uint8_t value,
+                           void (*send)(Programmer&, std::uint8_t),
+                           std::uint8_t (*read)(Programmer&)) {
+        send(programmer, value);
+        if (!WaitWriteDone(programmer, FuseWriteWaitUs)) {
+            ui.ShowMessage(MessageKind::Failure,
+                           std::string("Writing the ") + name + " failed: the chip stayed busy.");
+            return false;
         }
-        ui.ShowMessage(MessageKind::Failure,
-                       std::string("Writing the ") + name + " failed: the chip stayed busy.");
-        return false;
+        const std::optional<std::uint8_t> readBack = ReadByteTwice(programmer, ui, name, read);
+        return readBack && ReadBackMatches(ui, name, layout.BoxMask(byte), value, *readBack);
     };
-    const std::uint8_t mask = layout.BoxMask(LockFuseByte::Fuse);
-    bool done = true;
-    if (programmer.device.algorithm == Algorithm::PagesFuseByte2) {
-        WriteFuseBitsByte2(programmer, static_cast<std::uint8_t>((values.low & 0x0B) | 0xB4));
-    } else {
-        WriteFuseBits(programmer, values.low);
-    }
-    done = waitDone("fuse low byte") &&
-           ReadBackMatches(ui, "fuse low byte", mask, values.low, ReadFuseBits(programmer));
+    const auto sendLow = programmer.device.algorithm == Algorithm::PagesFuseByte2
+                             ? +[](Programmer& p, std::uint8_t value) {
+                                   WriteFuseBitsByte2(p, static_cast<std::uint8_t>((value & 0x0B) |
+                                                                                   0xB4));
+                               }
+                             : +[](Programmer& p, std::uint8_t value) { WriteFuseBits(p, value); };
+    bool done = write("fuse low byte", LockFuseByte::Fuse, values.low, sendLow, ReadFuseBits);
     if (done && layout.HasByte(LockFuseByte::FuseHigh)) {
-        WriteFuseHighBits(programmer, values.high);
-        done = waitDone("fuse high byte") &&
-               ReadBackMatches(ui, "fuse high byte", layout.BoxMask(LockFuseByte::FuseHigh),
-                               values.high, ReadFuseHighBits(programmer));
+        done = write("fuse high byte", LockFuseByte::FuseHigh, values.high, WriteFuseHighBits,
+                     ReadFuseHighBits);
     }
     if (done && layout.HasByte(LockFuseByte::FuseExt)) {
-        WriteExtendedFuseBits(programmer, values.ext);
-        done = waitDone("extended fuse byte") &&
-               ReadBackMatches(ui, "extended fuse byte", layout.BoxMask(LockFuseByte::FuseExt),
-                               values.ext, ReadExtendedFuseBits(programmer));
+        done = write("extended fuse byte", LockFuseByte::FuseExt, values.ext, WriteExtendedFuseBits,
+                     ReadExtendedFuseBits);
     }
+    done = done && StillAnswers(programmer, ui);
     ReleaseTarget(programmer);
     return done;
 }

@@ -113,16 +113,24 @@ struct FuseBytes {
     bool operator==(const FuseBytes&) const = default;
 };
 
+// How a lock write ended: read back as written, written on a part that cannot show the
+// result, or failed (the user was told why).
+enum class LockWrite { Confirmed, Unconfirmed, Failed };
+
 // Each prepares the target, reads or writes, and lets the target run again. The reads send
-// an instruction only for a byte that has a pattern (others read 0xFF); nullopt, and the
-// writes false, when the target was not ready.
+// an instruction only for a byte that has a pattern (others read 0xFF); each byte is read
+// twice and the two must agree, and the chip must still give its signature at the end. The
+// reads answer nullopt, and the writes false or Failed, when the target was not ready or any of
+// that failed.
 std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
                                          const LockFuseLayout& layout);
 std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
                                        const LockFuseLayout& layout);
-// The lock byte as sent; algorithm 3 takes the fourth-byte form, the others the second.
-bool WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value);
-// Writes the fuse byte, then the high and extended bytes the layout has, 5 ms apart.
+// The lock byte as sent; algorithm 3 takes the fourth-byte form, the others the second. Read
+// back where the part can; on a part that cannot, lock mode 3 is confirmed by the hidden
+// signature where the part hides it, and any other write is Unconfirmed (the user is told).
+LockWrite WriteLockByte(Programmer& programmer, TargetUi& ui, std::uint8_t value);
+// Writes the fuse byte, then the high and extended bytes the layout has, each read back.
 bool WriteFuseBytes(Programmer& programmer, TargetUi& ui, const LockFuseLayout& layout,
                     const FuseBytes& values);
 

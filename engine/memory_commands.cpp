@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,17 +52,41 @@ bool WithProgress(Programmer& programmer, TargetUi& ui, const std::string& label
     return done;
 }
 
-// Reads a whole memory into a scratch copy; the image changes only when the read was sound.
+constexpr const char* ReadsDisagree =
+    "The %s read differently twice (at %%08X). Check the cable and the target's power supply.";
+
+// Reads a whole memory into a scratch copy, twice unless the Programmer reads once; the image
+// changes only when the read was sound. A read-protected chip is refused: its bytes would be
+// the protection's pattern.
 bool ReadMemory(Programmer& programmer, TargetImages& images, TargetUi& ui, MemoryKind memory) {
     std::vector<std::uint8_t> scratch;
+    const std::string name = MemoryName(memory);
     return WithProgress(
-        programmer, ui, std::string("Reading ") + MemoryName(memory),
+        programmer, ui, "Reading " + name,
         [&](ProgressBar& bar) {
+            if (!MemoriesReadable(programmer, ui)) {
+                return false;
+            }
             scratch.assign(MemoryLength(programmer.device, memory), ErasedByte);
-            const StepOutcome outcome = ReadStep(programmer, memory, scratch, bar);
-            if (!outcome.Done()) {
-                ui.ShowMessage(MessageKind::Failure,
-                               OutcomeMessage(outcome, "Read failed at %08X !"));
+            StepOutcome outcome = ReadStep(programmer, memory, scratch, bar);
+            const char* failedFormat = "Read failed at %08X !";
+            char disagree[160];
+            if (outcome.Done() && programmer.confirmReads) {
+                ui.ProgressStep("Reading " + name + " again");
+                ProgressBar again(ui);
+                outcome =
+                    CompareStep(programmer, memory, scratch,
+                                Walked(nullptr, static_cast<std::uint32_t>(scratch.size())), again);
+                std::snprintf(disagree, sizeof disagree, ReadsDisagree, name.c_str());
+                failedFormat = disagree;
+            }
+            std::string lost;
+            if (outcome.status == StepOutcome::Status::Failed &&
+                !TargetStillAnswers(programmer, lost)) {
+                // A target that went away reads 0xFF: that, not the cable, is what to tell.
+                ui.ShowMessage(MessageKind::Failure, lost);
+            } else if (!outcome.Done()) {
+                ui.ShowMessage(MessageKind::Failure, OutcomeMessage(outcome, failedFormat));
             }
             return outcome.Done();
         },
@@ -110,19 +135,53 @@ bool WriteEepromRanges(Programmer& programmer, TargetImages& images, TargetUi& u
 } // namespace
 
 bool EraseChip(Programmer& programmer, TargetUi& ui) {
-    // Erasing needs no sizes, so an unknown chip can be erased too.
-    if (PrepareTarget(programmer, ui) == 0) {
-        return false;
+    ui.ProgressOpen();
+    ui.ProgressStep("Erasing");
+    bool done = PrepareTarget(programmer, ui) != 0;
+    // A locked part that hides its signature is erased unknown; the erase unlocks it, and a
+    // second identification then gives the size the blank check needs.
+    const bool hidden = done && programmer.signatureHiddenByLock;
+    if (hidden && !programmer.requiredDevices.empty()) {
+        ui.ShowMessage(MessageKind::Failure, std::string(LockedChipMessage) +
+                                                 "\nIt cannot be told to be the " +
+                                                 programmer.requiredDevices.front().device +
+                                                 " required before it is erased.");
+        done = false;
+    } else if (done && !hidden) {
+        done = TargetIsKnown(programmer, ui);
+    }
+    if (done && !EraseStep(programmer).Done()) {
+        ui.ShowMessage(MessageKind::Failure, "Erase failed: the chip stayed busy.");
+        done = false;
+    }
+    if (done && hidden) {
+        done = PrepareKnownTarget(programmer, ui);
+    }
+    if (done) {
+        // Without Poll RDY/BSY nothing else tells an erase that never happened from one that
+        // did, and a chip that is still locked reads no 0xFF.
+        ui.ProgressStep("Checking that the flash is blank");
+        ProgressBar bar(ui);
+        const std::vector<std::uint8_t> erased(FlashLength(programmer.device), ErasedByte);
+        const StepOutcome blank =
+            CompareStep(programmer, MemoryKind::Flash, erased,
+                        Walked(nullptr, static_cast<std::uint32_t>(erased.size())), bar);
+        if (!blank.Done()) {
+            ui.ShowMessage(MessageKind::Failure,
+                           OutcomeMessage(blank, "Blankcheck failed at %08X !"));
+            done = false;
+        }
     }
     std::string message;
-    bool done = EraseStep(programmer).Done();
-    if (!done) {
-        ui.ShowMessage(MessageKind::Failure, "Erase failed: the chip stayed busy.");
-    } else if (!TargetStillAnswers(programmer, message)) {
+    if (done && !TargetStillAnswers(programmer, message)) {
         ui.ShowMessage(MessageKind::Failure, message);
         done = false;
     }
+    if (done) {
+        ui.ShowMessage(MessageKind::Success, "Chip erased");
+    }
     ReleaseTarget(programmer);
+    ui.ProgressClose();
     return done;
 }
 

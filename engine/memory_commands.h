@@ -13,12 +13,15 @@
 namespace zelk {
 
 // Each answers true when the command did its job: the target was ready, for the checks no
-// byte differed, and the target still gave its signature at the end. A read changes the image
-// only then. A cancel (Programmer::SetCancelFlag) stops at the next byte and fails. The
-// overloads with `defined` walk only those addresses (the ones a file gave a value), the
+// byte differed, and the target still gave its signature at the end. A read is refused on a
+// read-protected chip, is read twice unless the Programmer asks for one read, and changes the
+// image only when all of that held. A cancel (Programmer::SetCancelFlag) stops at the next byte and
+// fails. The overloads with `defined` walk only those addresses (the ones a file gave a value), the
 // others the device's whole memory.
 
-// Erases flash and EEPROM; false when the chip stayed busy or stopped answering.
+// Erases flash and EEPROM and checks the flash blank. A part that hides its signature because
+// it is locked is erased too (the erase unlocks it) and then identified. False when the chip
+// is not known, stayed busy, is not blank afterwards or stopped answering.
 bool EraseChip(Programmer& programmer, TargetUi& ui);
 // "Device is Empty", or "Blankcheck failed at %08X !" at the first byte that is not 0xFF.
 bool BlankCheck(Programmer& programmer, TargetUi& ui);

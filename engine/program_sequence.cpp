@@ -17,10 +17,14 @@ class Sequence {
 public:
     Sequence(Programmer& p, TargetUi& u) : programmer(p), ui(u) {}
 
-    // False when the step failed; the result then says which and the user was told.
-    bool Step(const char* name, const StepOutcome& outcome, const char* failedFormat,
-              const std::string& hint = {}) {
+    // False when the step failed; the result then says which and the user was told. `done`
+    // names a step that succeeded in the result.
+    bool Step(const char* name, const char* done, const StepOutcome& outcome,
+              const char* failedFormat, const std::string& hint = {}) {
         if (outcome.Done()) {
+            if (done != nullptr) {
+                result.stepsDone.emplace_back(done);
+            }
             return true;
         }
         result.failedStep = name;
@@ -79,7 +83,8 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
         Walked(defined(steps.eepromDefined), eepromLength);
     if (steps.erase) {
         run.Label("Erasing");
-        if (!run.Step("Erasing", EraseStep(programmer), "Erase failed: the chip stayed busy.")) {
+        if (!run.Step("Erasing", "Erase Device", EraseStep(programmer),
+                      "Erase failed: the chip stayed busy.")) {
             return false;
         }
     }
@@ -87,7 +92,7 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
         run.Label("Checking that the flash is blank");
         ProgressBar bar(run.ui);
         const std::vector<std::uint8_t> erased(flashLength, ErasedByte);
-        if (!run.Step("Checking that the flash is blank",
+        if (!run.Step("Checking that the flash is blank", nullptr,
                       CompareStep(programmer, MemoryKind::Flash, erased,
                                   Walked(nullptr, flashLength), bar),
                       "Blankcheck failed at %08X !")) {
@@ -102,15 +107,15 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
     if (steps.writeFlash) {
         run.Label("Writing flash");
         ProgressBar bar(run.ui);
-        if (!run.Step("Writing flash", WriteFlashStep(programmer, flash, bar), WriteFailed,
-                      notErased)) {
+        if (!run.Step("Writing flash", "Program Flash", WriteFlashStep(programmer, flash, bar),
+                      WriteFailed, notErased)) {
             return false;
         }
     }
     if (steps.verifyFlash) {
         run.Label("Verifying flash");
         ProgressBar bar(run.ui);
-        if (!run.Step("Verifying flash",
+        if (!run.Step("Verifying flash", "Verify Flash",
                       CompareStep(programmer, MemoryKind::Flash, flash, flashRanges, bar),
                       VerifyFailed, notErased)) {
             return false;
@@ -119,15 +124,15 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
     if (steps.writeEeprom) {
         run.Label("Writing EEPROM");
         ProgressBar bar(run.ui);
-        if (!run.Step("Writing EEPROM", WriteEepromStep(programmer, eeprom, eepromRanges, bar),
-                      WriteFailed)) {
+        if (!run.Step("Writing EEPROM", "Program EEProm",
+                      WriteEepromStep(programmer, eeprom, eepromRanges, bar), WriteFailed)) {
             return false;
         }
     }
     if (steps.verifyEeprom) {
         run.Label("Verifying EEPROM");
         ProgressBar bar(run.ui);
-        if (!run.Step("Verifying EEPROM",
+        if (!run.Step("Verifying EEPROM", "Verify EEProm",
                       CompareStep(programmer, MemoryKind::Eeprom, eeprom, eepromRanges, bar),
                       VerifyFailed)) {
             return false;
@@ -147,6 +152,7 @@ bool RunSteps(Sequence& run, const TargetImages& images, const ProgramSteps& ste
 ProgramResult RunProgramSteps(Programmer& programmer, const TargetImages& images,
                               const ProgramSteps& steps, TargetUi& ui) {
     Sequence run(programmer, ui);
+    run.result.signature = programmer.signature;
     run.result.succeeded = RunSteps(run, images, steps);
     return run.result;
 }

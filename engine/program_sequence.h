@@ -39,6 +39,12 @@ struct ProgramResult {
     std::string failedStep; // "Erasing", "Writing flash", "Verifying EEPROM" ...
     std::optional<std::uint32_t> failedAddress;
     std::string message; // the failure the user was told
+    // The three signature bytes of the chip the run identified; nullopt when it identified
+    // none (it stopped before it touched the target, or the target did not answer).
+    std::optional<std::uint32_t> signature;
+    // The steps that were done, in the words of the AutoProgram page ("Erase Device",
+    // "Program Flash", "Verify EEProm" ...).
+    std::vector<std::string> stepsDone;
 };
 
 // The steps on a target already prepared, which it leaves in programming mode. Ends by

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zelk {
 
@@ -25,6 +26,21 @@ struct DeviceDescription {
     std::uint16_t pageSize = 0;
     // The part answers Poll RDY/BSY, so its writes can end as soon as the chip is ready.
     bool pollReadyBusy = false;
+    // The lock byte can be read back (its LockBits pattern's mode is not "W").
+    bool lockReadable = false;
+    // The lock bits LB1 and LB2; both programmed (lock mode 3), the memories cannot be read.
+    std::uint8_t lockBit1 = 0;
+    std::uint8_t lockBit2 = 0;
+    // In lock mode 3 the part answers LockedSignature instead of its own.
+    bool lockHidesSignature = false;
+};
+
+// A chip a command must find on the cable, or it refuses to touch it: the one named on the
+// command line, or the one a file was built for.
+struct DeviceRequirement {
+    std::string device; // a [Devices] name, any case
+    // Completes "The target is an ATmega168, not the ATmega328P ...": "that --device names".
+    std::string because;
 };
 
 class Programmer {
@@ -92,9 +108,16 @@ public:
 
     // Every write waits the data sheets' worst case, even on a part that can be polled.
     bool fixedWaits = false;
+    // A read whose bytes the user keeps (a file, the image, the EEPROM AutoProgram writes
+    // back) is read twice and must agree: one read cannot tell a noisy cable from the chip.
+    bool confirmReads = true;
+    // Checked by every command that needs a known device, before it touches the chip.
+    std::vector<DeviceRequirement> requiredDevices;
 
     // Set by PrepareTarget.
     DeviceDescription device;
+    // The chip answered LockedSignature, as a part that hides its signature when locked does.
+    bool signatureHiddenByLock = false;
     // The three signature bytes read at identification, 0x1E950F.
     std::uint32_t signature = 0;
     std::uint16_t deviceCode = 0;

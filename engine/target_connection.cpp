@@ -57,12 +57,24 @@ std::string IdentifyDevice(Programmer& programmer, TargetUi& ui) {
         programmer.targetReady = 0;
         return "Error";
     }
-    const DeviceLookup lookup = LookupDevice(programmer.DeviceDatabase(), programmer.deviceCode);
+    const DeviceLookup lookup = LookupSignature(programmer.DeviceDatabase(), *signature);
     if (lookup.result == DeviceLookup::Result::Matched) {
-        programmer.device = {lookup.entry.name,     lookup.entry.programSize,
-                             lookup.entry.dataSize, lookup.entry.algorithm,
-                             lookup.entry.pageSize, lookup.entry.pollReadyBusy};
-        return lookup.entry.name;
+        const DeviceEntry& entry = lookup.entry;
+        programmer.device = {entry.name,
+                             entry.programSize,
+                             entry.dataSize,
+                             entry.algorithm,
+                             entry.pageSize,
+                             entry.pollReadyBusy,
+                             !entry.lockBits.empty() && entry.lockBits.front() != 'W',
+                             lookup.lockBit1,
+                             lookup.lockBit2,
+                             entry.lockHidesSignature};
+        return entry.name;
+    }
+    if (lookup.result == DeviceLookup::Result::HiddenByLock) {
+        programmer.signatureHiddenByLock = true;
+        return LockedDeviceText;
     }
     if (lookup.result == DeviceLookup::Result::Unreadable) {
         // Without the device list nothing knows the sizes or the write algorithm.
@@ -81,6 +93,7 @@ std::string IdentifyDevice(Programmer& programmer, TargetUi& ui) {
 int PrepareWithCursor(Programmer& programmer, TargetUi& ui) {
     programmer.targetReady = 1;
     programmer.device.name.clear();
+    programmer.signatureHiddenByLock = false;
 
     std::string reason;
     if (!programmer.OpenPort(reason)) {

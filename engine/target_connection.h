@@ -8,6 +8,9 @@
 
 namespace zelk {
 
+// The device bar's text for a chip that hides its signature because it is locked.
+inline constexpr const char* LockedDeviceText = "Locked AT90S";
+
 std::uint16_t ReadSignature(Programmer& programmer);
 // The three signature bytes, 0x1E950F; changes nothing in the Programmer.
 std::uint32_t ReadFullSignature(Programmer& programmer);

@@ -10,8 +10,9 @@
 
 namespace zelk {
 
-// Whether a message reports that the command did its job or that something went wrong.
-enum class MessageKind { Success, Failure };
+// Whether a message reports that the command did its job, that something went wrong, or
+// something the user should know of a job done (a result that could not be confirmed).
+enum class MessageKind { Success, Failure, Note };
 
 class TargetUi {
 public:

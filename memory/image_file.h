@@ -49,6 +49,9 @@ struct LoadedImage {
     // The addresses the file gives a value, in order, neither overlapping nor touching.
     std::vector<AddressRange> defined;
     std::vector<OtherMemoryData> otherMemories;
+    // The chip an ELF file was built for, as avr-gcc notes it ("atmega328p"); empty when the
+    // file does not say.
+    std::string builtFor;
 
     bool DefinesNothing() const { return defined.empty(); }
     // Only when something is defined.
@@ -74,6 +77,17 @@ std::optional<ImageFormat> FormatOfExtension(const std::filesystem::path& path);
 bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
                         std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                         HexFileError& error);
+
+// LoadImageAnyFormat for an image that is to go onto a chip (Load File, AutoProgram and
+// zelk-cli load through it): a file that defines no byte of `memory` (a 0-byte .bin, a HEX
+// file with only its end record, an ELF without the memory's sections) is refused too, with
+// `image` and `loaded` as they were, so that no chip is erased for it.
+bool LoadImageForChip(const std::filesystem::path& path, MemoryKind memory,
+                      std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                      HexFileError& error);
+
+// "FILE:12: reason" for a refused line, "FILE: reason" for the file as a whole.
+std::string LoadFailureText(const std::filesystem::path& path, const HexFileError& error);
 
 // The same for contents already read; `name` is used for its extension only.
 bool LoadImageContents(std::string contents, const std::filesystem::path& name, MemoryKind memory,

@@ -216,6 +216,29 @@ bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
     return LoadImageContents(std::move(contents), path, memory, image, shownLength, loaded, error);
 }
 
+bool LoadImageForChip(const std::filesystem::path& path, MemoryKind memory,
+                      std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                      HexFileError& error) {
+    std::vector<std::uint8_t> copy(image.begin(), image.end());
+    LoadedImage result;
+    if (!LoadImageAnyFormat(path, memory, copy, shownLength, result, error)) {
+        return false;
+    }
+    if (result.DefinesNothing()) {
+        error = {0, std::string("holds no ") + (memory == MemoryKind::Flash ? "flash" : "EEPROM") +
+                        " data"};
+        return false;
+    }
+    std::copy(copy.begin(), copy.end(), image.begin());
+    loaded = std::move(result);
+    return true;
+}
+
+std::string LoadFailureText(const std::filesystem::path& path, const HexFileError& error) {
+    const std::string name = path == StandardStreamName ? "standard input" : path.string();
+    return name + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " + error.reason;
+}
+
 bool LoadImageContents(std::string contents, const std::filesystem::path& name, MemoryKind memory,
                        std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                        HexFileError& error) {
@@ -241,7 +264,8 @@ bool LoadImageContents(std::string contents, const std::filesystem::path& name, 
         reason = ReadBinary(contents, copy, defined);
         break;
     case ImageFormat::Elf:
-        reason = ReadElfImage(contents, memory, copy, defined, result.otherMemories);
+        reason =
+            ReadElfImage(contents, memory, copy, defined, result.otherMemories, result.builtFor);
         break;
     }
     if (!reason.empty()) {

@@ -51,10 +51,13 @@ TEST_F(AutoProgramTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
         std::uint8_t flash0, flash100, eeprom0;
     } cases[] = {
         {"every step", nullptr, nullptr,
-         "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, Reload EEProm File, "
-         "Erase Device, Program Flash, Verify Flash, Program EEProm, Verify EEProm.",
+         "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, Erase Device, "
+         "Program Flash, Verify Flash, Program EEProm, Verify EEProm.",
          0x0C, 0xFF, 0x55},
-        {"no reload", &Options::flashReload, nullptr, "", 0xFF, 0xFF, 0x55},
+        {"no reload", &Options::flashReload, nullptr,
+         "AutoProgram passed on ATmega328P: Keep EEProm, Erase Device, Program Flash, Verify "
+         "Flash, Program EEProm, Verify EEProm.",
+         0xFF, 0xFF, 0x55},
         {"no erase", &Options::flashErase, nullptr,
          "AutoProgram FAILED at Verifying flash: Verify failed at 00000064 !\nThe flash may not "
          "have been erased before the write.",
@@ -98,6 +101,8 @@ TEST_F(AutoProgramTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
 TEST_F(AutoProgramTest, ARunThatCannotBeSureStopsBeforeTheErase) {
     testing::WriteWholeFile(folder / "broken.hex", ":0400000001020304F2\r\n:04000400FFFF\r\n");
     const std::string broken = (folder / "broken.hex").string();
+    testing::WriteWholeFile(folder / "empty.hex", ":00000001FF\n");
+    testing::WriteWholeFile(folder / "empty.bin", "");
     SimFaults bitError;
     bitError.bitErrorAtByte = 40 + 4 * 1024 + 4 * 7 + 4; // byte 7 of the second EEPROM read
     SimFaults removed;
@@ -117,13 +122,24 @@ TEST_F(AutoProgramTest, ARunThatCannotBeSureStopsBeforeTheErase) {
          {},
          broken,
          0,
-         "AutoProgram FAILED at Loading files: Urrrk, can't load that file\n" + broken +
-             ", line 2: "},
+         "AutoProgram FAILED at Loading files: Urrrk, can't load that file\n" + broken + ":2: "},
         {"missing file",
          {},
          (folder / "gone.hex").string(),
          0,
          "AutoProgram FAILED at Loading files: Urrrk"},
+        {"HEX file of only an end record",
+         {},
+         (folder / "empty.hex").string(),
+         0,
+         "AutoProgram FAILED at Loading files: Urrrk, can't load that file\n" +
+             (folder / "empty.hex").string() + ": holds no"},
+        {"0-byte binary",
+         {},
+         (folder / "empty.bin").string(),
+         0,
+         "AutoProgram FAILED at Loading files: Urrrk, can't load that file\n" +
+             (folder / "empty.bin").string() + ": holds no flash data"},
         {"cancelled", {}, FlashFile(), 1, "AutoProgram FAILED at Reading EEPROM: cancelled"},
         {"bit error", bitError, FlashFile(), 0, "AutoProgram FAILED at Reading EEPROM: "},
         {"removed", removed, FlashFile(), 0, "AutoProgram FAILED at Reading EEPROM: "},
@@ -137,10 +153,25 @@ TEST_F(AutoProgramTest, ARunThatCannotBeSureStopsBeforeTheErase) {
         const AutoProgramReport report = Run(c.flashFile, {}, c.cancel);
         EXPECT_FALSE(report.passed);
         EXPECT_TRUE(report.outcome.starts_with(c.outcome)) << report.outcome;
-        EXPECT_EQ(report.signature.empty(), c.outcome.ends_with("Detecting"));
+        const bool untouched = c.outcome.find("Loading files") != std::string::npos;
+        EXPECT_EQ(report.signature.empty(), untouched || c.outcome.ends_with("Detecting"));
         EXPECT_EQ(app.images.flashImage[7], 0x77) << "the image keeps what it held";
+        std::string error;
+        ASSERT_TRUE(programmer->OpenPort(error)) << error;
+        EXPECT_EQ(programmer->Port() != nullptr && untouched, untouched);
         EXPECT_EQ(Chip().flash[100], 0xAA) << "not erased";
     }
+}
+
+TEST_F(AutoProgramTest, ARunThatProgramsNothingIsRefused) {
+    AutoProgramSteps steps;
+    steps.flashProgram = false;
+    steps.eepromProgram = false;
+    const AutoProgramReport report = Run(FlashFile(), steps);
+    EXPECT_EQ(report.outcome, "AutoProgram FAILED at Choosing the steps: AutoProgram has no step "
+                              "that programs the chip (Program Flash, Program EEProm): nothing "
+                              "was done.");
+    EXPECT_EQ(report.signature, "") << "the target was not touched";
 }
 
 } // namespace

@@ -154,7 +154,11 @@ TEST_F(CliTarget, LockAndFuseWritesAreReadBackAcrossRuns) {
     EXPECT_EQ(Run("write-lock FC").exitCode, 0);
     const CliRun lock = Run("read-lock");
     EXPECT_EQ(lock.output, "FC\n");
-    EXPECT_EQ(Run("write-fuses E2 D9 FD").exitCode, 0);
+    const CliRun guarded = Run("write-fuses E2 D9 FD");
+    EXPECT_EQ(guarded.exitCode, 1) << "CKDIV8 changes the clock";
+    EXPECT_NE(guarded.errors.find("Changing CKDIV8"), std::string::npos) << guarded.errors;
+    EXPECT_EQ(Run("read-fuses").output, "62 D9 FF\n") << "nothing was written";
+    EXPECT_EQ(Run("write-fuses --force E2 D9 FD").exitCode, 0);
     EXPECT_EQ(Run("read-fuses").output, "E2 D9 FD\n");
     const CliRun stuck = Run("write-lock --sim-fault stuck-busy C0");
     EXPECT_EQ(stuck.exitCode, 1);

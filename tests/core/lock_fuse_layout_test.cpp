@@ -1,6 +1,6 @@
 // The lock and fuse dialog's layout, the bytes its boxes stand for, and the question asked
 // before a fuse write that ends serial programming or changes the clock.
-#include "app/fuse_guard.h"
+#include "engine/fuse_guard.h"
 #include "engine/lock_fuse.h"
 
 #include <gtest/gtest.h>
@@ -89,19 +89,19 @@ DeviceEntry Atmega328P() {
     return device;
 }
 
-const BitLabels FuseNames{{'A', "CKSEL0 clock select"},        {'B', "CKSEL1 clock select"},
-                          {'C', "CKSEL2 clock select"},        {'D', "CKSEL3 clock select"},
-                          {'E', "SUT0 start-up time"},         {'S', "DWEN debugWIRE, ends ISP"},
-                          {'T', "RSTDISBL no reset, ends ISP"}};
+const BitLabels FuseNames{{'A', "CKSEL0 clock select"},      {'B', "CKSEL1 clock select"},
+                          {'C', "CKSEL2 clock select"},      {'D', "CKSEL3 clock select"},
+                          {'E', "SUT0 start-up time"},       {'I', "CKDIV8 divide clock by 8"},
+                          {'S', "DWEN debugWIRE, ends ISP"}, {'T', "RSTDISBL no reset, ends ISP"}};
 
 // Factory fuses of the part: internal 8 MHz RC, divided by 8.
 constexpr FuseBytes Factory{0x62, 0xD9, 0xFF};
 
-TEST(FuseGuard, AsksBeforeEndingSerialProgrammingOrChangingTheClock) {
+TEST(FuseGuard, WarnsBeforeEndingSerialProgrammingOrChangingTheClock) {
     const FuseGuard guard(Atmega328P(), FuseNames);
     const std::string ends = "ends serial programming: the chip can no longer be programmed "
                              "through this cable";
-    const std::string clock = "selects another clock source";
+    const std::string clock = "gives the chip another clock";
     const struct {
         const char* what;
         FuseBytes current;
@@ -110,7 +110,7 @@ TEST(FuseGuard, AsksBeforeEndingSerialProgrammingOrChangingTheClock) {
     } cases[] = {
         {"unchanged", Factory, Factory, {}},
         {"start-up time only", Factory, {0x52, 0xD9, 0xFF}, {}},
-        {"CKDIV8 only", Factory, {0xE2, 0xD9, 0xFF}, {}},
+        {"CKDIV8 only", Factory, {0xE2, 0xD9, 0xFF}, {"Changing CKDIV8 " + clock}},
         {"EESAVE and brown-out", Factory, {0x62, 0xD1, 0xFD}, {}},
         {"RSTDISBL", Factory, {0x62, 0x59, 0xFF}, {"Programming RSTDISBL " + ends}},
         {"DWEN", Factory, {0x62, 0x99, 0xFF}, {"Programming DWEN " + ends}},
@@ -128,6 +128,7 @@ TEST(FuseGuard, AsksBeforeEndingSerialProgrammingOrChangingTheClock) {
         for (const std::string& part : c.says) {
             EXPECT_NE(question.find(part), std::string::npos) << c.what << ": " << question;
         }
+        EXPECT_EQ(guard.Warning(c.current, c.next).empty(), c.says.empty()) << c.what;
     }
 }
 

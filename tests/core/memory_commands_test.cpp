@@ -119,15 +119,16 @@ TEST_F(SimTargetTest, CancelStopsByteAndPageWritesAndFails) {
     for (const char* device : {"AT90S1200", "ATmega328P"}) {
         SCOPED_TRACE(device);
         Attach(device);
+        ASSERT_TRUE(EraseChip(*programmer, ui));
         CancellingUi cancelling;
-        ASSERT_TRUE(EraseChip(*programmer, cancelling));
         std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
         ASSERT_TRUE(StartFlashWrite(cancelling));
         EXPECT_FALSE(FinishFlashWrite(cancelling)) << "a cancelled write did not do its job";
         EXPECT_NE(programmer, nullptr) << "the worker handed the Programmer back";
-        EXPECT_EQ(cancelling.messages.back(), CancelledMessage);
+        EXPECT_EQ(cancelling.messages, std::vector<std::string>{CancelledMessage});
         const auto written = std::count(Chip().flash.begin(), Chip().flash.end(), 0x00);
         EXPECT_LT(written, static_cast<long>(programmer->device.programSize) / 5);
+        ASSERT_FALSE(cancelling.progress.empty());
         EXPECT_LT(cancelling.progress.back(), 20);
         EXPECT_EQ(cancelling.progressClosed, cancelling.progressOpened);
         EXPECT_EQ(cancelling.flashWriteDonePosts, 1);

@@ -5,6 +5,7 @@
 // the second reset line. Each strictness test fails against a host, or a model, that is more
 // forgiving than silicon.
 #include "engine/cables.h"
+#include "engine/command_support.h"
 #include "engine/connection.h"
 #include "engine/instructions.h"
 #include "engine/lock_fuse.h"
@@ -615,20 +616,40 @@ TEST_F(SimTargetTest, ProgrammedResetDisableOrDebugWireEndsIdentification) {
     }
 }
 
-TEST_F(SimTargetTest, ALockedChipCannotBeVerifiedAndALockedAt90sIsNotIdentified) {
-    Attach("ATmega328P");
+// A read-protected chip is refused rather than read as data; a locked AT90S, which hides its
+// signature, is recognised as one and unlocked by an erase.
+TEST_F(SimTargetTest, LockedChipsAreRefusedForReadsAndUnlockedByAnErase) {
+    Attach("ATmega328P", {}, ShippedIni());
     app.images.flashImage[0x40] = 0x12;
     ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
-    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFE));
+    ASSERT_EQ(WriteLockByte(*programmer, ui, 0xFE), LockWrite::Confirmed);
     EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui)) << "mode 2 still verifies";
-    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
+    EXPECT_TRUE(ReadFlash(*programmer, app.images, ui)) << "and reads";
+    ASSERT_EQ(WriteLockByte(*programmer, ui, 0xFC), LockWrite::Confirmed);
     EXPECT_FALSE(VerifyFlash(*programmer, app.images, ui));
+    ui.messages.clear();
+    app.images.flashImage[0x40] = 0x34;
+    EXPECT_FALSE(ReadFlash(*programmer, app.images, ui));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"The chip is read-protected (lock byte FC): "
+                                                    "its memories cannot be read; erase it to "
+                                                    "unlock."});
+    EXPECT_EQ(app.images.flashImage[0x40], 0x34) << "the image is left as it was";
 
     Attach("AT90S2313", {}, ShippedIni());
-    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xF9));
+    ui.messages.clear();
+    EXPECT_EQ(WriteLockByte(*programmer, ui, 0xFB), LockWrite::Unconfirmed) << "mode 2 shows not";
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Lock byte FB written; this part cannot read "
+                                                    "its lock bits back, so the write is not "
+                                                    "confirmed."});
+    ASSERT_EQ(WriteLockByte(*programmer, ui, 0xF9), LockWrite::Confirmed) << "mode 3 hides it";
+    ui.messages.clear();
+    EXPECT_FALSE(ReadFlash(*programmer, app.images, ui));
+    EXPECT_EQ(ui.deviceText, "Locked AT90S");
+    EXPECT_EQ(ui.messages, std::vector<std::string>{LockedChipMessage});
+    EXPECT_TRUE(EraseChip(*programmer, ui));
     EXPECT_EQ(ui.deviceText, "AT90S2313");
-    ReadFlash(*programmer, app.images, ui);
-    EXPECT_EQ(ui.deviceText, "Error") << "signature 00 01 02";
+    EXPECT_EQ(Chip().lock, 0xFF);
+    EXPECT_TRUE(ReadFlash(*programmer, app.images, ui));
 }
 
 } // namespace

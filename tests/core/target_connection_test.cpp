@@ -218,26 +218,26 @@ TEST_F(PrepareTargetTest, LockAndFuseWritesSendTheFormOfTheDevicesAlgorithm) {
     const LockFuseLayout fusesOnly({"", "abcdefgh", "", ""}, {}, {});
     const struct {
         std::array<std::uint8_t, 3> signature;
-        std::function<bool(Programmer&, TargetUi&)> write;
+        std::function<void(Programmer&, TargetUi&)> write;
         std::vector<std::uint8_t> sent;
     } cases[] = {
         {{0x1E, 0x91, 0x01},
-         [](Programmer& p, TargetUi& u) { return WriteLockByte(p, u, 0x00); },
+         [](Programmer& p, TargetUi& u) { WriteLockByte(p, u, 0x00); },
          {0xAC, 0xF9, 0xFF, 0xFF}},
         {{0x1E, 0x91, 0x01},
-         [](Programmer& p, TargetUi& u) { return WriteLockByte(p, u, 0xFF); },
+         [](Programmer& p, TargetUi& u) { WriteLockByte(p, u, 0xFF); },
          {0xAC, 0xFF, 0xFF, 0xFF}},
         {{0x1E, 0x95, 0x0F},
-         [](Programmer& p, TargetUi& u) { return WriteLockByte(p, u, 0xC0); },
+         [](Programmer& p, TargetUi& u) { WriteLockByte(p, u, 0xC0); },
          {0xAC, 0xFF, 0xFF, 0xC0}},
         {{0x1E, 0x90, 0x06},
-         [&](Programmer& p, TargetUi& u) { return WriteFuseBytes(p, u, fusesOnly, {0x00}); },
+         [&](Programmer& p, TargetUi& u) { WriteFuseBytes(p, u, fusesOnly, {0x00}); },
          {0xAC, 0xB4, 0xFF, 0xFF}},
         {{0x1E, 0x90, 0x06},
-         [&](Programmer& p, TargetUi& u) { return WriteFuseBytes(p, u, fusesOnly, {0xFF}); },
+         [&](Programmer& p, TargetUi& u) { WriteFuseBytes(p, u, fusesOnly, {0xFF}); },
          {0xAC, 0xBF, 0xFF, 0xFF}},
         {{0x1E, 0x95, 0x0F},
-         [&](Programmer& p, TargetUi& u) { return WriteFuseBytes(p, u, fusesOnly, {0x62}); },
+         [&](Programmer& p, TargetUi& u) { WriteFuseBytes(p, u, fusesOnly, {0x62}); },
          {0xAC, 0xA0, 0x00, 0x62}},
     };
     for (const auto& c : cases) {

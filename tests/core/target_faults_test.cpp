@@ -224,7 +224,8 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
         SCOPED_TRACE(fixed);
         fixedWaits = fixed;
         Attach("ATmega328P", StuckBusy(), ShippedIni());
-        EXPECT_FALSE(WriteLockByte(*programmer, ui, 0xFC));
+        EXPECT_EQ(WriteLockByte(*programmer, ui, 0xFC), LockWrite::Failed);
+        ASSERT_FALSE(ui.messages.empty());
         EXPECT_EQ(ui.messages.back(), fixedWaits
                                           ? "The lock byte was written as FC but reads back as FF !"
                                           : "Writing the lock byte failed: the chip stayed busy.");
@@ -234,7 +235,7 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
     slow.slowFactor = 2.0;
     fixedWaits = false;
     Attach("ATmega328P", slow, ShippedIni());
-    ASSERT_TRUE(WriteLockByte(*programmer, ui, 0xFC));
+    ASSERT_EQ(WriteLockByte(*programmer, ui, 0xFC), LockWrite::Confirmed);
     Attach("ATmega328P", {}, ShippedIni());
     EXPECT_EQ(ReadLockByte(*programmer, ui, layout), std::optional<std::uint8_t>(0xFC));
 }

@@ -173,8 +173,7 @@ TEST_F(TargetCommandsTest, AutoProgramEndsWithOneOutcomeCountsTheBoardAndLogsIt)
 
     Run(cmd::AutoProgram);
     const std::string passed = "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, "
-                               "Reload EEProm File, Erase Device, Program Flash, Verify Flash, "
-                               "Program EEProm.";
+                               "Erase Device, Program Flash, Verify Flash, Program EEProm.";
     EXPECT_EQ(dialogs->messages, std::vector<std::string>{passed});
     EXPECT_EQ(StatusText().toStdString(), passed);
     EXPECT_EQ(Flash()[1], 0x94) << "the reloaded file is in the image";
