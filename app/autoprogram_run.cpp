@@ -7,6 +7,7 @@
 #include "memory/hex_file.h"
 
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <span>
 #include <vector>
@@ -92,6 +93,22 @@ bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& im
     }
     report.outcome = "AutoProgram FAILED at " + step + (reason.empty() ? "." : ": " + reason);
     return false;
+}
+
+ProductionRun ProductionRunOf(const AutoProgramReport& report, const ImageFiles& files) {
+    ProductionRun run;
+    run.when = std::time(nullptr);
+    run.command = "AutoProgram";
+    run.device = report.device;
+    run.signature = report.signature;
+    for (const std::string& file : {files.flash, files.eeprom}) {
+        if (!file.empty()) {
+            run.files.emplace_back(file);
+        }
+    }
+    run.passed = report.passed;
+    run.outcome = report.outcome;
+    return run;
 }
 
 } // namespace zelk

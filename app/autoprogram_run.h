@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/preference_values.h"
+#include "app/production_log.h"
 #include "engine/autoprogram.h"
 #include "engine/programmer.h"
 #include "engine/target_ui.h"
@@ -28,5 +29,8 @@ struct AutoProgramReport {
 bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& images,
                        const ImageFiles& files, const AutoProgramSteps& steps, TargetUi& ui,
                        const std::atomic<int>& cancel, AutoProgramReport& report);
+
+// The production log's record of a run with these files.
+ProductionRun ProductionRunOf(const AutoProgramReport& report, const ImageFiles& files);
 
 } // namespace zelk

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zelk {
@@ -15,8 +16,8 @@ namespace {
 
 constexpr const char* Section = "Production";
 
-std::uint32_t Stored(const char* name) {
-    const int value = ReadSettingInt(Section, name, 0);
+std::uint32_t Counted(std::optional<std::string> text) {
+    const int value = TryParseProfileInt(text.value_or("0")).value_or(0);
     return value > 0 ? static_cast<std::uint32_t>(value) : 0;
 }
 
@@ -28,27 +29,37 @@ std::string Field(std::string text) {
 
 } // namespace
 
-ProductionCount ProductionCount::Load() {
+ProductionCount ProductionCount::Load(const SettingsStore& store) {
     ProductionCount count;
-    count.totalPassed = Stored("Passed");
-    count.totalFailed = Stored("Failed");
+    count.totalPassed = Counted(store.ReadString(Section, "Passed", "0"));
+    count.totalFailed = Counted(store.ReadString(Section, "Failed", "0"));
     return count;
 }
 
-void ProductionCount::Record(bool passed) {
+bool ProductionCount::Record(SettingsStore& store, bool passed) {
     ++(passed ? sessionPassed : sessionFailed);
-    ++(passed ? totalPassed : totalFailed);
-    Store();
+    std::uint32_t storedPassed = 0;
+    std::uint32_t storedFailed = 0;
+    const bool stored = store.Update([&](ProfileFile& values) {
+        storedPassed = Counted(values.Get(Section, "Passed")) + (passed ? 1 : 0);
+        storedFailed = Counted(values.Get(Section, "Failed")) + (passed ? 0 : 1);
+        return values.Set(Section, "Passed", std::to_string(storedPassed)) &&
+               values.Set(Section, "Failed", std::to_string(storedFailed));
+    });
+    if (stored) {
+        totalPassed = storedPassed;
+        totalFailed = storedFailed;
+    } else {
+        ++(passed ? totalPassed : totalFailed);
+    }
+    return stored;
 }
 
-void ProductionCount::Reset() {
+bool ProductionCount::Reset(SettingsStore& store) {
     *this = {};
-    Store();
-}
-
-void ProductionCount::Store() const {
-    WriteSettingInt(Section, "Passed", static_cast<int>(totalPassed));
-    WriteSettingInt(Section, "Failed", static_cast<int>(totalFailed));
+    return store.Update([](ProfileFile& values) {
+        return values.Set(Section, "Passed", "0") && values.Set(Section, "Failed", "0");
+    });
 }
 
 std::string ProductionCount::Text() const {
@@ -81,22 +92,46 @@ bool AppendProductionLog(const ProductionRun& run, std::string& error) {
     std::error_code folderError;
     std::filesystem::create_directories(StateFolder(), folderError);
     const std::string line = ProductionLogLine(run);
-    // One write on an append descriptor: a line is never split by another writer.
-    const int fd =
-        ::open(ProductionLogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const std::filesystem::path path = ProductionLogPath();
+    // One write on an append descriptor: a line is never split by another writer. A link or a
+    // FIFO put in the log's place is refused, not followed or waited on.
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) {
-        error = ProductionLogPath().string() + ": " + std::strerror(errno);
+        error = path.string() + ": " +
+                (errno == ELOOP ? "a symbolic link, not the log" : std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error = path.string() + ": not a regular file";
         return false;
     }
     const ssize_t written = ::write(fd, line.data(), line.size());
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
     if (written != static_cast<ssize_t>(line.size()) || !closed) {
-        error = ProductionLogPath().string() + ": " +
+        error = path.string() + ": " +
                 (written < 0 ? std::strerror(writeErrno) : "the line was not written whole");
         return false;
     }
     return true;
+}
+
+bool RecordProductionRun(SettingsStore& store, ProductionCount& count, const ProductionRun& run,
+                         std::string& error) {
+    const bool counted = count.Record(store, run.passed);
+    if (!counted) {
+        error = "The production count could not be stored: " + store.WriteProblem();
+    }
+    std::string logError;
+    if (!AppendProductionLog(run, logError)) {
+        error +=
+            (error.empty() ? "" : "\n") + ("The production log could not be written: " + logError);
+        return false;
+    }
+    return counted;
 }
 
 } // namespace zelk

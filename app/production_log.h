@@ -11,13 +11,18 @@
 
 namespace zelk {
 
+class SettingsStore;
+
 class ProductionCount {
 public:
     // The totals from the settings store.
-    static ProductionCount Load();
-    void Record(bool passed);
+    static ProductionCount Load(const SettingsStore& store);
+    // Counts a run into this session and into the stored totals, which are read again and
+    // counted up under the store's lock so that a run of another zelk at the same time is not
+    // lost. False when the store could not be written (its WriteProblem says why).
+    bool Record(SettingsStore& store, bool passed);
     // Clears the session and the stored totals.
-    void Reset();
+    bool Reset(SettingsStore& store);
     // "Passed 3, failed 1 (total 120 / 4)".
     std::string Text() const;
 
@@ -25,9 +30,6 @@ public:
     std::uint32_t sessionFailed = 0;
     std::uint32_t totalPassed = 0;
     std::uint32_t totalFailed = 0;
-
-private:
-    void Store() const;
 };
 
 struct ProductionRun {
@@ -45,9 +47,16 @@ struct ProductionRun {
 // ("unreadable" when it cannot be read), result and outcome, separated by tabs. Tabs and line
 // breaks inside a field become blanks so that every run stays one line.
 std::string ProductionLogLine(const ProductionRun& run);
-// Appends the line to `$XDG_STATE_HOME/zelk/production.log`. False, with the reason, when it
+// Appends the line to `$XDG_STATE_HOME/zelk/production.log`, which is opened only as a regular
+// file, never through a link and never waiting on a FIFO. False, with the reason, when it
 // cannot be written.
 bool AppendProductionLog(const ProductionRun& run, std::string& error);
 std::filesystem::path ProductionLogPath();
+
+// The production record of a run, the same for the GUI and zelk-cli: `count` and the stored
+// totals counted up, and the line appended to the log. False, with the reason, when either
+// could not be written.
+bool RecordProductionRun(SettingsStore& store, ProductionCount& count, const ProductionRun& run,
+                         std::string& error);
 
 } // namespace zelk

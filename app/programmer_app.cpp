@@ -105,7 +105,7 @@ bool CProgrammerApp::Startup(const StartupOptions& options) {
     }
     ShowConnectionNote(connection);
     recent.LoadFromSettings();
-    production = ProductionCount::Load();
+    production = ProductionCount::Load(SettingsStore(SettingsStore::UserFile()));
     ShowProductionCount();
     CSplashScreen::Show(frame.get());
     RestoreWindowPosition();
@@ -669,7 +669,8 @@ void CProgrammerApp::OnPreferences() {
     }
     const PreferenceValues& chosen = sheet.Values();
     if (chosen.resetProductionCount) {
-        production.Reset();
+        SettingsStore store(SettingsStore::UserFile());
+        production.Reset(store);
         ShowProductionCount();
     }
     if (!StorePreferences(WithoutSessionPort(chosen, stored, sessionPort))) {
@@ -704,25 +705,14 @@ void CProgrammerApp::ShowConnectionNote(const ConnectionSettings& connection) {
 }
 
 void CProgrammerApp::FinishProductionRun(const AutoProgramReport& report) {
-    production.Record(report.passed);
-    ShowProductionCount();
-    ProductionRun run;
-    run.when = std::time(nullptr);
-    run.command = "AutoProgram";
-    run.device = report.device;
-    run.signature = report.signature;
-    for (const std::string& file : {state.flashFile, state.eepromFile}) {
-        if (!file.empty()) {
-            run.files.emplace_back(file);
-        }
-    }
-    run.passed = report.passed;
-    run.outcome = report.outcome;
+    SettingsStore store(SettingsStore::UserFile());
     std::string error;
     std::string text = report.outcome;
-    if (!AppendProductionLog(run, error)) {
-        text += "\nThe production log could not be written: " + error;
+    if (!RecordProductionRun(store, production,
+                             ProductionRunOf(report, {state.flashFile, state.eepromFile}), error)) {
+        text += "\n" + error;
     }
+    ShowProductionCount();
     dialogs->ShowMessage(text);
     if (frame) {
         frame->statusBar()->showMessage(ToQString(report.outcome));

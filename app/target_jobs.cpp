@@ -1,9 +1,9 @@
 #include "app/target_jobs.h"
 
-#include "app/serial_number_run.h"
 #include "engine/command_support.h"
 #include "engine/flash_write.h"
 #include "engine/memory_commands.h"
+#include "engine/serial_numbering.h"
 #include "shell/command_ids.h"
 
 #include <algorithm>
@@ -61,7 +61,13 @@ std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgr
     case cmd::VerifyEeprom:
         return TargetCommandJob{ImageJob(VerifyEeprom), "Verify EEPROM", false, nullptr};
     case cmd::SerialNumbering:
-        return TargetCommandJob{ImageJob(RunSerialNumbering), "Serial Numbering", true, nullptr};
+        return TargetCommandJob{
+            [](std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
+               const std::atomic<int>&) {
+                SettingsStore store(SettingsStore::UserFile());
+                return SerialNumbering(*programmer, images, ui, store).has_value();
+            },
+            "Serial Numbering", true, nullptr};
     case cmd::WriteFlash:
         return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages& images,
                                    TargetUi& ui, const std::atomic<int>& cancel) {

@@ -8,6 +8,7 @@
 #include "engine/program_sequence.h"
 #include "memory/image_file.h"
 
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,28 +23,65 @@ struct FileOptions {
     std::string format;
     bool erase = false;
     bool noVerify = false;
+    bool force = false;
 };
 
 const char* MemoryName(MemoryKind memory) {
     return memory == MemoryKind::Flash ? "flash" : "EEPROM";
 }
 
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (const std::uint8_t byte : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%s%02X", text.empty() ? "" : " ",
+                      static_cast<unsigned>(byte));
+        text += hex;
+    }
+    return text;
+}
+
+// What an ELF file says of the chip beyond its memories: the chip it was built for, which the
+// command then requires unless forced, and fuse and lock bytes, which are never written
+// silently.
+void HeedElfNotes(TargetSession& session, const std::string& file, const LoadedImage& loaded,
+                  bool force) {
+    if (!loaded.builtFor.empty() && !force) {
+        session.programmer->requiredDevices.push_back(
+            {loaded.builtFor, "that " + file +
+                                  " was built for (give --force to use it all the "
+                                  "same)"});
+    }
+    for (const OtherMemoryData& other : loaded.otherMemories) {
+        if (other.memory == OtherMemory::Fuses) {
+            PrintNote(file + " holds fuse bytes " + HexBytes(other.bytes) +
+                      "; write them with write-fuses");
+        } else if (other.memory == OtherMemory::LockBits) {
+            PrintNote(file + " holds lock byte " + HexBytes(other.bytes) +
+                      "; write it with write-lock");
+        }
+    }
+}
+
 // Loads `file` into its image; the addresses it gives a value, or nullopt after telling why it
-// cannot be used. Nothing on the target has been touched then.
+// cannot be used (it does not load, or defines nothing). Nothing on the target has been
+// touched then. `optional` files that define nothing give an empty set of addresses.
 std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const std::string& file,
-                                                  MemoryKind memory) {
+                                                  MemoryKind memory, bool force,
+                                                  bool optional = false) {
     TargetImages& images = session.app.images;
     auto& image = memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
     LoadedImage loaded;
     HexFileError error;
-    if (!LoadImageAnyFormat(file, memory, image, image.size(), loaded, error)) {
-        PrintError(file + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
-                   error.reason);
+    const bool done = optional
+                          ? LoadImageAnyFormat(file, memory, image, image.size(), loaded, error)
+                          : LoadImageForChip(file, memory, image, image.size(), loaded, error);
+    if (!done) {
+        PrintError(LoadFailureText(file, error));
         return std::nullopt;
     }
-    if (loaded.DefinesNothing()) {
-        PrintError(file + " holds no " + MemoryName(memory) + " data");
-        return std::nullopt;
+    if (memory == MemoryKind::Flash || !optional) {
+        HeedElfNotes(session, file, loaded, force);
     }
     for (const AddressRange& range : loaded.defined) {
         session.bytes += range.end - range.begin;
@@ -61,7 +99,7 @@ bool Program(TargetSession& session, const ProgramSteps& steps, const char* succ
 }
 
 bool WriteMemory(TargetSession& session, const FileOptions& options, MemoryKind memory) {
-    const auto defined = LoadFile(session, options.file, memory);
+    const auto defined = LoadFile(session, options.file, memory, options.force);
     if (!defined) {
         return false;
     }
@@ -83,7 +121,7 @@ bool WriteMemory(TargetSession& session, const FileOptions& options, MemoryKind 
 }
 
 bool VerifyMemory(TargetSession& session, const FileOptions& options, MemoryKind memory) {
-    const auto defined = LoadFile(session, options.file, memory);
+    const auto defined = LoadFile(session, options.file, memory, options.force);
     if (!defined) {
         return false;
     }
@@ -101,10 +139,17 @@ bool VerifyMemory(TargetSession& session, const FileOptions& options, MemoryKind
 }
 
 bool ProgramBoth(TargetSession& session, const FileOptions& options) {
-    const auto flash = LoadFile(session, options.file, MemoryKind::Flash);
+    const auto flash = LoadFile(session, options.file, MemoryKind::Flash, options.force);
+    if (!flash) {
+        return false;
+    }
+    // An ELF file carries its EEPROM too; without an EEPROM file that is what is written.
+    const bool eepromOfElf =
+        options.eepromFile.empty() && FormatOfExtension(options.file) == ImageFormat::Elf;
+    const std::string eepromFile = eepromOfElf ? options.file : options.eepromFile;
     std::optional<std::vector<AddressRange>> eeprom;
-    if (!flash || (!options.eepromFile.empty() &&
-                   !(eeprom = LoadFile(session, options.eepromFile, MemoryKind::Eeprom)))) {
+    if (!eepromFile.empty() &&
+        !(eeprom = LoadFile(session, eepromFile, MemoryKind::Eeprom, options.force, eepromOfElf))) {
         return false;
     }
     ProgramSteps steps;
@@ -113,11 +158,11 @@ bool ProgramBoth(TargetSession& session, const FileOptions& options) {
     steps.verifyFlash = true;
     steps.flashDefined = flash;
     steps.flashName = options.file;
-    if (eeprom) {
+    if (eeprom && !eeprom->empty()) {
         steps.writeEeprom = true;
         steps.verifyEeprom = true;
         steps.eepromDefined = eeprom;
-        steps.eepromName = options.eepromFile;
+        steps.eepromName = eepromFile;
     }
     return Program(session, steps, "Programmed and verified");
 }
@@ -149,6 +194,9 @@ bool ReadMemory(TargetSession& session, const FileOptions& options, MemoryKind m
     }
     return true;
 }
+
+constexpr const char* ForceHelp =
+    "Use an ELF file built for another chip than the one on the cable";
 
 using FileRun = bool (*)(TargetSession&, const FileOptions&, MemoryKind);
 
@@ -196,6 +244,7 @@ void AddMemoryFileCommands(CLI::App& app, int& exitCode,
                                              ", then verify the addresses it defines",
                                          connection, writeOptions, memory, WriteMemory);
         write->add_flag("--no-verify", writeOptions->noVerify, "Skip the verify");
+        write->add_flag("--force", writeOptions->force, ForceHelp);
         if (memory == MemoryKind::Flash) {
             write->add_flag("--erase", writeOptions->erase,
                             "Erase the chip first (flash and EEPROM): a write only programs "
@@ -205,9 +254,11 @@ void AddMemoryFileCommands(CLI::App& app, int& exitCode,
                           "define stay as they are.");
         }
 
+        auto verifyOptions = std::make_shared<FileOptions>();
         AddFileCommand(app, exitCode, "verify-" + suffix,
                        "Compare the " + shown + " with the addresses FILE defines", connection,
-                       std::make_shared<FileOptions>(), memory, VerifyMemory);
+                       verifyOptions, memory, VerifyMemory)
+            ->add_flag("--force", verifyOptions->force, ForceHelp);
     }
 
     auto programOptions = std::make_shared<FileOptions>();
@@ -218,7 +269,9 @@ void AddMemoryFileCommands(CLI::App& app, int& exitCode,
                              return ProgramBoth(session, *programOptions);
                          });
     program->add_option("FILE", programOptions->file, "Flash image; - for stdin")->required();
-    program->add_option("EEPROM-FILE", programOptions->eepromFile, "EEPROM image");
+    program->add_option("EEPROM-FILE", programOptions->eepromFile,
+                        "EEPROM image (default: an ELF FILE's own .eeprom section)");
+    program->add_flag("--force", programOptions->force, ForceHelp);
 }
 
 } // namespace zelk

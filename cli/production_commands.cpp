@@ -1,8 +1,10 @@
 // The production commands: AutoProgram with a project, and serial numbering with its numbers
 // in the settings store.
+#include "app/autoprogram_run.h"
+#include "app/production_log.h"
 #include "app/project_file.h"
 #include "app/project_state.h"
-#include "app/serial_number_run.h"
+#include "cli/cancel_request.h"
 #include "cli/commands.h"
 #include "cli/target_session.h"
 #include "engine/autoprogram.h"
@@ -16,8 +18,6 @@
 namespace zelk {
 namespace {
 
-constexpr const char* Preferences = "Preferences";
-
 struct ProductionOptions {
     std::string project;
     std::optional<std::string> start;
@@ -25,6 +25,8 @@ struct ProductionOptions {
     std::optional<int> location;
 };
 
+// AutoProgram as the GUI runs it, with every step: one outcome, counted and logged in the
+// production record the GUI keeps.
 bool RunProject(TargetSession& session, const std::string& projectFile) {
     ProjectFileData project;
     if (std::string error; !ReadProjectForAutoProgram(projectFile, project, error)) {
@@ -33,20 +35,26 @@ bool RunProject(TargetSession& session, const std::string& projectFile) {
     }
     AppState& app = session.app;
     ApplyProjectFile(app, projectFile);
-    const ProgramResult result = RunAutoProgram(*session.programmer, app.images,
-                                                {app.flashFile, app.eepromFile}, {}, session.ui);
-    if (!result.succeeded && !result.failedStep.empty()) {
-        PrintError("AutoProgram stopped at: " + result.failedStep);
+    const ImageFiles files{app.flashFile, app.eepromFile};
+    AutoProgramReport report;
+    RunAutoProgramJob(session.programmer, app.images, files, {}, session.ui, CancelRequest(),
+                      report);
+    session.ui.ShowMessage(report.passed ? MessageKind::Success : MessageKind::Failure,
+                           report.outcome);
+    SettingsStore store(SettingsStore::UserFile());
+    ProductionCount count = ProductionCount::Load(store);
+    std::string error;
+    if (!RecordProductionRun(store, count, ProductionRunOf(report, files), error)) {
+        PrintError(error);
+        return false;
     }
-    return result.succeeded;
+    return report.passed;
 }
 
 // Stores the values given on the command line, the ones Preferences edits. False, with the
 // reason, when one is not usable or cannot be stored.
-bool StoreSerialSettings(const ProductionOptions& options, int& exitCode) {
-    SerialNumberSettings settings{ReadSettingString(Preferences, "SerialNumber", ""),
-                                  ReadSettingInt(Preferences, "Length", 0),
-                                  ReadSettingInt(Preferences, "Location", 0)};
+bool StoreSerialSettings(SettingsStore& store, const ProductionOptions& options, int& exitCode) {
+    SerialNumberSettings settings = LoadSerialNumberSettings(store);
     settings.number = options.start.value_or(settings.number);
     settings.length = options.length.value_or(settings.length);
     settings.location = options.location.value_or(settings.location);
@@ -55,35 +63,21 @@ bool StoreSerialSettings(const ProductionOptions& options, int& exitCode) {
         exitCode = ExitUsage;
         return false;
     }
-    const bool stored =
-        (!options.start || WriteSettingString(Preferences, "SerialNumber", settings.number)) &&
-        (!options.length || WriteSettingInt(Preferences, "Length", settings.length)) &&
-        (!options.location || WriteSettingInt(Preferences, "Location", settings.location));
-    if (!stored) {
-        PrintError("cannot store the serial number settings in " + SettingsFilePath().string() +
-                   ": " + SettingsWriteProblem());
+    if ((options.start || options.length || options.location) &&
+        !StoreSerialNumberSettings(store, settings)) {
+        PrintError("cannot store the serial number settings: " + store.WriteProblem());
+        return false;
     }
-    return stored;
+    return true;
 }
 
 bool RunSerialNumber(TargetSession& session, const ProductionOptions& options, int& exitCode) {
-    if (!StoreSerialSettings(options, exitCode)) {
+    SettingsStore store(SettingsStore::UserFile());
+    if (!StoreSerialSettings(store, options, exitCode)) {
         return false;
     }
-    const std::string number = ReadSettingString(Preferences, "SerialNumber", "");
-    const int length = ReadSettingInt(Preferences, "Length", 0);
-    const int location = ReadSettingInt(Preferences, "Location", 0);
-    if (!RunSerialNumbering(*session.programmer, session.app.images, session.ui)) {
-        return false;
-    }
-    const std::optional<std::uint32_t> value = ParseSerialNumber(number);
-    session.bytes = static_cast<std::uint64_t>(length);
-    session.ui.ShowMessage(
-        MessageKind::Success,
-        "Serial number " + SerialDigits(std::to_string(value.value_or(0)), length) +
-            AddressMessage(" written at %08X", static_cast<std::uint32_t>(location)) + "; next " +
-            ReadSettingString(Preferences, "SerialNumber", ""));
-    return true;
+    session.bytes = static_cast<std::uint64_t>(LoadSerialNumberSettings(store).length);
+    return SerialNumbering(*session.programmer, session.app.images, session.ui, store).has_value();
 }
 
 } // namespace

@@ -49,6 +49,12 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
     app.add_flag("--fixed-waits", options.fixedWaits,
                  "Wait the data sheets' worst case after every write instead of polling the "
                  "part for ready");
+    app.add_flag("--single-read", options.singleRead,
+                 "Read flash and EEPROM once: by default a read that is kept is read twice and "
+                 "must agree");
+    app.add_option("--device", options.device,
+                   "Refuse any chip but this one (a name zelk.ini lists, any case) before it is "
+                   "touched");
     app.add_option("--progress", options.progress,
                    "bar (on a terminal) or json: one JSON object a line on stderr")
         ->check(CLI::IsMember({"bar", "json"}))

@@ -19,6 +19,8 @@ struct TargetOptions {
     std::string ini;
     std::int32_t sckHalfPeriodUs = 1;
     bool fixedWaits = false;
+    bool singleRead = false;
+    std::string device; // empty: any device zelk.ini lists
     std::string simState;
     std::string simTime = "virtual";
     std::vector<std::string> simFaults;

@@ -2,8 +2,10 @@
 
 #include "cli/cancel_request.h"
 #include "engine/command_support.h"
+#include "platform/ini_document.h"
 #include "sim/simulated_port.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zelk {
@@ -29,6 +31,21 @@ bool TargetSession::Open(const TargetOptions& options, std::string& error) {
         return false;
     }
     programmer->SetCancelFlag(&CancelRequest());
+    programmer->confirmReads = !options.singleRead;
+    if (!options.device.empty()) {
+        std::vector<DeviceEntry> devices;
+        if (!ReadDeviceList(programmer->DeviceDatabase(), devices, error)) {
+            return false;
+        }
+        if (std::ranges::none_of(devices, [&](const DeviceEntry& device) {
+                return SameIniName(device.name, options.device);
+            })) {
+            error = "--device " + options.device + ": " + programmer->DeviceDatabase().string() +
+                    " lists no such device";
+            return false;
+        }
+        programmer->requiredDevices.push_back({options.device, "that --device names"});
+    }
     // A simulator that cannot start (a state file of another chip, one in use) is a mistake
     // in the options; a hardware port that cannot be opened is the command's failure.
     return settings.port != PortKind::Simulator || programmer->OpenPort(error);

@@ -45,10 +45,52 @@ std::string SerialDigits(std::string_view text, int length) {
 
 namespace {
 
-// Writes the digits, compares them read back, then reads the EEPROM into its image. The
-// number to store next only when the digits are on the chip.
-std::optional<std::uint32_t> WriteSerialNumber(Programmer& programmer, TargetImages& images,
-                                               TargetUi& ui, const SerialNumberSettings& settings) {
+constexpr const char* Section = "Preferences";
+
+SerialNumberSettings SettingsOf(const SettingsStore::Transaction& values) {
+    const auto number = [&](const char* name) {
+        return TryParseProfileInt(values.Get(Section, name).value_or("")).value_or(0);
+    };
+    return {values.Get(Section, "SerialNumber").value_or(""), number("Length"), number("Location")};
+}
+
+// The digits at their place in the EEPROM: written where they differ, then read back.
+bool WriteDigits(Programmer& programmer, TargetUi& ui, const std::string& digits,
+                 std::uint32_t location) {
+    for (std::uint32_t k = 0; k < digits.size(); ++k) {
+        const auto digit = static_cast<std::uint8_t>(digits[k]);
+        if (ReadEepromMemory(programmer, location + k) != digit &&
+            !WriteEepromMemory(programmer, location + k, digit)) {
+            ui.ShowMessage(MessageKind::Failure,
+                           AddressMessage("Serial number write failed at %08X !", location + k));
+            return false;
+        }
+    }
+    for (std::uint32_t k = 0; k < digits.size(); ++k) {
+        if (ReadEepromMemory(programmer, location + k) != static_cast<std::uint8_t>(digits[k])) {
+            ui.ShowMessage(MessageKind::Failure,
+                           AddressMessage("Serial number write failed at %08X !", location + k));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Under the store's lock: the number as stored now (another run may have taken one since the
+// command began), the digits onto the chip, the next number stored.
+std::optional<std::uint32_t> WriteNumber(Programmer& programmer, TargetUi& ui, SettingsStore& store,
+                                         std::string& written) {
+    std::string error;
+    std::optional<SettingsStore::Transaction> values = store.Begin(error);
+    if (!values) {
+        ui.ShowMessage(MessageKind::Failure, "The serial number cannot be taken: " + error);
+        return std::nullopt;
+    }
+    const SerialNumberSettings settings = SettingsOf(*values);
+    if (const std::optional<std::string> problem = SerialNumberProblem(settings)) {
+        ui.ShowMessage(MessageKind::Failure, *problem);
+        return std::nullopt;
+    }
     const std::uint32_t length = EepromLength(programmer.device);
     const auto location = static_cast<std::uint32_t>(settings.location);
     const auto count = static_cast<std::uint32_t>(settings.length);
@@ -63,42 +105,36 @@ std::optional<std::uint32_t> WriteSerialNumber(Programmer& programmer, TargetIma
         return std::nullopt;
     }
     const std::uint32_t number = *ParseSerialNumber(settings.number);
-    const std::string digits = SerialDigits(std::to_string(number), settings.length);
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const auto digit = static_cast<std::uint8_t>(digits[k]);
-        if (ReadEepromMemory(programmer, location + k) != digit &&
-            !WriteEepromMemory(programmer, location + k, digit)) {
-            ui.ShowMessage(MessageKind::Failure,
-                           AddressMessage("Serial number write failed at %08X !", location + k));
-            return std::nullopt;
-        }
-    }
-    ProgressBar bar(ui);
-    std::vector<std::uint8_t> scratch(length);
-    const StepOutcome read = ReadStep(programmer, MemoryKind::Eeprom, scratch, bar);
-    if (!read.Done()) {
-        ui.ShowMessage(MessageKind::Failure, OutcomeMessage(read, "Read failed at %08X !"));
+    written = SerialDigits(std::to_string(number), settings.length);
+    if (!WriteDigits(programmer, ui, written, location)) {
         return std::nullopt;
     }
-    for (std::uint32_t k = 0; k < count; ++k) {
-        if (scratch[location + k] != static_cast<std::uint8_t>(digits[k])) {
-            ui.ShowMessage(MessageKind::Failure,
-                           AddressMessage("Serial number write failed at %08X !", location + k));
-            return std::nullopt;
-        }
-    }
-    std::string lost;
-    if (!TargetStillAnswers(programmer, lost)) {
-        ui.ShowMessage(MessageKind::Failure, lost);
+    const std::string next = std::to_string(number + 1);
+    if (!values->Set(Section, "SerialNumber", next) || !values->Commit(error)) {
+        // The next board would get the same number.
+        ui.ShowMessage(MessageKind::Failure, "The next serial number " + next +
+                                                 " could not be stored in " +
+                                                 store.Path().string() + ".\n" + error);
         return std::nullopt;
     }
-    std::copy(scratch.begin(), scratch.end(), images.eepromImage.begin());
-    images.eepromShownLength = length;
-    ui.ImageChanged(MemoryKind::Eeprom, length);
-    return number + 1;
+    written += AddressMessage(" written at %08X; next ", location) + next;
+    return number;
 }
 
 } // namespace
+
+SerialNumberSettings LoadSerialNumberSettings(const SettingsStore& store) {
+    return {store.ReadString(Section, "SerialNumber", ""), store.ReadInt(Section, "Length", 0),
+            store.ReadInt(Section, "Location", 0)};
+}
+
+bool StoreSerialNumberSettings(SettingsStore& store, const SerialNumberSettings& settings) {
+    return store.Update([&](ProfileFile& values) {
+        return values.Set(Section, "SerialNumber", settings.number) &&
+               values.Set(Section, "Length", std::to_string(settings.length)) &&
+               values.Set(Section, "Location", std::to_string(settings.location));
+    });
+}
 
 std::optional<std::string> SerialNumberProblem(const SerialNumberSettings& settings) {
     const std::optional<std::uint32_t> number = ParseSerialNumber(settings.number);
@@ -128,8 +164,9 @@ std::optional<std::string> SerialNumberProblem(const SerialNumberSettings& setti
 }
 
 std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImages& images,
-                                             TargetUi& ui, const SerialNumberSettings& settings) {
-    if (const std::optional<std::string> problem = SerialNumberProblem(settings)) {
+                                             TargetUi& ui, SettingsStore& store) {
+    if (const std::optional<std::string> problem =
+            SerialNumberProblem(LoadSerialNumberSettings(store))) {
         ui.ShowMessage(MessageKind::Failure, *problem);
         return std::nullopt;
     }
@@ -139,10 +176,31 @@ std::optional<std::uint32_t> SerialNumbering(Programmer& programmer, TargetImage
         ui.ProgressClose();
         return std::nullopt;
     }
-    const std::optional<std::uint32_t> next = WriteSerialNumber(programmer, images, ui, settings);
+    std::string written;
+    std::optional<std::uint32_t> number = WriteNumber(programmer, ui, store, written);
+    if (number) {
+        // The number is on the chip and used up; the image follows the chip for the view.
+        const std::uint32_t length = EepromLength(programmer.device);
+        std::vector<std::uint8_t> scratch(length);
+        ProgressBar bar(ui);
+        const StepOutcome read = ReadStep(programmer, MemoryKind::Eeprom, scratch, bar);
+        std::string lost;
+        if (!read.Done()) {
+            ui.ShowMessage(MessageKind::Failure, OutcomeMessage(read, "Read failed at %08X !"));
+            number.reset();
+        } else if (!TargetStillAnswers(programmer, lost)) {
+            ui.ShowMessage(MessageKind::Failure, lost);
+            number.reset();
+        } else {
+            std::copy(scratch.begin(), scratch.end(), images.eepromImage.begin());
+            images.eepromShownLength = length;
+            ui.ImageChanged(MemoryKind::Eeprom, length);
+            ui.ShowMessage(MessageKind::Success, "Serial number " + written);
+        }
+    }
     ReleaseTarget(programmer);
     ui.ProgressClose();
-    return next;
+    return number;
 }
 
 } // namespace zelk

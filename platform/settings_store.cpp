@@ -1,75 +1,21 @@
 #include "platform/settings_store.h"
 
 #include "platform/atomic_file.h"
-#include "platform/private_profile.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
-#include <functional>
-#include <mutex>
-#include <optional>
+#include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace zelk {
 namespace {
-
-std::optional<std::string> ReadSetting(std::string_view section, std::string_view name) {
-    std::string error;
-    const std::optional<ProfileFile> store = ProfileFile::Load(SettingsFilePath(), error);
-    if (!store) {
-        return std::nullopt; // an unreadable store reads as defaults
-    }
-    return store->Get(section, name);
-}
-
-struct WriteProblem {
-    std::mutex mutex;
-    std::string reason;
-    bool reported = false;
-};
-
-WriteProblem& Problem() {
-    static WriteProblem problem;
-    return problem;
-}
-
-bool Remember(std::string reason) {
-    WriteProblem& problem = Problem();
-    const std::lock_guard lock(problem.mutex);
-    if (reason.empty()) {
-        problem.reported = false;
-    }
-    problem.reason = std::move(reason);
-    return problem.reason.empty();
-}
-
-// Reads the store, applies one change and writes it back atomically. An unreadable store is
-// left alone rather than replaced by one holding only the new value.
-bool UpdateSettings(const std::function<bool(ProfileFile&)>& change) {
-    const std::filesystem::path path = SettingsFilePath();
-    if (path.empty()) {
-        return Remember("No settings file: neither XDG_CONFIG_HOME nor a home folder is set.");
-    }
-    std::string error;
-    std::optional<ProfileFile> store = ProfileFile::Load(path, error);
-    if (!store) {
-        return Remember("The settings file cannot be read: " + error);
-    }
-    if (!change(*store)) {
-        return Remember("A setting's name cannot be stored in " + path.string() + ".");
-    }
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) {
-        return Remember("Cannot make the folder " + path.parent_path().string() + ": " +
-                        ec.message());
-    }
-    if (!ReplaceFileAtomically(path, store->Serialize(), error)) {
-        return Remember("The settings cannot be saved: " + error);
-    }
-    return Remember({});
-}
 
 std::filesystem::path HomeFolder() {
     const char* home = std::getenv("HOME");
@@ -83,9 +29,13 @@ std::filesystem::path HomeFolder() {
     return {};
 }
 
+constexpr auto LockRetry = std::chrono::milliseconds(10);
+
 } // namespace
 
-std::filesystem::path SettingsFilePath() {
+SettingsStore::SettingsStore(std::filesystem::path storeFile) : file(std::move(storeFile)) {}
+
+std::filesystem::path SettingsStore::UserFile() {
     std::filesystem::path base;
     // A relative XDG_CONFIG_HOME is invalid by the XDG rules and is ignored.
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -101,37 +51,48 @@ std::filesystem::path SettingsFilePath() {
     return base / "Brasswick" / "zelk.conf";
 }
 
-int ReadSettingInt(std::string_view section, std::string_view name, int defaultValue) {
-    const std::optional<std::string> text = ReadSetting(section, name);
-    if (!text) {
+std::filesystem::path SettingsStore::LockPath() const {
+    return file.parent_path() / ("." + file.filename().string() + ".lock");
+}
+
+int SettingsStore::ReadInt(std::string_view section, std::string_view name,
+                           int defaultValue) const {
+    const std::string text = ReadString(section, name, "");
+    if (text.empty()) {
         return defaultValue;
     }
-    return TryParseProfileInt(*text).value_or(defaultValue);
+    return TryParseProfileInt(text).value_or(defaultValue);
 }
 
-std::string ReadSettingString(std::string_view section, std::string_view name,
-                              std::string_view defaultValue) {
-    return ReadSetting(section, name).value_or(std::string(defaultValue));
+std::string SettingsStore::ReadString(std::string_view section, std::string_view name,
+                                      std::string_view defaultValue) const {
+    std::string error;
+    const std::optional<ProfileFile> store =
+        file.empty() ? std::nullopt : ProfileFile::Load(file, error);
+    // An unreadable store reads as defaults.
+    std::optional<std::string> value = store ? store->Get(section, name) : std::nullopt;
+    return value.value_or(std::string(defaultValue));
 }
 
-bool WriteSettingInt(std::string_view section, std::string_view name, int value) {
-    return WriteSettingString(section, name, std::to_string(value));
+bool SettingsStore::WriteInt(std::string_view section, std::string_view name, int value) {
+    return WriteString(section, name, std::to_string(value));
 }
 
-bool WriteSettingString(std::string_view section, std::string_view name, std::string_view value) {
-    return UpdateSettings([&](ProfileFile& store) { return store.Set(section, name, value); });
+bool SettingsStore::WriteString(std::string_view section, std::string_view name,
+                                std::string_view value) {
+    return Update([&](ProfileFile& store) { return store.Set(section, name, value); });
 }
 
-bool ClearSettingSection(std::string_view section) {
-    return UpdateSettings([&](ProfileFile& store) {
+bool SettingsStore::ClearSection(std::string_view section) {
+    return Update([&](ProfileFile& store) {
         store.RemoveSection(section);
         return true;
     });
 }
 
-bool ReplaceSettingSection(std::string_view section,
-                           const std::vector<std::pair<std::string, std::string>>& values) {
-    return UpdateSettings([&](ProfileFile& store) {
+bool SettingsStore::ReplaceSection(std::string_view section,
+                                   const std::vector<std::pair<std::string, std::string>>& values) {
+    return Update([&](ProfileFile& store) {
         store.RemoveSection(section);
         for (const auto& [name, value] : values) {
             if (!store.Set(section, name, value)) {
@@ -142,20 +103,209 @@ bool ReplaceSettingSection(std::string_view section,
     });
 }
 
+bool SettingsStore::Update(const std::function<bool(ProfileFile&)>& change) {
+    std::string error;
+    std::optional<Transaction> transaction = Begin(error);
+    if (!transaction) {
+        return Remember(error);
+    }
+    if (!change(transaction->values)) {
+        return Remember("A setting's name cannot be stored in " + file.string() + ".");
+    }
+    return Remember(transaction->Commit(error) ? std::string() : error);
+}
+
+int SettingsStore::Lock(std::string& error) const {
+    if (file.empty()) {
+        error = "No settings file: neither XDG_CONFIG_HOME nor a home folder is set.";
+        return -1;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    if (ec) {
+        error = "Cannot make the folder " + file.parent_path().string() + ": " + ec.message();
+        return -1;
+    }
+    const std::filesystem::path lockFile = LockPath();
+    // Never follows a link, never blocks on a FIFO put there.
+    const int fd =
+        ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "Cannot lock the settings with " + lockFile.string() + ": " +
+                (fd < 0 ? std::strerror(errno) : "not a regular file");
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(LockWaitSeconds);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            error = errno == EWOULDBLOCK || errno == EINTR
+                        ? "The settings file " + file.string() +
+                              " stayed locked by another run "
+                              "for " +
+                              std::to_string(LockWaitSeconds) + " s."
+                        : "Cannot lock the settings with " + lockFile.string() + ": " +
+                              std::strerror(errno);
+            ::close(fd);
+            return -1;
+        }
+        std::this_thread::sleep_for(LockRetry);
+    }
+    return fd;
+}
+
+std::optional<SettingsStore::Transaction> SettingsStore::Begin(std::string& error) const {
+    const int fd = Lock(error);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::string reason;
+    std::optional<ProfileFile> values = ProfileFile::Load(file, reason);
+    if (!values) {
+        // An unreadable store is left alone rather than replaced by one holding only the new
+        // values.
+        error = "The settings file cannot be read: " + reason;
+        ::close(fd);
+        return std::nullopt;
+    }
+    return Transaction(*this, fd, std::move(*values));
+}
+
+bool SettingsStore::Replace(const ProfileFile& values, std::string& error) const {
+    std::string reason;
+    if (!ReplaceFileAtomically(file, values.Serialize(), reason)) {
+        error = "The settings cannot be saved: " + reason;
+        return false;
+    }
+    return true;
+}
+
+bool SettingsStore::Remember(std::string reason) {
+    const std::lock_guard lock(mutex);
+    if (reason.empty()) {
+        reported = false;
+    }
+    problem = std::move(reason);
+    return problem.empty();
+}
+
+std::string SettingsStore::WriteProblem() const {
+    const std::lock_guard lock(mutex);
+    return problem;
+}
+
+std::optional<std::string> SettingsStore::TakeWriteProblem() {
+    const std::lock_guard lock(mutex);
+    if (problem.empty() || reported) {
+        return std::nullopt;
+    }
+    reported = true;
+    return problem;
+}
+
+SettingsStore::Transaction::Transaction(const SettingsStore& owner, int lock, ProfileFile file)
+    : store(&owner), lockFd(lock), values(std::move(file)) {}
+
+SettingsStore::Transaction::Transaction(Transaction&& other) noexcept
+    : store(other.store), lockFd(other.lockFd), values(std::move(other.values)) {
+    other.lockFd = -1;
+}
+
+SettingsStore::Transaction::~Transaction() {
+    if (lockFd >= 0) {
+        ::close(lockFd);
+    }
+}
+
+bool SettingsStore::Transaction::Commit(std::string& error) {
+    if (lockFd < 0) {
+        error = "The settings were stored already.";
+        return false;
+    }
+    const bool stored = store->Replace(values, error);
+    ::close(lockFd);
+    lockFd = -1;
+    return stored;
+}
+
+namespace {
+
+// The last problem of the one-call functions below, which have no store object to keep it.
+struct CallProblem {
+    std::mutex mutex;
+    std::string reason;
+    bool reported = false;
+};
+
+CallProblem& LastCallProblem() {
+    static CallProblem problem;
+    return problem;
+}
+
+bool Keep(const SettingsStore& store, bool written) {
+    CallProblem& last = LastCallProblem();
+    const std::lock_guard lock(last.mutex);
+    if (written) {
+        last.reported = false;
+    }
+    last.reason = store.WriteProblem();
+    return written;
+}
+
+} // namespace
+
+std::filesystem::path SettingsFilePath() {
+    return SettingsStore::UserFile();
+}
+
+int ReadSettingInt(std::string_view section, std::string_view name, int defaultValue) {
+    return SettingsStore(SettingsStore::UserFile()).ReadInt(section, name, defaultValue);
+}
+
+std::string ReadSettingString(std::string_view section, std::string_view name,
+                              std::string_view defaultValue) {
+    return SettingsStore(SettingsStore::UserFile()).ReadString(section, name, defaultValue);
+}
+
+bool WriteSettingInt(std::string_view section, std::string_view name, int value) {
+    SettingsStore store(SettingsStore::UserFile());
+    return Keep(store, store.WriteInt(section, name, value));
+}
+
+bool WriteSettingString(std::string_view section, std::string_view name, std::string_view value) {
+    SettingsStore store(SettingsStore::UserFile());
+    return Keep(store, store.WriteString(section, name, value));
+}
+
+bool ClearSettingSection(std::string_view section) {
+    SettingsStore store(SettingsStore::UserFile());
+    return Keep(store, store.ClearSection(section));
+}
+
+bool ReplaceSettingSection(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& values) {
+    SettingsStore store(SettingsStore::UserFile());
+    return Keep(store, store.ReplaceSection(section, values));
+}
+
 std::string SettingsWriteProblem() {
-    WriteProblem& problem = Problem();
-    const std::lock_guard lock(problem.mutex);
-    return problem.reason;
+    CallProblem& last = LastCallProblem();
+    const std::lock_guard lock(last.mutex);
+    return last.reason;
 }
 
 std::optional<std::string> TakeSettingsWriteProblem() {
-    WriteProblem& problem = Problem();
-    const std::lock_guard lock(problem.mutex);
-    if (problem.reason.empty() || problem.reported) {
+    CallProblem& last = LastCallProblem();
+    const std::lock_guard lock(last.mutex);
+    if (last.reason.empty() || last.reported) {
         return std::nullopt;
     }
-    problem.reported = true;
-    return problem.reason;
+    last.reported = true;
+    return last.reason;
 }
 
 } // namespace zelk

@@ -1,6 +1,6 @@
 // Serial numbering end to end on the simulator: the number in the settings reaches the
 // chip's EEPROM and advances only when its digits read back.
-#include "app/serial_number_run.h"
+#include "engine/serial_numbering.h"
 #include "platform/settings_store.h"
 #include "sim_target_fixture.h"
 
@@ -40,7 +40,8 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         Store(c.stored, c.length, c.location);
-        ASSERT_TRUE(RunSerialNumbering(*programmer, app.images, ui));
+        SettingsStore store(SettingsStore::UserFile());
+        ASSERT_EQ(SerialNumbering(*programmer, app.images, ui, store), std::stoul(c.next) - 1);
         const std::string digits(c.written);
         const auto at = Chip().eeprom.begin() + c.location;
         EXPECT_EQ(std::string(at, at + static_cast<long>(digits.size())), digits);
@@ -63,7 +64,7 @@ TEST_F(SerialNumberingTest, AFailedRunWritesNothingAndKeepsTheNumber) {
     SimFaults busy;
     busy.stuckBusy = true;
     SimFaults removed;
-    removed.removeAfterBytes = 40 + 3 * 8 + 4 * 4; // the digits went out, then the read-back
+    removed.removeAfterBytes = 40 + 3 * 8; // the digits went out, not their read-back
     const struct {
         const char* stored;
         int length;
@@ -96,7 +97,9 @@ TEST_F(SerialNumberingTest, AFailedRunWritesNothingAndKeepsTheNumber) {
         SCOPED_TRACE(c.message);
         Attach("ATmega328P", c.faults);
         Store(c.stored, c.length, c.location);
-        EXPECT_FALSE(RunSerialNumbering(*programmer, app.images, ui));
+        SettingsStore store(SettingsStore::UserFile());
+        EXPECT_EQ(SerialNumbering(*programmer, app.images, ui, store), std::nullopt);
+        ASSERT_FALSE(ui.messages.empty());
         EXPECT_EQ(ui.messages.back(), c.message);
         EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), c.stored);
         EXPECT_FALSE(ui.progressIsOpen);

@@ -1,9 +1,12 @@
 #include "app/file_digest.h"
 #include "app/production_log.h"
+#include "platform/settings_store.h"
 #include "scratch_folder.h"
 
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace zelk {
 namespace {
@@ -62,24 +65,42 @@ TEST_F(ProductionLogTest, EachRunIsOneLineNamingTheFilesByTheirDigest) {
                   start + "17" + files + "PASS\tpassed\n");
 }
 
-TEST_F(ProductionLogTest, AnUnwritableLogIsReported) {
-    std::filesystem::create_directories(folder / "zelk" / "production.log");
-    std::string error;
-    EXPECT_FALSE(AppendProductionLog({}, error));
-    EXPECT_NE(error.find("production.log"), std::string::npos) << error;
+// A folder, a FIFO or a link in the log's place is refused at once, never followed or waited
+// on.
+TEST_F(ProductionLogTest, ALogThatIsNoRegularFileIsRefused) {
+    const std::filesystem::path log = folder / "zelk" / "production.log";
+    const struct {
+        const char* what;
+        std::function<void()> make;
+    } cases[] = {
+        {"folder", [&] { std::filesystem::create_directories(log); }},
+        {"FIFO", [&] { ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0); }},
+        {"link", [&] { std::filesystem::create_symlink(folder / "elsewhere.log", log); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::create_directories(log.parent_path());
+        c.make();
+        std::string error;
+        EXPECT_FALSE(AppendProductionLog({}, error));
+        EXPECT_NE(error.find("production.log"), std::string::npos) << error;
+        std::filesystem::remove(log);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere.log"));
 }
 
 TEST_F(ProductionLogTest, TheCountKeepsTotalsAcrossStartsUntilReset) {
-    ProductionCount first = ProductionCount::Load();
-    first.Record(true);
-    first.Record(true);
-    first.Record(false);
+    SettingsStore store(SettingsStore::UserFile());
+    ProductionCount first = ProductionCount::Load(store);
+    ASSERT_TRUE(first.Record(store, true));
+    ProductionCount second = ProductionCount::Load(store);
+    ASSERT_TRUE(first.Record(store, true));
+    ASSERT_TRUE(first.Record(store, false));
     EXPECT_EQ(first.Text(), "Passed 2, failed 1 (total 2 / 1)");
-    ProductionCount second = ProductionCount::Load();
-    second.Record(false);
+    ASSERT_TRUE(second.Record(store, false)) << "counts up what the other counted, too";
     EXPECT_EQ(second.Text(), "Passed 0, failed 1 (total 2 / 2)");
-    second.Reset();
-    EXPECT_EQ(ProductionCount::Load().Text(), "Passed 0, failed 0 (total 0 / 0)");
+    ASSERT_TRUE(second.Reset(store));
+    EXPECT_EQ(ProductionCount::Load(store).Text(), "Passed 0, failed 0 (total 0 / 0)");
 }
 
 } // namespace
