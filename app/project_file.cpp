@@ -117,14 +117,23 @@ bool SaveProjectFile(const std::filesystem::path& path, const ProjectFileData& d
     if (!file) {
         return false;
     }
-    file->Set(ProjectSection, ProjectNameKey, data.projectName);
-    file->Set(ProjectSection, CommentKey, EscapeComment(data.comment));
-    file->Set(ProjectSection, FlashFileKey, data.flashFile);
-    file->Set(ProjectSection, EepromFileKey, data.eepromFile);
-    file->Set(ProjectSection, FlashWindowKey, FormatOptionalRect(data.flashWindow));
-    file->Set(ProjectSection, EepromWindowKey, FormatOptionalRect(data.eepromWindow));
-    file->Set(ProjectSection, ProjectWindowKey, FormatOptionalRect(data.projectWindow));
-    file->Set(ProjectSection, CommentFormatKey, EscapedFormat);
+    const std::pair<std::string_view, std::string> values[] = {
+        {ProjectNameKey, data.projectName},
+        {CommentKey, EscapeComment(data.comment)},
+        {FlashFileKey, data.flashFile},
+        {EepromFileKey, data.eepromFile},
+        {FlashWindowKey, FormatOptionalRect(data.flashWindow)},
+        {EepromWindowKey, FormatOptionalRect(data.eepromWindow)},
+        {ProjectWindowKey, FormatOptionalRect(data.projectWindow)},
+        {CommentFormatKey, std::string(EscapedFormat)}};
+    for (const auto& [name, value] : values) {
+        if (!file->Set(ProjectSection, name, value)) {
+            // Cut, it would read back as another value: a file name would name another file.
+            error = path.string() + ": the " + std::string(name) + " is longer than " +
+                    std::to_string(ProfileValueLimit) + " characters";
+            return false;
+        }
+    }
     return ReplaceFileAtomically(path, file->Serialize(), error);
 }
 

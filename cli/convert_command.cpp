@@ -30,7 +30,7 @@ bool ParseImageSize(std::string_view text, std::size_t& size) {
 struct ConvertOptions {
     std::string input;
     std::string output;
-    std::string size = "0x20000";
+    std::string size; // empty: up to the flash image's size, a binary ending at the last byte
     std::string outputFormatName; // empty: from OUT's extension
     std::string memoryName = "flash";
 };
@@ -63,7 +63,7 @@ int RunConvert(const ConvertOptions& options) {
         return ExitUsage;
     }
     const std::string input = Shown(options.input, "standard input");
-    std::size_t size = 0;
+    std::size_t size = FlashImageSize;
     ParseImageSize(options.size, size);
     std::vector<std::uint8_t> image(size, ErasedByte);
     LoadedImage loaded;
@@ -79,7 +79,14 @@ int RunConvert(const ConvertOptions& options) {
                   (other.bytes.size() == 1 ? " byte" : " bytes") + ") is not converted");
     }
     std::string writeError;
-    if (!WriteImageAnyFormat(options.output, outputFormat, image, writeError)) {
+    // The output holds what the input defines, no more: a converted 4-byte .eep written back
+    // touches 4 bytes. Only a binary of a stated size is filled up to it.
+    const bool whole =
+        !options.size.empty() &&
+        outputFormat.value_or(ImageFormat::Binary) == ImageFormat::Binary &&
+        FormatOfExtension(options.output).value_or(ImageFormat::Binary) == ImageFormat::Binary;
+    if (!WriteImageAnyFormat(options.output, outputFormat, image, writeError,
+                             whole ? nullptr : &loaded.defined)) {
         PrintError(Shown(options.output, "standard output") + ": " + writeError);
         return ExitFailure;
     }
@@ -93,13 +100,14 @@ void AddConvertCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "convert", "Convert a HEX, S-record, binary or ELF file to HEX, S-records or binary");
     command->footer(
-        "IN is read into an image of SIZE bytes filled with 0xFF. Its extension names its "
-        "format: Intel HEX (.hex .ihx .ihex .eep), S-records (.srec .s19 .s28 .s37 .mot), raw "
-        "binary (.bin, loaded at address 0) or ELF (.elf, as avr-gcc links it); any other name, "
-        "and - for standard input, is told by its content (ELF, Intel HEX or S-records). OUT's "
-        "extension, or --output-format, chooses its format: Intel HEX, S-records or raw binary "
-        "(the whole image); - writes to standard output and needs --output-format. HEX output "
-        "leaves out records that hold only 0xFF.\n"
+        "IN is read into an image of SIZE bytes (default 128 KiB) filled with 0xFF. Its "
+        "extension names its format: Intel HEX (.hex .ihx .ihex .eep), S-records (.srec .s19 "
+        ".s28 .s37 .mot), raw binary (.bin, loaded at address 0) or ELF (.elf, as avr-gcc links "
+        "it); any other name, and - for standard input, is told by its content (ELF, Intel HEX "
+        "or S-records). OUT's extension, or --output-format, chooses its format: Intel HEX, "
+        "S-records or raw binary; - writes to standard output and needs --output-format. HEX and "
+        "S-record output holds records for exactly the addresses IN defines; a binary ends at "
+        "the last byte IN defines, or with --size is exactly SIZE bytes.\n"
         "Exit status: 0 done, 1 a file could not be read or written, 2 usage error.");
     command->add_option("IN", options->input, "File to read, or - for standard input")->required();
     command
@@ -118,9 +126,8 @@ void AddConvertCommand(CLI::App& app, int& exitCode) {
         ->option_text("MEMORY");
     command
         ->add_option("--size", options->size,
-                     "Image size in bytes, decimal or 0x hex, at most 16 MiB; data beyond it "
-                     "is an error")
-        ->capture_default_str()
+                     "Image size in bytes, decimal or 0x hex, at most 16 MiB (default 128 KiB); "
+                     "data beyond it is an error, and a binary OUT is exactly this size")
         ->check(CLI::Validator(
             [](std::string& text) {
                 std::size_t size = 0;

@@ -1,38 +1,46 @@
 #include "memory/hex_file.h"
+#include "memory/image_file.h"
 #include "memory/target_images.h"
 #include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <optional>
+#include <vector>
 
 namespace zelk {
 namespace {
 
-enum class FileFormat { IntelHex, SRecord, Binary };
-
 constexpr std::size_t BytesPerRecord = 16;
-
-std::optional<FileFormat> FormatOf(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".hex" || extension == ".ihx" || extension == ".ihex") {
-        return FileFormat::IntelHex;
-    }
-    if (extension == ".srec" || extension == ".s19" || extension == ".s28" || extension == ".s37" ||
-        extension == ".mot") {
-        return FileFormat::SRecord;
-    }
-    if (extension == ".bin") {
-        return FileFormat::Binary;
-    }
-    return std::nullopt;
-}
 
 bool IsErased(std::span<const std::uint8_t> bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == ErasedByte; });
+}
+
+// The pieces of the image that become records: within the defined ranges, or for the whole
+// image every 16-byte piece that holds anything but 0xFF. A piece never crosses a 16-byte
+// boundary, so none crosses a 64 KiB one.
+std::vector<AddressRange> RecordPieces(std::span<const std::uint8_t> bytes,
+                                       const std::vector<AddressRange>* defined) {
+    std::vector<AddressRange> pieces;
+    if (defined == nullptr) {
+        for (std::size_t address = 0; address < bytes.size(); address += BytesPerRecord) {
+            const std::size_t end = std::min(address + BytesPerRecord, bytes.size());
+            if (!IsErased(bytes.subspan(address, end - address))) {
+                pieces.push_back({address, end});
+            }
+        }
+        return pieces;
+    }
+    for (const AddressRange& range : *defined) {
+        for (std::size_t address = range.begin; address < range.end;) {
+            const std::size_t end =
+                std::min((address / BytesPerRecord + 1) * BytesPerRecord, range.end);
+            pieces.push_back({address, end});
+            address = end;
+        }
+    }
+    return pieces;
 }
 
 // Appends one record: `header` characters, then `fields` as hex digit pairs, then the
@@ -76,17 +84,14 @@ private:
     std::uint8_t sum = 0;
 };
 
-std::string IntelHexText(std::span<const std::uint8_t> bytes) {
+std::string IntelHexText(std::span<const std::uint8_t> bytes,
+                         const std::vector<AddressRange>& pieces) {
     std::string text;
-    text.reserve(bytes.size() / BytesPerRecord * 44);
+    text.reserve(pieces.size() * 44 + 12);
     RecordBuilder record(text);
     std::uint32_t upper = 0;
-    for (std::size_t address = 0; address < bytes.size(); address += BytesPerRecord) {
-        const auto data = bytes.subspan(address, std::min(BytesPerRecord, bytes.size() - address));
-        if (IsErased(data)) {
-            continue;
-        }
-        // Records start on 16-byte boundaries, so none crosses a 64 KiB boundary.
+    for (const AddressRange& piece : pieces) {
+        const std::size_t address = piece.begin;
         if (address >> 16 != upper) {
             upper = static_cast<std::uint32_t>(address >> 16);
             record.Start(":");
@@ -94,6 +99,7 @@ std::string IntelHexText(std::span<const std::uint8_t> bytes) {
             record.BigEndian(upper, 2);
             record.EndIntel();
         }
+        const auto data = bytes.subspan(address, piece.end - piece.begin);
         record.Start(":");
         record.Byte(static_cast<std::uint8_t>(data.size()));
         record.BigEndian(static_cast<std::uint32_t>(address & 0xFFFF), 2);
@@ -105,21 +111,16 @@ std::string IntelHexText(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-std::string SRecordText(std::span<const std::uint8_t> bytes) {
-    std::size_t highest = 0;
-    for (std::size_t address = 0; address < bytes.size(); address += BytesPerRecord) {
-        const auto data = bytes.subspan(address, std::min(BytesPerRecord, bytes.size() - address));
-        if (!IsErased(data)) {
-            highest = address + data.size() - 1;
-        }
-    }
+std::string SRecordText(std::span<const std::uint8_t> bytes,
+                        const std::vector<AddressRange>& pieces) {
+    const std::size_t highest = pieces.empty() ? 0 : pieces.back().end - 1;
     // The narrowest address that reaches every record: S1/S9, S2/S8 or S3/S7.
     const int addressBytes = highest <= 0xFFFF ? 2 : highest <= 0xFFFFFF ? 3 : 4;
     const std::string dataHeader{'S', static_cast<char>('0' + addressBytes - 1)};
     const std::string endHeader{'S', static_cast<char>('0' + 11 - addressBytes)};
 
     std::string text;
-    text.reserve(bytes.size() / BytesPerRecord * 48);
+    text.reserve(pieces.size() * 48 + 40);
     RecordBuilder record(text);
     static constexpr std::string_view HeaderName = "zelk";
     record.Start("S0");
@@ -129,14 +130,11 @@ std::string SRecordText(std::span<const std::uint8_t> bytes) {
         record.Byte(static_cast<std::uint8_t>(c));
     }
     record.EndSRecord();
-    for (std::size_t address = 0; address < bytes.size(); address += BytesPerRecord) {
-        const auto data = bytes.subspan(address, std::min(BytesPerRecord, bytes.size() - address));
-        if (IsErased(data)) {
-            continue;
-        }
+    for (const AddressRange& piece : pieces) {
+        const auto data = bytes.subspan(piece.begin, piece.end - piece.begin);
         record.Start(dataHeader);
         record.Byte(static_cast<std::uint8_t>(addressBytes + data.size() + 1));
-        record.BigEndian(static_cast<std::uint32_t>(address), addressBytes);
+        record.BigEndian(static_cast<std::uint32_t>(piece.begin), addressBytes);
         record.Bytes(data);
         record.EndSRecord();
     }
@@ -149,10 +147,28 @@ std::string SRecordText(std::span<const std::uint8_t> bytes) {
 
 } // namespace
 
+std::string ImageText(ImageFormat format, std::span<const std::uint8_t> bytes,
+                      const std::vector<AddressRange>* defined) {
+    switch (format) {
+    case ImageFormat::IntelHex:
+        return IntelHexText(bytes, RecordPieces(bytes, defined));
+    case ImageFormat::SRecord:
+        return SRecordText(bytes, RecordPieces(bytes, defined));
+    case ImageFormat::Binary:
+    case ImageFormat::Elf:
+        break;
+    }
+    std::size_t end = bytes.size();
+    if (defined != nullptr) {
+        end = defined->empty() ? 0 : std::min(defined->back().end, bytes.size());
+    }
+    return {reinterpret_cast<const char*>(bytes.data()), end};
+}
+
 bool WriteImageFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                     std::string& error) {
-    const auto format = FormatOf(path);
-    if (!format) {
+    const std::optional<ImageFormat> format = FormatOfExtension(path);
+    if (!format || *format == ImageFormat::Elf) {
         error = "unknown file type \"" + path.extension().string() + "\" (use .hex, .srec or .bin)";
         return false;
     }
@@ -160,16 +176,7 @@ bool WriteImageFile(const std::filesystem::path& path, std::span<const std::uint
         error = "image larger than 4 GiB";
         return false;
     }
-    switch (*format) {
-    case FileFormat::IntelHex:
-        return ReplaceFileAtomically(path, IntelHexText(bytes), error);
-    case FileFormat::SRecord:
-        return ReplaceFileAtomically(path, SRecordText(bytes), error);
-    case FileFormat::Binary:
-        break;
-    }
-    return ReplaceFileAtomically(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()},
-                                 error);
+    return ReplaceFileAtomically(path, ImageText(*format, bytes, nullptr), error);
 }
 
 } // namespace zelk

@@ -105,9 +105,17 @@ std::optional<ImageFormat> OutputFormatFor(const std::filesystem::path& path,
                                            std::optional<ImageFormat> requested,
                                            std::string& error);
 
+// The text of `bytes` in `format` (Intel HEX, S-records or raw binary). With `defined`, HEX and
+// S-record files hold records for exactly those addresses, 0xFF included, and a binary ends at
+// the last defined byte; without, records leave out 16-byte pieces that hold only 0xFF and a
+// binary is every byte.
+std::string ImageText(ImageFormat format, std::span<const std::uint8_t> bytes,
+                      const std::vector<AddressRange>* defined);
+
 // Writes `bytes` to `path` (replaced atomically) or to standard output for "-", in the format
-// OutputFormatFor chooses.
+// OutputFormatFor chooses, as ImageText makes it.
 bool WriteImageAnyFormat(const std::filesystem::path& path, std::optional<ImageFormat> requested,
-                         std::span<const std::uint8_t> bytes, std::string& error);
+                         std::span<const std::uint8_t> bytes, std::string& error,
+                         const std::vector<AddressRange>* defined = nullptr);
 
 } // namespace zelk

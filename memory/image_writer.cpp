@@ -2,10 +2,7 @@
 #include "platform/atomic_file.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 namespace zelk {
@@ -23,56 +20,6 @@ std::string NameOf(ImageFormat format) {
         break;
     }
     return "elf";
-}
-
-// A folder of its own under the temporary folder, removed with its contents.
-class PrivateFolder {
-public:
-    PrivateFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelk-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path = pattern;
-        }
-    }
-    ~PrivateFolder() {
-        std::error_code ignored;
-        if (!path.empty()) {
-            std::filesystem::remove_all(path, ignored);
-        }
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path; }
-
-private:
-    std::filesystem::path path;
-};
-
-// The bytes of the file WriteImageFile writes for `format`. It alone builds HEX and S-record
-// text, and it writes files only, so the text passes through a file of a name it knows.
-bool FileContents(ImageFormat format, std::span<const std::uint8_t> bytes, std::string& contents,
-                  std::string& error) {
-    if (format == ImageFormat::Binary) {
-        contents.assign(bytes.begin(), bytes.end());
-        return true;
-    }
-    const PrivateFolder folder;
-    if (folder.Path().empty()) {
-        error = std::string("cannot make a temporary folder: ") + std::strerror(errno);
-        return false;
-    }
-    const auto file = folder.Path() / ("image." + NameOf(format));
-    if (!WriteImageFile(file, bytes, error)) {
-        return false;
-    }
-    std::ifstream in(file, std::ios::binary);
-    contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read back the temporary file";
-        return false;
-    }
-    return true;
 }
 
 bool WriteToStandardOutput(std::string_view bytes, std::string& error) {
@@ -130,15 +77,13 @@ std::optional<ImageFormat> OutputFormatFor(const std::filesystem::path& path,
 }
 
 bool WriteImageAnyFormat(const std::filesystem::path& path, std::optional<ImageFormat> requested,
-                         std::span<const std::uint8_t> bytes, std::string& error) {
+                         std::span<const std::uint8_t> bytes, std::string& error,
+                         const std::vector<AddressRange>* defined) {
     const auto format = OutputFormatFor(path, requested, error);
     if (!format) {
         return false;
     }
-    std::string contents;
-    if (!FileContents(*format, bytes, contents, error)) {
-        return false;
-    }
+    const std::string contents = ImageText(*format, bytes, defined);
     if (path == StandardStreamName) {
         return WriteToStandardOutput(contents, error);
     }

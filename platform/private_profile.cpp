@@ -5,24 +5,6 @@
 namespace zelk {
 namespace {
 
-// Cuts to the value limit without splitting a UTF-8 sequence, so a cut title still shows.
-std::string CutToLimit(std::string_view value) {
-    if (value.size() <= ProfileValueLimit) {
-        return std::string(value);
-    }
-    std::size_t end = ProfileValueLimit;
-    for (int back = 0; back < 3 && end > 0; ++back) {
-        if ((static_cast<unsigned char>(value[end]) & 0xC0) != 0x80) {
-            break;
-        }
-        --end;
-    }
-    if ((static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) {
-        end = ProfileValueLimit; // not UTF-8 after all: keep the plain byte count
-    }
-    return std::string(value.substr(0, end));
-}
-
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -42,6 +24,16 @@ std::optional<ProfileFile> ProfileFile::Load(const std::filesystem::path& path,
     bool missing = false;
     std::string reason;
     if (ReadIniLines(path, fileLines, missing, reason)) {
+        for (std::size_t i = 0; i < fileLines.size(); ++i) {
+            const IniLine line = ClassifyIniLine(fileLines[i]);
+            if (line.kind == IniLine::Kind::Value && line.value.size() > ProfileValueLimit) {
+                error = path.string() + ", line " + std::to_string(i + 1) + ": the value of " +
+                        std::string(line.name) + " is " + std::to_string(line.value.size()) +
+                        " characters long; at most " + std::to_string(ProfileValueLimit) +
+                        " are read";
+                return std::nullopt;
+            }
+        }
         return ProfileFile(std::move(fileLines));
     }
     if (missing) {
@@ -53,7 +45,7 @@ std::optional<ProfileFile> ProfileFile::Load(const std::filesystem::path& path,
 
 std::optional<std::string> ProfileFile::Get(std::string_view section, std::string_view name) const {
     const IniIndex::Entry* entry = index.Find(section, name);
-    return entry == nullptr ? std::nullopt : std::optional(CutToLimit(entry->value));
+    return entry == nullptr ? std::nullopt : std::optional(entry->value);
 }
 
 std::vector<std::string> ProfileFile::Sections() const {
@@ -72,6 +64,9 @@ bool ProfileFile::Set(std::string_view section, std::string_view name, std::stri
         return false;
     }
     value = value.substr(0, value.find_first_of("\r\n"));
+    if (TrimIniBlanks(value).size() > ProfileValueLimit) {
+        return false;
+    }
 
     if (const IniIndex::Entry* entry = index.Find(section, name)) {
         std::string& line = lines[entry->line];

@@ -129,7 +129,7 @@ TEST(ConvertCli, ConvertsEitherMemoryOfAnElfFileToStandardOutput) {
     const CliRun flash =
         RunCli(folder, "convert " + Quote(Program) + " - --output-format hex --size 16");
     EXPECT_EQ(flash.exitCode, 0) << flash.errors;
-    EXPECT_EQ(flash.output, ":1000000002E114E3FDCFD1D2D3D4FFFFFFFFFFFF06\n:00000001FF\n");
+    EXPECT_EQ(flash.output, ":0A00000002E114E3FDCFD1D2D3D406\n:00000001FF\n");
     EXPECT_EQ(flash.errors, "zelk-cli: " + Program.string() +
                                 ": section .fuse (fuses, 3 bytes) is not converted\n"
                                 "zelk-cli: " +
@@ -140,6 +140,32 @@ TEST(ConvertCli, ConvertsEitherMemoryOfAnElfFileToStandardOutput) {
                                              " - --output-format BIN --size 4");
     EXPECT_EQ(eeprom.exitCode, 0) << eeprom.errors;
     EXPECT_EQ(eeprom.output, "\xE1\xE2\xE3\xFF");
+}
+
+// A conversion holds the addresses its input defines and no others, so a file converted and
+// written back onto a chip touches no byte the original left alone.
+TEST(ConvertCli, KeepsTheAddressSetOfItsInput) {
+    testing::ScratchFolder folder;
+    WriteWholeFile(folder / "four.eep", ":04001000FF010203E7\n:00000001FF\n");
+    const struct {
+        const char* output;
+        const char* options;
+        std::string expected;
+    } cases[] = {
+        {"out.hex", "", ":04001000FF010203E7\n:00000001FF\n"},
+        {"out.srec", "", "S00700007A656C6B42\nS1070010FF010203E3\nS9030000FC\n"},
+        {"out.bin", "", std::string(16, '\xFF') + "\xFF\x01\x02\x03"},
+        {"sized.bin", " --size 24",
+         std::string(16, '\xFF') + "\xFF\x01\x02\x03" + std::string(4, '\xFF')},
+        {"sized.hex", " --size 24", ":04001000FF010203E7\n:00000001FF\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const CliRun run = RunCli(folder, "convert " + Quote(folder / "four.eep") + " " +
+                                              Quote(folder / c.output) + c.options);
+        ASSERT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_EQ(ReadWholeFile(folder / c.output), c.expected);
+    }
 }
 
 TEST(ConvertCli, ReadsStandardInputUpTo64MiB) {

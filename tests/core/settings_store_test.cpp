@@ -115,13 +115,25 @@ TEST(PrivateProfile, ReadsValuesAsTheProfileReaderDoes) {
     }
 }
 
-TEST(PrivateProfile, CutsValuesTo255CharactersWithoutSplittingACharacter) {
-    const std::string ascii(300, 'x');
-    EXPECT_EQ(ProfileFile::Parse("[S]\nA=" + ascii).Get("S", "A"), std::string(255, 'x'));
+// A value cut short reads as another value (a file name names another file): values are read
+// whole, and one beyond the limit refuses the file, naming its line.
+TEST(PrivateProfile, ReadsValuesWholeAndRefusesOnesBeyondTheLimit) {
+    const testing::ScratchFolder folder;
+    const std::string whole(ProfileValueLimit, 'x');
+    testing::WriteWholeFile(folder / "long.ini", "[S]\nA=" + whole + "\n");
+    std::string error;
+    const std::optional<ProfileFile> file = ProfileFile::Load(folder / "long.ini", error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_EQ(file->Get("S", "A"), whole);
 
-    // "é" takes bytes 254 and 255: keeping half of it would leave invalid text.
-    const std::string accented = std::string(254, 'a') + "\xC3\xA9" + "zz";
-    EXPECT_EQ(ProfileFile::Parse("[S]\nA=" + accented).Get("S", "A"), std::string(254, 'a'));
+    testing::WriteWholeFile(folder / "longer.ini", "[S]\nB=1\nA=" + whole + "y\n");
+    EXPECT_FALSE(ProfileFile::Load(folder / "longer.ini", error));
+    EXPECT_EQ(error, (folder / "longer.ini").string() +
+                         ", line 3: the value of A is 4097 characters long; at most 4096 are read");
+
+    ProfileFile edited = ProfileFile::Parse("[S]\nA=1\n");
+    EXPECT_FALSE(edited.Set("S", "A", whole + "y"));
+    EXPECT_EQ(edited.Get("S", "A"), "1");
 }
 
 TEST(PrivateProfile, ListsEveryNameAndSectionWithoutLimit) {
