@@ -9,11 +9,14 @@
 
 namespace zelk {
 
-void AddConvertCommand(CLI::App& app, int& exitCode);
-// Every command on the target, sharing the connection options added to `app`.
-void AddTargetCommands(CLI::App& app, int& exitCode);
+// Every command, sharing the connection options added to `app`.
+void AddCommands(CLI::App& app, int& exitCode);
 
-// The families AddTargetCommands adds.
+// convert: it reads the connection options only to keep away from the simulator's files.
+void AddConvertCommand(CLI::App& app, int& exitCode,
+                       const std::shared_ptr<const TargetOptions>& connection);
+
+// The families of target commands AddCommands adds.
 // detect, reset, erase, blank-check.
 void AddDeviceCommands(CLI::App& app, int& exitCode,
                        const std::shared_ptr<const TargetOptions>& connection);

@@ -2,6 +2,7 @@
 #include "cli/cli_messages.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/own_files.h"
 #include "memory/image_file.h"
 #include "memory/target_images.h"
 
@@ -95,7 +96,8 @@ int RunConvert(const ConvertOptions& options) {
 
 } // namespace
 
-void AddConvertCommand(CLI::App& app, int& exitCode) {
+void AddConvertCommand(CLI::App& app, int& exitCode,
+                       const std::shared_ptr<const TargetOptions>& connection) {
     auto options = std::make_shared<ConvertOptions>();
     CLI::App* command = app.add_subcommand(
         "convert", "Convert a HEX, S-record, binary or ELF file to HEX, S-records or binary");
@@ -136,7 +138,16 @@ void AddConvertCommand(CLI::App& app, int& exitCode) {
                            : "must be a number from 1 to 16 MiB (decimal or 0x hex)";
             },
             "SIZE"));
-    command->callback([options, &exitCode] { exitCode = RunConvert(*options); });
+    command->callback([options, connection, &exitCode] {
+        UseJsonMessages(connection->Style() == ProgressStyle::Json);
+        if (const std::optional<std::string> problem =
+                OwnFileProblem(options->output, *connection)) {
+            PrintError(*problem);
+            exitCode = ExitUsage;
+            return;
+        }
+        exitCode = RunConvert(*options);
+    });
 }
 
 } // namespace zelk

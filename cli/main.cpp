@@ -11,8 +11,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "zelk-cli " ZELK_VERSION);
     app.require_subcommand(1);
     int exitCode = 0;
-    zelk::AddConvertCommand(app, exitCode);
-    zelk::AddTargetCommands(app, exitCode);
+    zelk::AddCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

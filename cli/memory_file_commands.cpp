@@ -2,6 +2,7 @@
 // program. Files are HEX, S-records, raw binary or ELF, chosen by extension and content; "-"
 // is standard input or output.
 #include "cli/commands.h"
+#include "cli/own_files.h"
 #include "cli/target_session.h"
 #include "engine/command_support.h"
 #include "engine/memory_commands.h"
@@ -167,8 +168,13 @@ bool ProgramBoth(TargetSession& session, const FileOptions& options) {
     return Program(session, steps, "Programmed and verified");
 }
 
-bool ReadMemory(TargetSession& session, const FileOptions& options, MemoryKind memory,
-                int& exitCode) {
+bool ReadMemory(TargetSession& session, const TargetOptions& connection, const FileOptions& options,
+                MemoryKind memory, int& exitCode) {
+    if (const std::optional<std::string> problem = OwnFileProblem(options.file, connection)) {
+        PrintError(*problem);
+        exitCode = ExitUsage;
+        return false;
+    }
     std::string error;
     const std::optional<ImageFormat> format =
         OutputFormatFor(options.file, OutputFormatNamed(options.format), error);
@@ -225,11 +231,11 @@ void AddMemoryFileCommands(CLI::App& app, int& exitCode,
         const std::string shown = MemoryName(memory);
 
         auto readOptions = std::make_shared<FileOptions>();
-        CLI::App* read =
-            AddTargetCommand(app, exitCode, "read-" + suffix, "Read the " + shown + " into FILE",
-                             connection, [readOptions, memory](TargetSession& session, int& code) {
-                                 return ReadMemory(session, *readOptions, memory, code);
-                             });
+        CLI::App* read = AddTargetCommand(
+            app, exitCode, "read-" + suffix, "Read the " + shown + " into FILE", connection,
+            [connection, readOptions, memory](TargetSession& session, int& code) {
+                return ReadMemory(session, *connection, *readOptions, memory, code);
+            });
         read->add_option("FILE", readOptions->file,
                          "File to write, replaced only when the read succeeded; its extension "
                          "chooses the format; - for stdout (with --format)")

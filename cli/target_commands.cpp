@@ -2,9 +2,10 @@
 
 namespace zelk {
 
-void AddTargetCommands(CLI::App& app, int& exitCode) {
+void AddCommands(CLI::App& app, int& exitCode) {
     auto connection = std::make_shared<TargetOptions>();
     AddConnectionOptions(app, *connection);
+    AddConvertCommand(app, exitCode, connection);
     AddDeviceCommands(app, exitCode, connection);
     AddMemoryFileCommands(app, exitCode, connection);
     AddProductionCommands(app, exitCode, connection);

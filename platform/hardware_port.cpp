@@ -18,6 +18,12 @@ std::uint16_t PortBaseAddress(int portIndex) {
 }
 
 std::unique_ptr<PortIo> OpenHardwarePort(std::uint16_t base, std::string& reason) {
+    // A port the kernel drives is reached through ppdev alone: direct I/O beside the kernel's
+    // driver would fight it, and a claim that failed or was interrupted must fail the command.
+    std::string listing;
+    if (KernelParportNumber(base, listing)) {
+        return OpenPpdevPort(base, reason);
+    }
     std::string ppdevReason;
     if (auto port = OpenPpdevPort(base, ppdevReason)) {
         return port;

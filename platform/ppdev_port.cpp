@@ -1,13 +1,16 @@
 #include "platform/ppdev_port.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -87,12 +90,66 @@ private:
     int dataInput = 0;
 };
 
+// The kernel waits for ever for a port another program holds; a claim not granted within
+// this long is given up.
+constexpr int ClaimWaitSeconds = 2;
+
+extern "C" void OnClaimTimer(int) {}
+
+// Claims the port. A timer signal to this thread ends a claim that waits longer than
+// ClaimWaitSeconds: the ioctl then fails with EINTR, as it does for any signal without
+// SA_RESTART. False, with the reason, when the claim was refused, timed out or interrupted.
+bool ClaimWithin(int fd, const std::string& device, std::string& reason) {
+    const int signal = SIGRTMIN;
+    struct sigaction action = {};
+    action.sa_handler = OnClaimTimer;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous = {};
+    sigaction(signal, &action, &previous);
+    sigevent event = {};
+    // glibc 2.36 names the thread id field only through its union.
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = signal;
+    event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
+    timer_t timer{};
+    const bool timed = timer_create(CLOCK_MONOTONIC, &event, &timer) == 0;
+    if (timed) {
+        itimerspec wait = {};
+        wait.it_value.tv_sec = ClaimWaitSeconds;
+        timer_settime(timer, 0, &wait, nullptr);
+    }
+    const int claimed = ioctl(fd, PPCLAIM);
+    const int error = errno;
+    bool expired = false;
+    if (timed) {
+        itimerspec left = {};
+        timer_gettime(timer, &left);
+        expired = left.it_value.tv_sec == 0 && left.it_value.tv_nsec == 0;
+        timer_delete(timer);
+    }
+    sigaction(signal, &previous, nullptr);
+    if (claimed == 0) {
+        return true;
+    }
+    if (error == EINTR && expired) {
+        reason = device + ": the port is used by another program (not free within " +
+                 std::to_string(ClaimWaitSeconds) + " s)";
+    } else if (error == EINTR) {
+        reason = device + ": the claim of the port was interrupted";
+    } else {
+        reason = device + ": cannot claim the port: " + std::strerror(error);
+    }
+    return false;
+}
+
 std::string OpenFailure(const std::string& device, int error) {
     std::string reason = device + ": " + std::strerror(error);
     if (error == EACCES || error == EPERM) {
-        reason += ": add your user to the lp group";
+        reason += ": add yourself to the lp group (sudo adduser $USER lp, then log in again)";
     } else if (error == ENOENT || error == ENODEV || error == ENXIO) {
-        reason += ": load the ppdev module";
+        reason += ": load the ppdev module (sudo modprobe ppdev)";
+    } else if (error == EBUSY) {
+        reason += ": the port is used by another program";
     }
     return reason;
 }
@@ -125,6 +182,10 @@ std::optional<int> FindParportNumber(const std::filesystem::path& procDir, std::
     return std::nullopt;
 }
 
+std::optional<int> KernelParportNumber(std::uint16_t base, std::string& listing) {
+    return FindParportNumber(ParportProcDir, base, listing);
+}
+
 std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason) {
     std::string listing;
     const std::optional<int> number = FindParportNumber(ParportProcDir, base, listing);
@@ -144,8 +205,7 @@ std::unique_ptr<PortIo> OpenPpdevDevice(const std::string& device, std::string& 
     }
     // No PPEXCL: it fails whenever the printer driver is bound to the port, and the claim
     // alone keeps every other driver off the port while it is held.
-    if (ioctl(fd, PPCLAIM) != 0) {
-        reason = device + ": cannot claim the port: " + std::strerror(errno);
+    if (!ClaimWithin(fd, device, reason)) {
         close(fd);
         return nullptr;
     }

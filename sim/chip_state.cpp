@@ -70,9 +70,9 @@ std::string Serialize(const SimDevice& device, const ChipState& chip) {
     return {bytes.begin(), bytes.end()};
 }
 
-// Beside the file the links lead to, whether it exists yet or not, so that two names of one
-// state file share one lock.
-std::filesystem::path LockFileOf(const std::filesystem::path& file) {
+} // namespace
+
+std::filesystem::path ChipStateLockFile(const std::filesystem::path& file) {
     constexpr int MaxLinks = 40;
     std::filesystem::path resolved = file;
     std::error_code ec;
@@ -89,6 +89,8 @@ std::filesystem::path LockFileOf(const std::filesystem::path& file) {
     }
     return resolved.parent_path() / ("." + resolved.filename().string() + ".lock");
 }
+
+namespace {
 
 std::string Hex(std::uint32_t value) {
     std::array<char, 16> text{};
@@ -170,7 +172,7 @@ ChipStateFile::~ChipStateFile() {
 
 std::shared_ptr<ChipStateFile> ChipStateFile::Open(const std::filesystem::path& file,
                                                    std::string& error) {
-    const std::filesystem::path lockFile = LockFileOf(file);
+    const std::filesystem::path lockFile = ChipStateLockFile(file);
     const int fd =
         ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
     struct stat info {};

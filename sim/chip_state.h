@@ -52,6 +52,10 @@ std::string SimDeviceProblem(const SimDevice& device);
 // fuses for the parts we know and 0xFF for the others.
 ChipState FreshChip(const SimDevice& device);
 
+// The lock file of a state file: beside the file its links lead to, whether it exists yet or
+// not, so that two names of one state file share one lock.
+std::filesystem::path ChipStateLockFile(const std::filesystem::path& file);
+
 // The state file of a simulated chip, locked for as long as this object lives (an exclusive
 // flock on a lock file beside it, ".NAME.lock", which stays), so that two runs on one state
 // file never overwrite each other's changes. The file is replaced as every user file is.
