@@ -48,7 +48,7 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
     const std::vector<std::uint8_t> written = Prefix(app.images.flashImage, size);
     EXPECT_EQ(Chip().flash, written);
     EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui));
-    EXPECT_EQ(ui.messages.back(), "Verify successfull");
+    EXPECT_EQ(ui.LastMessage(), "Verify successfull");
     std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
     ASSERT_TRUE(ReadFlash(*programmer, app.images, ui));
     EXPECT_EQ(Prefix(app.images.flashImage, size), written);
@@ -61,13 +61,13 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
     const std::vector<std::uint8_t> eeprom = Prefix(app.images.eepromImage, dataSize);
     EXPECT_EQ(Chip().eeprom, eeprom);
     EXPECT_TRUE(VerifyEeprom(*programmer, app.images, ui));
-    EXPECT_EQ(ui.messages.back(), "Verify successfull");
+    EXPECT_EQ(ui.LastMessage(), "Verify successfull");
     std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), 0x00);
     ASSERT_TRUE(ReadEeprom(*programmer, app.images, ui));
     EXPECT_EQ(Prefix(app.images.eepromImage, dataSize), eeprom);
 
     EXPECT_FALSE(BlankCheck(*programmer, ui));
-    EXPECT_EQ(ui.messages.back(), AtAddress("Blankcheck", 0x21));
+    EXPECT_EQ(ui.LastMessage(), AtAddress("Blankcheck", 0x21));
     // One flipped bit in the answer for 0x12A: a target answers 40 bytes to PrepareTarget,
     // then 4 per byte read, the byte read last.
     SimFaults bitError;
@@ -75,12 +75,12 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
     Attach(GetParam(), bitError);
     std::copy(written.begin(), written.end(), app.images.flashImage.begin());
     EXPECT_FALSE(VerifyFlash(*programmer, app.images, ui));
-    EXPECT_EQ(ui.messages.back(), AtAddress("Verify", 0x12A));
+    EXPECT_EQ(ui.LastMessage(), AtAddress("Verify", 0x12A));
 
     Attach(GetParam());
     ASSERT_TRUE(EraseChip(*programmer, ui));
     EXPECT_TRUE(BlankCheck(*programmer, ui));
-    EXPECT_EQ(ui.messages.back(), "Device is Empty");
+    EXPECT_EQ(ui.LastMessage(), "Device is Empty");
     EXPECT_EQ(ui.progressOpened, ui.progressClosed);
 }
 

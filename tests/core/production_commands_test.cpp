@@ -99,8 +99,7 @@ TEST_F(SerialNumberingTest, AFailedRunWritesNothingAndKeepsTheNumber) {
         Store(c.stored, c.length, c.location);
         SettingsStore store(SettingsStore::UserFile());
         EXPECT_EQ(SerialNumbering(*programmer, app.images, ui, store), std::nullopt);
-        ASSERT_FALSE(ui.messages.empty());
-        EXPECT_EQ(ui.messages.back(), c.message);
+        EXPECT_EQ(ui.LastMessage(), c.message);
         EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), c.stored);
         EXPECT_FALSE(ui.progressIsOpen);
         ASSERT_EQ(programmer->Port() != nullptr, c.opensPort) << "a bad number stays home";

@@ -36,6 +36,12 @@ public:
     void ImageChanged(MemoryKind, std::uint32_t) override {}
     void PostFlashWriteDone() override { ++flashWriteDonePosts; }
 
+    // The last message shown; empty when none was.
+    std::string LastMessage() {
+        std::lock_guard lock(mutex);
+        return messages.empty() ? std::string() : messages.back();
+    }
+
     std::mutex mutex;
     std::vector<std::string> messages;
     std::vector<MessageKind> kinds;

@@ -151,6 +151,41 @@ TEST(SimulatedPort, FlashByteWriteIsPolledAndLosesInstructionsWhileBusy) {
     EXPECT_EQ(bench.Port().Chip().flash[0x11], 0x0A);
 }
 
+// Serial programming starts only when SCK is low as RESET falls, and a page write in progress
+// ignores page loads: a host that gets either wrong fails here, as it would on silicon.
+TEST(SimStrictness, ResetWithSckHighOrPageLoadsWhileBusyAreNotHeard) {
+    SimBench bench(On(Mega));
+    sim->EnableDrivers();
+    sim->ReleaseReset();
+    sim->DelayUs(10000);
+    sim->SetLine(sim->Pins().sck, 1);
+    sim->AssertReset();
+    sim->DelayUs(30000);
+    sim->SetLine(sim->Pins().sck, 0);
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        EXPECT_NE(Exchange(0xAC530000)[2], 0x53) << "entered with SCK high at attempt " << attempt;
+        sim->PulseSck();
+    }
+    sim->SetLine(sim->Pins().reset, 1);
+
+    ASSERT_EQ(EnterProgrammingMode(), 1);
+    for (std::uint32_t k = 0; k < 64; ++k) {
+        LoadProgramMemoryPage(*sim, 2 * k, 0x11);
+        LoadProgramMemoryPage(*sim, 2 * k + 1, 0x11);
+    }
+    Send(0x4C000000);                         // page 0, busy for its write time from here
+    for (std::uint32_t k = 0; k < 32; ++k) {  // 2 ms of loads, well within the write
+        LoadProgramMemoryPage(*sim, k, 0x22); // lost: the chip is busy
+    }
+    sim->DelayUs(Mega.flashWriteUs);
+    Send(0x4C004000); // page at word 64: its buffer holds nothing loaded
+    sim->DelayUs(Mega.flashWriteUs);
+    EXPECT_EQ(ReadProgramMemory(*sim, 0), 0x11);
+    EXPECT_EQ(ReadProgramMemory(*sim, 127), 0x11);
+    EXPECT_EQ(ReadProgramMemory(*sim, 128), 0xFF);
+    EXPECT_EQ(ReadProgramMemory(*sim, 159), 0xFF);
+}
+
 TEST(SimulatedPort, PageEepromLockAndFuseWritesFollowTheFormOfTheDevice) {
     SimDevice oldPagePart = BytePart;
     oldPagePart.algorithm = 2;

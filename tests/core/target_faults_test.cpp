@@ -73,6 +73,12 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         };
     };
     const std::string stopped = "The target stopped answering: signature FFFFFF at the end.";
+    const LockFuseLayout fuses = LoadLockFuseLayout(ShippedIni(), "ATmega328P");
+    const auto readFuses = [&fuses](Programmer& p, TargetImages&, TargetUi& u) {
+        return ReadFuseBytes(p, u, fuses).has_value();
+    };
+    SimFaults bitError;
+    bitError.bitErrorAtByte = PrepareBytes + 4; // the answer of the first fuse read
     const std::string notErased = "\nThe flash may not have been erased before the write.";
     const FaultCase cases[] = {
         {"erase, polled", "ATmega88", StuckBusy(),
@@ -94,6 +100,11 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         {"read EEPROM", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 100),
          [](Programmer& p, TargetImages& images, TargetUi& u) { return ReadEeprom(p, images, u); },
          stopped},
+        {"read fuses of a target gone after its identification", "ATmega328P",
+         RemovedAfter(PrepareBytes), readFuses, stopped},
+        {"read fuses with a bit error", "ATmega328P", bitError, readFuses,
+         "The fuse low byte read as FE and then as FF. Check the cable and the target's power "
+         "supply."},
         {"verify flash of an erased image", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 400),
          erasedImage([](Programmer& p, TargetImages& images, TargetUi& u) {
              return VerifyFlash(p, images, u, {{300, 0x8000}});
@@ -133,9 +144,8 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         app.images.flashImage.assign(FlashImageSize, 0xA5);
         app.images.eepromImage.assign(EepromImageSize, 0xA5);
         EXPECT_FALSE(c.command(*programmer, app.images, ui));
-        ASSERT_FALSE(ui.messages.empty());
-        EXPECT_EQ(ui.messages.back(), c.message);
-        EXPECT_EQ(ui.kinds.back(), MessageKind::Failure);
+        EXPECT_EQ(ui.LastMessage(), c.message);
+        EXPECT_EQ(ui.kinds, std::vector<MessageKind>(ui.kinds.size(), MessageKind::Failure));
         if (std::string(c.name).starts_with("read")) {
             EXPECT_EQ(app.images.flashImage, std::vector<std::uint8_t>(FlashImageSize, 0xA5));
             EXPECT_EQ(app.images.eepromImage, std::vector<std::uint8_t>(EepromImageSize, 0xA5))
@@ -158,7 +168,7 @@ TEST_F(TargetFaults, EepromWriteWritesWhatDiffersInTheDefinedRanges) {
     EXPECT_EQ(Chip().eeprom[0x20], 0x55) << "outside the file";
     EXPECT_TRUE(VerifyEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
     EXPECT_FALSE(VerifyEeprom(*programmer, app.images, ui));
-    EXPECT_EQ(ui.messages.back(), "Verify failed at 00000000 !");
+    EXPECT_EQ(ui.LastMessage(), "Verify failed at 00000000 !");
 
     // Bytes that already hold their value cost no write.
     const auto cost = [&] {
@@ -225,8 +235,7 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
         fixedWaits = fixed;
         Attach("ATmega328P", StuckBusy(), ShippedIni());
         EXPECT_EQ(WriteLockByte(*programmer, ui, 0xFC), LockWrite::Failed);
-        ASSERT_FALSE(ui.messages.empty());
-        EXPECT_EQ(ui.messages.back(), fixedWaits
+        EXPECT_EQ(ui.LastMessage(), fixedWaits
                                           ? "The lock byte was written as FC but reads back as FF !"
                                           : "Writing the lock byte failed: the chip stayed busy.");
         EXPECT_FALSE(WriteFuseBytes(*programmer, ui, layout, {0xE2, 0xD9, 0xFD}));
@@ -240,17 +249,39 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
     EXPECT_EQ(ReadLockByte(*programmer, ui, layout), std::optional<std::uint8_t>(0xFC));
 }
 
-// A cancel stops a read at the next byte and leaves the image as it was.
-TEST_F(TargetFaults, CancelStopsAReadAndKeepsTheImage) {
-    Program("ATmega328P", {});
-    std::atomic<int> cancel{1};
-    programmer->SetCancelFlag(&cancel);
-    app.images.flashImage.assign(FlashImageSize, 0xA5);
-    const std::uint64_t before = programmer->RequestedDelayUs();
-    EXPECT_FALSE(ReadFlash(*programmer, app.images, ui));
-    EXPECT_EQ(ui.messages.back(), CancelledMessage);
-    EXPECT_EQ(app.images.flashImage[0], 0xA5);
-    EXPECT_LT(programmer->RequestedDelayUs() - before, 100000u) << "only the preparation";
+// A cancel stops every long command at its next byte: a read leaves the image as it was, a
+// check fails rather than passing on what it did not look at, and a write stops writing.
+TEST_F(TargetFaults, CancelStopsEveryLongCommandAtItsNextByte) {
+    using Command = std::function<bool(Programmer&, TargetImages&, TargetUi&)>;
+    const std::pair<const char*, Command> cases[] = {
+        {"read flash",
+         [](Programmer& p, TargetImages& i, TargetUi& u) { return ReadFlash(p, i, u); }},
+        {"read EEPROM",
+         [](Programmer& p, TargetImages& i, TargetUi& u) { return ReadEeprom(p, i, u); }},
+        {"verify flash",
+         [](Programmer& p, TargetImages& i, TargetUi& u) { return VerifyFlash(p, i, u); }},
+        {"verify EEPROM",
+         [](Programmer& p, TargetImages& i, TargetUi& u) { return VerifyEeprom(p, i, u); }},
+        {"blank check", [](Programmer& p, TargetImages&, TargetUi& u) { return BlankCheck(p, u); }},
+        {"write EEPROM",
+         [](Programmer& p, TargetImages& i, TargetUi& u) { return WriteEeprom(p, i, u); }},
+    };
+    for (const auto& [name, command] : cases) {
+        SCOPED_TRACE(name);
+        Program("ATmega328P", {});
+        std::atomic<int> cancel{1};
+        programmer->SetCancelFlag(&cancel);
+        app.images.flashImage.assign(FlashImageSize, 0xA5);
+        app.images.eepromImage.assign(EepromImageSize, 0xA5);
+        const std::uint64_t before = programmer->RequestedDelayUs();
+        EXPECT_FALSE(command(*programmer, app.images, ui));
+        EXPECT_EQ(ui.messages, std::vector<std::string>{CancelledMessage});
+        EXPECT_EQ(app.images.flashImage[0], 0xA5);
+        EXPECT_EQ(app.images.eepromImage[0], 0xA5);
+        EXPECT_EQ(Chip().eeprom[0], 0x55) << "nothing written";
+        EXPECT_LT(programmer->RequestedDelayUs() - before, 100000u) << "only the preparation";
+        programmer->SetCancelFlag(nullptr);
+    }
 }
 
 // Text that is no project is refused by zelk-cli's autoprogram test, a missing file by the
