@@ -95,6 +95,11 @@ bool AppendProductionLog(const ProductionRun& run, std::string& error) {
     const std::filesystem::path path = ProductionLogPath();
     // One write on an append descriptor: a line is never split by another writer. A link or a
     // FIFO put in the log's place is refused, not followed or waited on.
+    struct stat before {};
+    if (::lstat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        error = path.string() + ": not a regular file";
+        return false;
+    }
     const int fd = ::open(
         path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) {
