@@ -259,6 +259,13 @@ TEST_F(CliTarget, ClosedStandardOutputFailsTheCommandNotTheChip) {
               std::string::npos);
     EXPECT_EQ(run("read-eeprom --format hex - >&-"), 1);
     EXPECT_EQ(run("detect <&- >/dev/null"), 0) << "a closed input harms no command";
+    // A reader that went away: SIGPIPE cancels the command like any other signal.
+    EXPECT_EQ(std::system(("{ XDG_CONFIG_HOME=" + Quote(folder.Path()) + " " + cli +
+                           " read-flash --format bin - 2>/dev/null; echo $? >" +
+                           Quote(folder / "status.txt") + "; } | true")
+                              .c_str()),
+              0);
+    EXPECT_EQ(ReadWholeFile(folder / "status.txt"), "141\n");
     EXPECT_EQ(run("write-eeprom --no-verify " + Quote(folder / "none.hex") + " 2>&-"), 1);
     EXPECT_EQ(
         run("verify-flash --sim-fault stuck-busy " + Quote(folder / "none.hex") + " >&- 2>&-"), 1);
