@@ -1,7 +1,6 @@
 #include "app/autoprogram_run.h"
 
 #include "engine/command_support.h"
-#include "engine/flash_write.h"
 #include "engine/instructions.h"
 #include "engine/memory_commands.h"
 #include "memory/hex_file.h"
@@ -35,7 +34,6 @@ public:
     void ImageChanged(MemoryKind memory, std::uint32_t shownLength) override {
         ui.ImageChanged(memory, shownLength);
     }
-    void PostFlashWriteDone() override {}
 
     std::string lastFailure;
 

@@ -87,9 +87,4 @@ void GuiTargetUi::ImageChanged(MemoryKind memory, std::uint32_t shownLength) {
     });
 }
 
-void GuiTargetUi::PostFlashWriteDone() {
-    // Every target command, the flash write included, runs in the application's job runner,
-    // which posts its own completion: the flash write worker's is not needed.
-}
-
 } // namespace zelk

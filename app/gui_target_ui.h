@@ -29,7 +29,6 @@ public:
     void ProgressClose() override;
 
     void ImageChanged(MemoryKind memory, std::uint32_t shownLength) override;
-    void PostFlashWriteDone() override;
 
     // The open progress window, or null.
     CProgressDialog* Progress() const { return progress; }

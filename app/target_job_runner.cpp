@@ -42,8 +42,6 @@ public:
     void ImageChanged(MemoryKind memory, std::uint32_t shownLength) override {
         changed.push_back({memory, shownLength});
     }
-    // The runner's own completion replaces it.
-    void PostFlashWriteDone() override {}
 
     std::vector<ImageChange> changed;
     int lastPercent = -1;

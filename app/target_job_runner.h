@@ -17,10 +17,6 @@
 
 namespace zelk {
 
-// What a user is told whose command finds the Programmer with a worker.
-inline constexpr const char* TargetBusyMessage =
-    "A command is still working on the target. Wait until it has finished.";
-
 // True when the command did its job. The job receives the owner of the Programmer so that it
 // can lend it on (the flash write hands it to its own worker), and must leave it in place.
 using TargetJob = std::function<bool(std::unique_ptr<Programmer>& programmer, TargetImages& images,

@@ -1,7 +1,6 @@
 #include "app/target_jobs.h"
 
 #include "engine/command_support.h"
-#include "engine/flash_write.h"
 #include "engine/memory_commands.h"
 #include "engine/serial_numbering.h"
 #include "shell/command_ids.h"
@@ -16,23 +15,6 @@ using ImageCommand = bool (*)(Programmer&, TargetImages&, TargetUi&);
 TargetJob ImageJob(ImageCommand command) {
     return [command](std::unique_ptr<Programmer>& programmer, TargetImages& images, TargetUi& ui,
                      const std::atomic<int>&) { return command(*programmer, images, ui); };
-}
-
-// The flash write has its own worker; here it runs to its end on the job's thread.
-bool FinishFlashWrite(std::unique_ptr<FlashWriteWorker> worker,
-                      std::unique_ptr<Programmer>& programmer, TargetUi& ui,
-                      const std::atomic<int>& cancel) {
-    if (!worker) {
-        return false;
-    }
-    programmer = worker->TakeProgrammer();
-    bool succeeded = cancel.load() == 0;
-    if (const std::string& failure = worker->Failure(); !failure.empty()) {
-        ui.ShowMessage(MessageKind::Failure, failure);
-        succeeded = false;
-    }
-    ReleaseTarget(*programmer);
-    return succeeded;
 }
 
 } // namespace
@@ -57,7 +39,11 @@ std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgr
     case cmd::ReadEeprom:
         return TargetCommandJob{ImageJob(ReadEeprom), "Read EEPROM", false, nullptr};
     case cmd::WriteEeprom:
-        return TargetCommandJob{ImageJob(WriteEeprom), "Write EEPROM", true, nullptr};
+        return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages& images,
+                                   TargetUi& ui, const std::atomic<int>&) {
+                                    return WriteEeprom(*programmer, images, ui);
+                                },
+                                "Write EEPROM", true, nullptr};
     case cmd::VerifyEeprom:
         return TargetCommandJob{ImageJob(VerifyEeprom), "Verify EEPROM", false, nullptr};
     case cmd::SerialNumbering:
@@ -70,9 +56,8 @@ std::optional<TargetCommandJob> TargetJobFor(int id, const ImageFiles& autoProgr
             "Serial Numbering", true, nullptr};
     case cmd::WriteFlash:
         return TargetCommandJob{[](std::unique_ptr<Programmer>& programmer, TargetImages& images,
-                                   TargetUi& ui, const std::atomic<int>& cancel) {
-                                    return FinishFlashWrite(WriteFlash(programmer, images, ui),
-                                                            programmer, ui, cancel);
+                                   TargetUi& ui, const std::atomic<int>&) {
+                                    return WriteFlash(*programmer, images, ui);
                                 },
                                 "Write Flash", true, nullptr};
     case cmd::AutoProgram: {

@@ -18,7 +18,6 @@ public:
     void ProgressAttachCancel(std::atomic<int>*) override {}
     void ProgressClose() override {}
     void ImageChanged(MemoryKind, std::uint32_t) override {}
-    void PostFlashWriteDone() override {}
     std::string last;
 };
 

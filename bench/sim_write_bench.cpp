@@ -2,7 +2,6 @@
 // waits the protocol asked for, and on virtual time in CPU seconds for a full 128 KiB part.
 #include "bench/quiet_ui.h"
 #include "engine/connection.h"
-#include "engine/flash_write.h"
 #include "engine/memory_commands.h"
 
 #include <chrono>

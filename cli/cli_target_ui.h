@@ -31,8 +31,6 @@ public:
     void ProgressStep(const std::string& what) override;
 
     void ImageChanged(MemoryKind, std::uint32_t) override {}
-    // The CLI waits for the worker itself; nothing has to be handed over.
-    void PostFlashWriteDone() override {}
 
     // The line that ends a command: its outcome, the bytes it moved and the time it took. As
     // JSON it also carries the exit status and the message that tells the outcome.

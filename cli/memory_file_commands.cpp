@@ -87,6 +87,7 @@ std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const 
     for (const AddressRange& range : loaded.defined) {
         session.bytes += range.end - range.begin;
     }
+    images.Defined(memory) = AddressSet(loaded.defined);
     return loaded.defined;
 }
 
@@ -110,12 +111,10 @@ bool WriteMemory(TargetSession& session, const FileOptions& options, MemoryKind 
         steps.erase = options.erase;
         steps.writeFlash = true;
         steps.verifyFlash = verify;
-        steps.flashDefined = defined;
         steps.flashName = options.file;
     } else {
         steps.writeEeprom = true;
         steps.verifyEeprom = verify;
-        steps.eepromDefined = defined;
         steps.eepromName = options.file;
     }
     return Program(session, steps, verify ? "Verify successfull" : "Write done (not verified)");
@@ -129,11 +128,9 @@ bool VerifyMemory(TargetSession& session, const FileOptions& options, MemoryKind
     ProgramSteps steps;
     if (memory == MemoryKind::Flash) {
         steps.verifyFlash = true;
-        steps.flashDefined = defined;
         steps.flashName = options.file;
     } else {
         steps.verifyEeprom = true;
-        steps.eepromDefined = defined;
         steps.eepromName = options.file;
     }
     return Program(session, steps, "Verify successfull");
@@ -157,12 +154,10 @@ bool ProgramBoth(TargetSession& session, const FileOptions& options) {
     steps.erase = true;
     steps.writeFlash = true;
     steps.verifyFlash = true;
-    steps.flashDefined = flash;
     steps.flashName = options.file;
     if (eeprom && !eeprom->empty()) {
         steps.writeEeprom = true;
         steps.verifyEeprom = true;
-        steps.eepromDefined = eeprom;
         steps.eepromName = eepromFile;
     }
     return Program(session, steps, "Programmed and verified");

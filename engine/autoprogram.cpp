@@ -60,6 +60,7 @@ StepOutcome KeepTargetEeprom(Programmer& programmer, TargetImages& images, Targe
     }
     std::copy(first.begin(), first.end(), images.eepromImage.begin());
     images.eepromShownLength = length;
+    images.eepromDefined = AddressSet({{0, length}});
     ui.ImageChanged(MemoryKind::Eeprom, length);
     return {};
 }
@@ -146,18 +147,30 @@ ProgramResult RunAutoProgram(Programmer& programmer, TargetImages& images, const
             if (!*loaded) {
                 continue;
             }
-            const bool isFlash = memory == MemoryKind::Flash;
-            auto& image = isFlash ? images.flashImage : images.eepromImage;
-            std::copy((*loaded)->image.begin(), (*loaded)->image.end(), image.begin());
+            std::copy((*loaded)->image.begin(), (*loaded)->image.end(),
+                      images.Image(memory).begin());
+            images.Defined(memory) = AddressSet((*loaded)->loaded.defined);
             ui.ImageChanged(memory, (*loaded)->shownLength);
             run.result.stepsDone.emplace_back(done);
         }
+        // With no file and nothing read, an image defines nothing: such a run would erase
+        // the chip and program nothing.
+        if ((!options.programFlash || images.flashDefined.Empty()) &&
+            (!options.programEeprom || images.eepromDefined.Empty())) {
+            going = run.Fail("Checking the images",
+                             "AutoProgram has nothing to program: the images hold no data (no "
+                             "project file, nothing read). The chip was not erased.",
+                             ui);
+        }
+    }
+    if (going) {
         ProgramSteps steps;
         steps.erase = options.erase;
         steps.writeFlash = options.programFlash;
         steps.verifyFlash = options.verifyFlash;
         steps.writeEeprom = options.programEeprom;
         steps.verifyEeprom = options.verifyEeprom;
+        steps.skipUndefined = true;
         std::vector<std::string> kept = std::move(run.result.stepsDone);
         run.result = RunProgramSteps(programmer, images, steps, ui);
         kept.insert(kept.end(), run.result.stepsDone.begin(), run.result.stepsDone.end());

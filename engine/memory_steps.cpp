@@ -86,23 +86,9 @@ std::uint32_t MemoryLength(const DeviceDescription& device, MemoryKind memory) {
     return memory == MemoryKind::Flash ? FlashLength(device) : EepromLength(device);
 }
 
-std::optional<std::uint32_t> BeyondDevice(const std::vector<AddressRange>& defined,
-                                          std::uint32_t length) {
-    for (const AddressRange& range : defined) {
-        if (range.end > length) {
-            return static_cast<std::uint32_t>(std::max<std::size_t>(range.begin, length));
-        }
-    }
-    return std::nullopt;
-}
-
 std::string BeyondDeviceMessage(const std::string& file, std::uint32_t address,
                                 const DeviceDescription& device, MemoryKind memory) {
-    char text[96];
-    std::snprintf(text, sizeof text, " holds data at %08X, beyond the %.40s's %u bytes.",
-                  static_cast<unsigned>(address), device.name.c_str(),
-                  static_cast<unsigned>(MemoryLength(device, memory)));
-    return file + text;
+    return BeyondMemoryMessage(file, address, device.name, MemoryLength(device, memory));
 }
 
 StepOutcome EraseStep(Programmer& programmer) {

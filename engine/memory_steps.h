@@ -32,11 +32,6 @@ std::vector<AddressRange> Walked(const std::vector<AddressRange>* defined, std::
 // Bytes of a memory; a device without that memory has none.
 std::uint32_t MemoryLength(const DeviceDescription& device, MemoryKind memory);
 
-// The first address of `defined` at or beyond `length`, for the refusal of an image larger
-// than the device.
-std::optional<std::uint32_t> BeyondDevice(const std::vector<AddressRange>& defined,
-                                          std::uint32_t length);
-
 // "FILE holds data at 00008000, beyond the ATmega328P's 32768 bytes."
 std::string BeyondDeviceMessage(const std::string& file, std::uint32_t address,
                                 const DeviceDescription& device, MemoryKind memory);

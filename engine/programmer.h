@@ -43,6 +43,10 @@ struct DeviceRequirement {
     std::string because;
 };
 
+// What a user is told whose command finds the Programmer with another command's worker.
+inline constexpr const char* TargetBusyMessage =
+    "A command is still working on the target. Wait until it has finished.";
+
 class Programmer {
 public:
     // `openPort` is called when a command first needs the port. `configuredCable` is the

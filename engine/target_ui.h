@@ -26,7 +26,7 @@ public:
     virtual void SetDeviceText(const std::string& text) = 0;
 
     // The "Progress" window: opened before the target is touched, bar 0 to 100.
-    // ProgressSet and ProgressClose are also called from the flash write worker thread.
+    // A command run on a worker calls them from its thread.
     virtual void ProgressOpen() = 0;
     virtual void ProgressSet(int percent) = 0;
     // While attached, the window's Cancel button stores 1 into the flag.
@@ -39,10 +39,6 @@ public:
     // The first `shownLength` bytes of an image were replaced: bind the view to that length
     // and redraw it.
     virtual void ImageChanged(MemoryKind memory, std::uint32_t shownLength) = 0;
-
-    // Called on the flash write worker thread as its last act; the implementation must hand
-    // the completion (WM_FLASH_WRITE_DONE, wParam 0x100) to the main thread, never wait there.
-    virtual void PostFlashWriteDone() = 0;
 };
 
 } // namespace zelk

@@ -32,6 +32,10 @@ public:
     void RedrawNow();
 
     const HexGridModel& Model() const { return model; }
+    // Told the offset of every byte the user types into the buffer.
+    void OnEdit(std::function<void(std::uint32_t offset)> observer) {
+        model.onEdit = std::move(observer);
+    }
     const QFont& GridFont() const { return font; }
     // Makes `index` the current byte and scrolls it into view; false beyond the shown bytes.
     bool GoTo(std::uint32_t index);

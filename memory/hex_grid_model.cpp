@@ -409,6 +409,9 @@ bool HexGridModel::Type(char32_t character) {
                                              : static_cast<std::uint8_t>((byte & 0xF0) + value);
     }
     ++editCount;
+    if (onEdit) {
+        onEdit(position);
+    }
     // Typing past the bottom row scrolls the view along, so the user sees each byte typed.
     const bool savedHold = holdPosition;
     holdPosition = true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,6 +100,8 @@ public:
 
     // Counts every byte typed into the image, so the owner can tell an edit happened.
     std::uint64_t EditCount() const { return editCount; }
+    // Told the offset of every byte typed into the image.
+    std::function<void(std::uint32_t offset)> onEdit;
 
     // Left edges of the current byte's two hex digits and of its character, and the top of
     // its row; false while it is scrolled out of view.

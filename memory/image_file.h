@@ -2,6 +2,7 @@
 // from a file or standard input, and writing one to a file or standard output.
 #pragma once
 
+#include "memory/address_set.h"
 #include "memory/hex_file.h"
 #include "memory/target_images.h"
 
@@ -24,13 +25,6 @@ inline constexpr std::string_view StandardStreamName = "-";
 // Nothing larger is read, from a file or from standard input: far more than any AVR holds,
 // small enough that a wrong file (a disk image, /dev/zero) is refused instead of eaten.
 inline constexpr std::size_t MaxInputSize = 64 * 1024 * 1024;
-
-// Addresses begin to end - 1.
-struct AddressRange {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    friend bool operator==(const AddressRange&, const AddressRange&) = default;
-};
 
 // Memories of an AVR that an ELF file can carry besides flash and EEPROM. They are returned,
 // never loaded into an image: they are programmed by their own commands.
@@ -85,6 +79,14 @@ bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
 bool LoadImageForChip(const std::filesystem::path& path, MemoryKind memory,
                       std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                       HexFileError& error);
+
+// The first address of `defined` at or beyond `length`, for the refusal of an image larger
+// than the device.
+std::optional<std::uint32_t> BeyondDevice(const std::vector<AddressRange>& defined,
+                                          std::uint32_t length);
+// "FILE holds data at 00008000, beyond the ATmega328P's 32768 bytes."
+std::string BeyondMemoryMessage(const std::string& file, std::uint32_t address,
+                                const std::string& device, std::uint32_t length);
 
 // "FILE:12: reason" for a refused line, "FILE: reason" for the file as a whole.
 std::string LoadFailureText(const std::filesystem::path& path, const HexFileError& error);

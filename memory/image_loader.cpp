@@ -234,6 +234,24 @@ bool LoadImageForChip(const std::filesystem::path& path, MemoryKind memory,
     return true;
 }
 
+std::optional<std::uint32_t> BeyondDevice(const std::vector<AddressRange>& defined,
+                                          std::uint32_t length) {
+    for (const AddressRange& range : defined) {
+        if (range.end > length) {
+            return static_cast<std::uint32_t>(std::max<std::size_t>(range.begin, length));
+        }
+    }
+    return std::nullopt;
+}
+
+std::string BeyondMemoryMessage(const std::string& file, std::uint32_t address,
+                                const std::string& device, std::uint32_t length) {
+    char text[96];
+    std::snprintf(text, sizeof text, " holds data at %08X, beyond the %.40s's %u bytes.",
+                  static_cast<unsigned>(address), device.c_str(), static_cast<unsigned>(length));
+    return file + text;
+}
+
 std::string LoadFailureText(const std::filesystem::path& path, const HexFileError& error) {
     const std::string name = path == StandardStreamName ? "standard input" : path.string();
     return name + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " + error.reason;

@@ -60,9 +60,11 @@ DialogPrompts dialogPrompts;
 
 CMemoryView::CMemoryView(TargetImages& targetImages, MemoryKind kind, std::string& file,
                          QWidget* parent)
-    : QWidget(parent), images(targetImages), currentFile(file),
+    : QWidget(parent), images(targetImages), memory(kind), currentFile(file),
       isFlashView(kind == MemoryKind::Flash), prompts(&dialogPrompts), grid(this) {
     setFocusProxy(&grid);
+    // A byte the user types is one the writes and verifies must reach, 0xFF included.
+    grid.OnEdit([this](std::uint32_t offset) { images.Defined(memory).Add(offset, offset + 1); });
     connect(&grid, &CHexGrid::Edited, this, [this] { SetModified(true); });
     connect(&grid, &CHexGrid::GoToRequested, this, &CMemoryView::OnGoToAddress);
     connect(&grid, &CHexGrid::CurrentByteChanged, this,
@@ -138,21 +140,32 @@ QString CMemoryView::CurrentFolder() {
     return slash == 0 ? QStringLiteral("/") : file.left(slash);
 }
 
+void CMemoryView::SetDeviceLimit(const std::string& device, std::uint32_t length) {
+    limitDevice = device;
+    limitLength = length;
+}
+
 bool CMemoryView::LoadFile(const QString& path) {
-    std::vector<std::uint8_t>& image = isFlashView ? images.flashImage : images.eepromImage;
+    std::vector<std::uint8_t> loadedImage = images.Image(memory);
     HexFileError error;
     LoadedImage loaded;
-    if (!LoadImageAnyFormat(FileSystemPath(path),
-                            isFlashView ? MemoryKind::Flash : MemoryKind::Eeprom, image,
-                            grid.Model().Length(), loaded, error)) {
-        QString where = QDir::toNativeSeparators(path);
-        if (error.line > 0) {
-            where += QStringLiteral(", line %1").arg(error.line);
-        }
-        prompts->ShowMessage(this, QStringLiteral("Urrrk, can't load that file\n%1: %2")
-                                       .arg(where, QString::fromStdString(error.reason)));
+    const std::filesystem::path file = FileSystemPath(path);
+    std::string refusal;
+    if (!LoadImageForChip(file, memory, loadedImage, grid.Model().Length(), loaded, error)) {
+        refusal = LoadFailureText(QDir::toNativeSeparators(path).toStdString(), error);
+    } else if (const auto beyond = limitLength == 0
+                                       ? std::nullopt
+                                       : BeyondDevice(loaded.defined, limitLength)) {
+        refusal = BeyondMemoryMessage(QFileInfo(path).fileName().toStdString(), *beyond,
+                                      limitDevice, limitLength);
+    }
+    if (!refusal.empty()) {
+        prompts->ShowMessage(this, QStringLiteral("Urrrk, can't load that file\n") +
+                                       QString::fromStdString(refusal));
         return false;
     }
+    std::ranges::copy(loadedImage, images.Image(memory).begin());
+    images.Defined(memory) = AddressSet(loaded.defined);
     SetModified(false);
     const int digits = grid.Model().AddressDigits();
     const auto hex = [digits](std::uint32_t address) {
@@ -168,9 +181,7 @@ bool CMemoryView::LoadFile(const QString& path) {
                            .arg(bytes)
                            .arg(hex(static_cast<std::uint32_t>(loaded.Lowest())),
                                 hex(static_cast<std::uint32_t>(loaded.Highest()))));
-    if (!loaded.DefinesNothing()) {
-        grid.GoTo(static_cast<std::uint32_t>(loaded.Lowest()));
-    }
+    grid.GoTo(static_cast<std::uint32_t>(loaded.Lowest()));
     grid.RedrawNow();
     return true;
 }

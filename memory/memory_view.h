@@ -42,10 +42,14 @@ public:
     void SetImage(std::uint8_t* image, std::uint32_t length);
     void Redraw();
 
-    // Fills the shown bytes with 0xFF and reads the file into the image, then shows its first
-    // byte and says in the status bar what was loaded. A file that fails leaves the image
+    // Fills the shown bytes with 0xFF and reads the file into the image, which then defines
+    // the file's addresses, shows its first byte and says in the status bar what was loaded. A
+    // file that fails, defines nothing or holds data beyond the device limit leaves the image
     // exactly as it was and tells the user why.
     bool LoadFile(const QString& path);
+    // The memory of the identified device; a file beyond it is refused. Without one (length
+    // 0) any file that fits the image loads, and the commands refuse what the device lacks.
+    void SetDeviceLimit(const std::string& device, std::uint32_t length);
     // Writes the shown bytes as HEX, S-records or binary, by the file's extension. A failed
     // write tells the user why and leaves an existing file untouched.
     bool SaveToFile(const QString& path);
@@ -89,7 +93,10 @@ private:
     void SetModified(bool modified);
 
     TargetImages& images;
+    const MemoryKind memory;
     std::string& currentFile;
+    std::string limitDevice;
+    std::uint32_t limitLength = 0;
     const bool isFlashView;
     bool readOnly = false;
     Prompts* prompts;

@@ -1,6 +1,6 @@
 #include "terminal/programmer_spi_link.h"
 
-#include "engine/flash_write.h"
+#include "engine/programmer.h"
 #include "engine/instructions.h"
 
 #include <utility>
@@ -12,7 +12,7 @@ bool ProgrammerSpiLink::Acquire(std::string& reason) {
         return true;
     }
     if (!slot) {
-        reason = PortBusyMessage;
+        reason = TargetBusyMessage;
         return false;
     }
     if (!slot->OpenPort(reason)) {

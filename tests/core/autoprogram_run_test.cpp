@@ -17,7 +17,7 @@ protected:
     void SetUp() override {
         Attach("ATmega328P");
         app.images.flashImage[100] = 0xAA;
-        ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        ASSERT_TRUE(WriteFlashImage());
         std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), 0x55);
         ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui));
         app.images = {};
@@ -54,13 +54,14 @@ TEST_F(AutoProgramTest, EachStepCanBeLeftOutAndTheRunSaysWhatFailed) {
          "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, Erase Device, "
          "Program Flash, Verify Flash, Program EEProm, Verify EEProm.",
          0x0C, 0xFF, 0x55},
-        {"no reload", &Options::flashReload, nullptr,
-         "AutoProgram passed on ATmega328P: Keep EEProm, Erase Device, Program Flash, Verify "
-         "Flash, Program EEProm, Verify EEProm.",
+        {"no reload: an image of no data is not programmed", &Options::flashReload, nullptr,
+         "AutoProgram passed on ATmega328P: Keep EEProm, Erase Device, Program EEProm, Verify "
+         "EEProm.",
          0xFF, 0xFF, 0x55},
-        {"no erase", &Options::flashErase, nullptr,
-         "AutoProgram FAILED at Verifying flash: Verify failed at 00000064 !\nThe flash may not "
-         "have been erased before the write.",
+        {"no erase: the file's bytes are programmed, the rest is left", &Options::flashErase,
+         nullptr,
+         "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, Program Flash, "
+         "Verify Flash, Program EEProm, Verify EEProm.",
          0x0C, 0xAA, 0x55},
         {"no flash program", &Options::flashProgram, nullptr,
          "AutoProgram FAILED at Verifying flash: Verify failed at 00000000 !", 0xFF, 0xFF, 0xFF},

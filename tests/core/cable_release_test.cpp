@@ -5,7 +5,6 @@
 #include "engine/autoprogram.h"
 #include "engine/cables.h"
 #include "engine/connection.h"
-#include "engine/flash_write.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
 #include "engine/program_sequence.h"
@@ -84,19 +83,8 @@ TEST(CableRelease, EveryCommandEndsWithTheTargetReleasedAndTheDriversOff) {
         {"write EEPROM",
          [](Programmer& p, TargetImages& i, TargetUi& u) { return WriteEeprom(p, i, u); }},
         {"program", program},
-        {"flash write worker",
-         [](Programmer& p, TargetImages& i, TargetUi& u) {
-             // The worker takes a Programmer it owns; this one is lent for the run.
-             std::unique_ptr<Programmer> lent(&p);
-             std::unique_ptr<FlashWriteWorker> worker = WriteFlash(lent, i, u);
-             bool done = false;
-             if (worker) {
-                 worker->Wait();
-                 done = OnFlashWriteDone(worker, lent, u, FlashWriteDoneParam);
-             }
-             static_cast<void>(lent.release());
-             return done;
-         }},
+        {"write flash",
+         [](Programmer& p, TargetImages& i, TargetUi& u) { return WriteFlash(p, i, u); }},
         {"AutoProgram",
          [&](Programmer& p, TargetImages& i, TargetUi& u) {
              return RunAutoProgram(p, i, {firmware, ""}, {}, u).succeeded;
@@ -133,6 +121,8 @@ TEST(CableRelease, EveryCommandEndsWithTheTargetReleasedAndTheDriversOff) {
                     },
                     cable, test::ShippedIni());
                 TargetImages images;
+                images.flashDefined.Add(0, 0x10);
+                images.eepromDefined.Add(0, 0x10);
                 test::RecordingTargetUi ui;
                 const bool done = command(programmer, images, ui);
                 if (!stuck) {

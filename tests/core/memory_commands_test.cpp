@@ -1,5 +1,4 @@
 // The target memory commands end to end on the simulated cable and target.
-#include "engine/flash_write.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
 #include "engine/memory_steps.h"
@@ -44,7 +43,7 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
     std::fill_n(app.images.flashImage.begin() + 256, 256, ErasedByte);
     app.images.flashImage[0x25] = 0x7F;
 
-    ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+    ASSERT_TRUE(WriteFlashImage());
     const std::vector<std::uint8_t> written = Prefix(app.images.flashImage, size);
     EXPECT_EQ(Chip().flash, written);
     EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui));
@@ -95,7 +94,7 @@ TEST_F(SimTargetTest, PageWriteSkipsErasedPages) {
         std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
         std::fill_n(app.images.flashImage.begin() + 64, 64 * erasedPages, ErasedByte);
         const std::uint64_t before = programmer->RequestedDelayUs();
-        EXPECT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        EXPECT_TRUE(WriteFlashImage());
         return programmer->RequestedDelayUs() - before;
     };
     const std::uint64_t all = waitsFor(0);
@@ -107,12 +106,16 @@ TEST_F(SimTargetTest, PageWriteSkipsErasedPages) {
 // Presses Cancel once the bar reaches 10 %.
 class CancellingUi : public test::RecordingTargetUi {
 public:
+    explicit CancellingUi(std::atomic<int>& flag) : cancel(flag) {}
     void ProgressSet(int percent) override {
         RecordingTargetUi::ProgressSet(percent);
         if (percent >= 10) {
-            cancelFlag->store(1);
+            cancel.store(1);
         }
     }
+
+private:
+    std::atomic<int>& cancel;
 };
 
 TEST_F(SimTargetTest, CancelStopsByteAndPageWritesAndFails) {
@@ -120,36 +123,19 @@ TEST_F(SimTargetTest, CancelStopsByteAndPageWritesAndFails) {
         SCOPED_TRACE(device);
         Attach(device);
         ASSERT_TRUE(EraseChip(*programmer, ui));
-        CancellingUi cancelling;
+        std::atomic<int> cancel{0};
+        programmer->SetCancelFlag(&cancel);
+        CancellingUi cancelling(cancel);
         std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
-        ASSERT_TRUE(StartFlashWrite(cancelling));
-        EXPECT_FALSE(FinishFlashWrite(cancelling)) << "a cancelled write did not do its job";
-        EXPECT_NE(programmer, nullptr) << "the worker handed the Programmer back";
+        EXPECT_FALSE(WriteFlashImage(cancelling)) << "a cancelled write did not do its job";
         EXPECT_EQ(cancelling.messages, std::vector<std::string>{CancelledMessage});
         const auto written = std::count(Chip().flash.begin(), Chip().flash.end(), 0x00);
         EXPECT_LT(written, static_cast<long>(programmer->device.programSize) / 5);
         ASSERT_FALSE(cancelling.progress.empty());
         EXPECT_LT(cancelling.progress.back(), 20);
         EXPECT_EQ(cancelling.progressClosed, cancelling.progressOpened);
-        EXPECT_EQ(cancelling.flashWriteDonePosts, 1);
+        programmer->SetCancelFlag(nullptr);
     }
-}
-
-// The worker owns the Programmer for its run: the caller has none to start a second user of
-// the port with, and gets it back, working, with the completion.
-TEST_F(SimTargetTest, TheWorkerHoldsTheProgrammerUntilTheCompletion) {
-    Attach("ATmega328P");
-    ASSERT_TRUE(EraseChip(*programmer, ui));
-    std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), 0x00);
-    ASSERT_TRUE(StartFlashWrite(ui));
-    EXPECT_EQ(programmer, nullptr);
-    EXPECT_FALSE(OnFlashWriteDone(worker, programmer, ui, FlashWriteDoneParam + 1))
-        << "another wParam changes nothing";
-    EXPECT_EQ(programmer, nullptr);
-    EXPECT_TRUE(FinishFlashWrite());
-    ASSERT_NE(programmer, nullptr);
-    EXPECT_EQ(worker, nullptr);
-    EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui));
 }
 
 } // namespace

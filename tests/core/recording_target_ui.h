@@ -34,7 +34,6 @@ public:
         progressIsOpen = false;
     }
     void ImageChanged(MemoryKind, std::uint32_t) override {}
-    void PostFlashWriteDone() override { ++flashWriteDonePosts; }
 
     // The last message shown; empty when none was.
     std::string LastMessage() {
@@ -51,7 +50,6 @@ public:
     std::atomic<int> progressOpened{0};
     std::atomic<int> progressClosed{0};
     std::atomic<bool> progressIsOpen{false};
-    std::atomic<int> flashWriteDonePosts{0};
     std::atomic<int>* cancelFlag = nullptr;
 };
 

@@ -4,7 +4,7 @@
 
 #include "app/app_state.h"
 #include "engine/connection.h"
-#include "engine/flash_write.h"
+#include "engine/memory_commands.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
 #include "sim/simulated_port.h"
@@ -62,9 +62,6 @@ protected:
     }
 
     ~SimTargetTest() override {
-        if (worker) {
-            worker->Wait();
-        }
         if (savedConfigHome) {
             ::setenv("XDG_CONFIG_HOME", savedConfigHome->c_str(), 1);
         } else {
@@ -80,6 +77,8 @@ protected:
     void Attach(const std::string& device, const SimFaults& faults = {},
                 const std::filesystem::path& database = {}) {
         programmer.reset(); // saves the chip before the next one loads it
+        attachedDevice = device;
+        attachedDatabase = database.empty() ? Ini() : database;
         ConnectionSettings settings;
         settings.port = PortKind::Simulator;
         settings.deviceDatabase = database.empty() ? Ini() : database;
@@ -93,20 +92,22 @@ protected:
         ASSERT_NE(programmer, nullptr) << error;
     }
 
-    // Starts Write Flash; true when the worker runs.
-    bool StartFlashWrite(TargetUi& shown) {
-        worker = WriteFlash(programmer, app.images, shown);
-        return worker != nullptr;
+    // The images define every byte of the attached device's memories, as after a read.
+    void DefineWholeMemories() {
+        const DeviceEntry entry = ReadDeviceSection(attachedDatabase, attachedDevice);
+        app.images.flashDefined = AddressSet({{0, entry.programSize}});
+        app.images.eepromDefined =
+            entry.dataSize > 0
+                ? AddressSet({{0, static_cast<std::size_t>(entry.dataSize)}})
+                : AddressSet();
     }
 
-    // Handles a started flash write's completion as the main thread would.
-    bool FinishFlashWrite(TargetUi& shown) {
-        if (worker) {
-            worker->Wait();
-        }
-        return OnFlashWriteDone(worker, programmer, shown, FlashWriteDoneParam);
+    // Write Flash of the whole image, without the verify that follows it in the commands.
+    bool WriteFlashImage(TargetUi& shown) {
+        DefineWholeMemories();
+        return WriteFlash(*programmer, app.images, shown, false);
     }
-    bool FinishFlashWrite() { return FinishFlashWrite(ui); }
+    bool WriteFlashImage() { return WriteFlashImage(ui); }
 
     // The chip as it is now; the port must have been opened by a command.
     const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*programmer->Port()).Chip(); }
@@ -119,7 +120,9 @@ protected:
     AppState app;
     RecordingTargetUi ui;
     std::unique_ptr<Programmer> programmer;
-    std::unique_ptr<FlashWriteWorker> worker;
+    // The device and the database of the last Attach.
+    std::string attachedDevice;
+    std::filesystem::path attachedDatabase;
 };
 
 } // namespace zelk::test

@@ -626,9 +626,9 @@ TEST_F(SimTargetTest, FixedWaitsShorterThanTheChipsWriteTimeFailVerify) {
         faults.slowFactor = c.slow;
         Attach(c.device, faults);
         ASSERT_TRUE(EraseChip(*programmer, ui));
-        ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+        ASSERT_TRUE(WriteFlashImage());
         EXPECT_EQ(VerifyFlash(*programmer, app.images, ui), c.flashVerifies);
-        ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui));
+        ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui, false));
         EXPECT_EQ(VerifyEeprom(*programmer, app.images, ui), c.eepromVerifies);
     }
 }
@@ -656,7 +656,7 @@ TEST_F(SimTargetTest, ProgrammedResetDisableOrDebugWireEndsIdentification) {
 TEST_F(SimTargetTest, LockedChipsAreRefusedForReadsAndUnlockedByAnErase) {
     Attach("ATmega328P", {}, ShippedIni());
     app.images.flashImage[0x40] = 0x12;
-    ASSERT_TRUE(StartFlashWrite(ui) && FinishFlashWrite());
+    ASSERT_TRUE(WriteFlashImage());
     ASSERT_EQ(WriteLockByte(*programmer, ui, 0xFE), LockWrite::Confirmed);
     EXPECT_TRUE(VerifyFlash(*programmer, app.images, ui)) << "mode 2 still verifies";
     EXPECT_TRUE(ReadFlash(*programmer, app.images, ui)) << "and reads";

@@ -46,6 +46,7 @@ protected:
         std::fill(app.images.flashImage.begin(), app.images.flashImage.end(), ErasedByte);
         std::copy(flash.begin(), flash.end(), app.images.flashImage.begin());
         std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), 0x55);
+        DefineWholeMemories();
         ASSERT_TRUE(ProgramTarget(*programmer, app.images, steps, ui).succeeded);
         ui.messages.clear();
     }
@@ -87,6 +88,7 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         {"EEPROM write, polled", "ATmega88", StuckBusy(),
          [](Programmer& p, TargetImages& images, TargetUi& u) {
              images.eepromImage[3] = 0x12;
+             images.eepromDefined = AddressSet({{0, 16}});
              return WriteEeprom(p, images, u);
          },
          "Write failed at 00000000 !"},
@@ -107,7 +109,8 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
          "supply."},
         {"verify flash of an erased image", "ATmega328P", RemovedAfter(PrepareBytes + 4 * 400),
          erasedImage([](Programmer& p, TargetImages& images, TargetUi& u) {
-             return VerifyFlash(p, images, u, {{300, 0x8000}});
+             images.flashDefined = AddressSet({{300, 0x8000}});
+             return VerifyFlash(p, images, u);
          }),
          stopped},
         {"flash byte write, polled, past an erased byte", "AT90S2313", StuckBusy(),
@@ -143,6 +146,7 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
         Attach(c.device, c.faults);
         app.images.flashImage.assign(FlashImageSize, 0xA5);
         app.images.eepromImage.assign(EepromImageSize, 0xA5);
+        DefineWholeMemories();
         EXPECT_FALSE(c.command(*programmer, app.images, ui));
         EXPECT_EQ(ui.LastMessage(), c.message);
         EXPECT_EQ(ui.kinds, std::vector<MessageKind>(ui.kinds.size(), MessageKind::Failure));
@@ -161,19 +165,22 @@ TEST_F(TargetFaults, EepromWriteWritesWhatDiffersInTheDefinedRanges) {
     Program("ATmega328P", {});
     std::fill(app.images.eepromImage.begin(), app.images.eepromImage.end(), ErasedByte);
     app.images.eepromImage[0x11] = 0x42;
-    ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
+    app.images.eepromDefined = AddressSet({{0x10, 0x20}});
+    ASSERT_TRUE(WriteEeprom(*programmer, app.images, ui, false));
     EXPECT_EQ(Chip().eeprom[0x10], ErasedByte);
     EXPECT_EQ(Chip().eeprom[0x11], 0x42);
     EXPECT_EQ(Chip().eeprom[0x0F], 0x55) << "outside the file";
     EXPECT_EQ(Chip().eeprom[0x20], 0x55) << "outside the file";
-    EXPECT_TRUE(VerifyEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
+    EXPECT_TRUE(VerifyEeprom(*programmer, app.images, ui));
+    app.images.eepromDefined.Add(0, 0x10);
     EXPECT_FALSE(VerifyEeprom(*programmer, app.images, ui));
     EXPECT_EQ(ui.LastMessage(), "Verify failed at 00000000 !");
+    app.images.eepromDefined = AddressSet({{0x10, 0x20}});
 
     // Bytes that already hold their value cost no write.
     const auto cost = [&] {
         const std::uint64_t before = programmer->RequestedDelayUs();
-        EXPECT_TRUE(WriteEeprom(*programmer, app.images, ui, {{0x10, 0x20}}));
+        EXPECT_TRUE(WriteEeprom(*programmer, app.images, ui, false));
         return programmer->RequestedDelayUs() - before;
     };
     const std::uint64_t nothing = cost();
@@ -204,7 +211,8 @@ TEST_F(TargetFaults, AnImageLargerThanTheDeviceIsRefusedBeforeAnyWrite) {
         ProgramSteps steps;
         steps.erase = true;
         steps.writeFlash = steps.writeEeprom = true;
-        (c.memory == MemoryKind::Flash ? steps.flashDefined : steps.eepromDefined) = c.defined;
+        DefineWholeMemories();
+        app.images.Defined(c.memory) = AddressSet(c.defined);
         steps.flashName = steps.eepromName = "fw.hex";
         const ProgramResult result = ProgramTarget(*programmer, app.images, steps, ui);
         EXPECT_FALSE(result.succeeded);
@@ -324,6 +332,7 @@ TEST_F(TargetFaults, PollingWaitsForTheChipNotForTheWorstCase) {
             app.images.flashImage[i] = static_cast<std::uint8_t>(i * 13);
             app.images.eepromImage[i % 512] = static_cast<std::uint8_t>(i * 7);
         }
+        DefineWholeMemories();
         const std::uint64_t before = programmer->RequestedDelayUs();
         const ProgramResult result = ProgramTarget(*programmer, app.images, steps, ui);
         EXPECT_TRUE(result.succeeded) << result.message;

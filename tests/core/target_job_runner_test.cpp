@@ -123,6 +123,7 @@ TEST_F(TargetJobRunnerTest, TheCommandJobsProgramAndReadTheChip) {
     for (std::size_t i = 0; i < 300; ++i) {
         app.images.flashImage[i] = static_cast<std::uint8_t>(i * 7);
     }
+    app.images.flashDefined.Add(0, 300);
     const auto run = [&](int id) {
         TargetJobOutcome outcome = RunToEnd(TargetJobFor(id, {})->job);
         programmer = std::move(outcome.programmer);
@@ -140,7 +141,8 @@ TEST_F(TargetJobRunnerTest, TheCommandJobsProgramAndReadTheChip) {
         EXPECT_EQ(outcome.changed.size(), step.changes) << step.id;
         EXPECT_EQ(outcome.images->flashImage[299], static_cast<std::uint8_t>(299 * 7)) << step.id;
     }
-    EXPECT_EQ(ui.messages, std::vector<std::string>{"Verify successfull"});
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{"Verify successfull", "Verify successfull"}))
+        << "the write verifies too";
 
     SimFaults removed;
     removed.removeAfterBytes = 400; // within the 300 programmed bytes

@@ -133,7 +133,7 @@ TEST_F(ViewFixture, FailedLoadChangesNothingAndSaysWhere) {
     EXPECT_EQ(app.eepromFile, "old.hex");
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith("Urrrk, can't load that file\n"));
-    EXPECT_TRUE(prompts.messages[0].contains("bad.hex, line 3"))
+    EXPECT_TRUE(prompts.messages[0].contains("bad.hex:3: checksum"))
         << prompts.messages[0].toStdString();
 }
 

@@ -1,5 +1,5 @@
 #include "engine/cables.h"
-#include "engine/flash_write.h"
+#include "engine/programmer.h"
 #include "gui_test_support.h"
 #include "platform/settings_store.h"
 #include "sim/simulated_port.h"
@@ -249,7 +249,7 @@ TEST(SpiTerminal, HoldsTheProgrammerOrIsRefusedWhileAnotherCommandHoldsIt) {
         ProgrammerSpiLink link(slot);
         std::string reason;
         EXPECT_FALSE(link.Acquire(reason));
-        EXPECT_EQ(reason, PortBusyMessage);
+        EXPECT_EQ(reason, TargetBusyMessage);
     }
     SimDevice device{"Mega", 0x1E950F, 32768, 1024, 3, 128, "", "", "", ""};
     SimConfig config;
