@@ -10,28 +10,12 @@
 #include <QTimer>
 
 namespace zelk {
-namespace {
 
-bool splashEnabled = false;
-CSplashScreen* currentSplash = nullptr;
-
-} // namespace
-
-void CSplashScreen::Enable(bool enabled) {
-    splashEnabled = enabled;
-}
-
-CSplashScreen* CSplashScreen::Current() {
-    return currentSplash;
-}
-
-void CSplashScreen::Show(QWidget* mainWindow, int milliseconds) {
-    if (!splashEnabled || currentSplash != nullptr) {
-        return;
-    }
-    currentSplash = new CSplashScreen(mainWindow, milliseconds);
-    currentSplash->show();
-    currentSplash->repaint();
+CSplashScreen* CSplashScreen::Open(QWidget* mainWindow, int milliseconds) {
+    auto* splash = new CSplashScreen(mainWindow, milliseconds);
+    splash->show();
+    splash->repaint();
+    return splash;
 }
 
 CSplashScreen::CSplashScreen(QWidget* mainWindow, int milliseconds)
@@ -68,13 +52,10 @@ CSplashScreen::CSplashScreen(QWidget* mainWindow, int milliseconds)
 
 CSplashScreen::~CSplashScreen() {
     qApp->removeEventFilter(this);
-    if (currentSplash == this) {
-        currentSplash = nullptr;
-    }
 }
 
 bool CSplashScreen::FilterMessage(QEvent* event) {
-    if (currentSplash == nullptr) {
+    if (closing) {
         return false;
     }
     switch (event->type()) {
@@ -87,7 +68,7 @@ bool CSplashScreen::FilterMessage(QEvent* event) {
     case QEvent::MouseButtonDblClick:
     case QEvent::NonClientAreaMouseButtonPress:
     case QEvent::NonClientAreaMouseButtonDblClick:
-        currentSplash->Close();
+        Close();
         return true;
     default:
         return false;
@@ -99,8 +80,8 @@ bool CSplashScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CSplashScreen::Close() {
-    if (currentSplash == this) {
-        currentSplash = nullptr;
+    if (!closing) {
+        closing = true;
         qApp->removeEventFilter(this);
     }
     close();

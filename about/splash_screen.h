@@ -14,15 +14,11 @@ public:
     static constexpr int Height = 320;
     static constexpr int ShowMilliseconds = 3750;
 
-    // Set once from the command line; the splash is off until enabled.
-    static void Enable(bool enabled);
-    // Shows the splash over `mainWindow` unless disabled or already shown.
-    static void Show(QWidget* mainWindow, int milliseconds = ShowMilliseconds);
-    // The splash now showing, or null.
-    static CSplashScreen* Current();
-    // True when the event was a key or button press that the splash took to close itself.
-    static bool FilterMessage(QEvent* event);
+    // Shows a splash over `mainWindow`; it deletes itself when it closes.
+    static CSplashScreen* Open(QWidget* mainWindow, int milliseconds = ShowMilliseconds);
 
+    // True when the event was a key or button press that the splash took to close itself.
+    bool FilterMessage(QEvent* event);
     void Close();
 
 protected:
@@ -35,6 +31,7 @@ private:
 
     QWidget* owner;
     QPixmap picture;
+    bool closing = false;
 };
 
 } // namespace zelk

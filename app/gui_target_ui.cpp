@@ -1,7 +1,5 @@
 #include "app/gui_target_ui.h"
 
-#include "app/programmer_app.h"
-#include "memory/memory_view.h"
 #include "shell/main_frame.h"
 #include "shell/progress_dialog.h"
 
@@ -10,7 +8,9 @@
 
 namespace zelk {
 
-GuiTargetUi::GuiTargetUi(CProgrammerApp& owner) : app(owner) {}
+GuiTargetUi::GuiTargetUi(UserDialogs& userDialogs,
+                         std::function<void(MemoryKind, std::uint32_t)> changed)
+    : dialogs(userDialogs), imageChanged(std::move(changed)) {}
 
 template <typename Work> void GuiTargetUi::OnGuiThread(Work work) {
     if (QThread::currentThread() == thread()) {
@@ -21,7 +21,7 @@ template <typename Work> void GuiTargetUi::OnGuiThread(Work work) {
 }
 
 void GuiTargetUi::ShowMessage(MessageKind, const std::string& text) {
-    OnGuiThread([this, text] { app.Dialogs().ShowMessage(text); });
+    OnGuiThread([this, text] { dialogs.ShowMessage(text); });
 }
 
 void GuiTargetUi::BeginWaitCursor() {
@@ -34,7 +34,7 @@ void GuiTargetUi::EndWaitCursor() {
 
 void GuiTargetUi::SetDeviceText(const std::string& text) {
     OnGuiThread([this, text] {
-        if (CMainFrame* frame = app.MainFrame(); frame != nullptr) {
+        if (frame != nullptr) {
             frame->SetDeviceText(QString::fromStdString(text));
         }
     });
@@ -45,7 +45,7 @@ void GuiTargetUi::ProgressOpen() {
         if (progress) {
             progress->deleteLater();
         }
-        progress = new CProgressDialog(app.MainFrame());
+        progress = new CProgressDialog(frame, QString::fromStdString(commandName));
         progress->setAttribute(Qt::WA_DeleteOnClose);
     });
 }
@@ -74,17 +74,16 @@ void GuiTargetUi::ProgressClose() {
     });
 }
 
-void GuiTargetUi::ImageChanged(MemoryKind memory, std::uint32_t shownLength) {
-    OnGuiThread([this, memory, shownLength] {
-        TargetImages& images = app.State().images;
-        const bool flash = memory == MemoryKind::Flash;
-        std::uint8_t* image = flash ? images.flashImage.data() : images.eepromImage.data();
-        (flash ? images.flashShownLength : images.eepromShownLength) = shownLength;
-        if (CMemoryView* view = app.MemoryView(memory); view != nullptr) {
-            view->SetImage(image, shownLength);
-            view->Redraw();
+void GuiTargetUi::ProgressStep(const std::string& what) {
+    OnGuiThread([this, what] {
+        if (progress) {
+            progress->SetStep(QString::fromStdString(what));
         }
     });
+}
+
+void GuiTargetUi::ImageChanged(MemoryKind memory, std::uint32_t shownLength) {
+    OnGuiThread([this, memory, shownLength] { imageChanged(memory, shownLength); });
 }
 
 } // namespace zelk

@@ -1,22 +1,30 @@
 // What the target commands show in the GUI: message boxes, the wait cursor, the device bar,
-// the progress window and the memory views. Calls from a worker thread are queued to the GUI
-// thread.
+// the progress window named for the command and its steps, and the memory views. Calls from a
+// worker thread are queued to the GUI thread.
 #pragma once
 
 #include "engine/target_ui.h"
 #include "shell/progress_dialog.h"
+#include "station/user_dialogs.h"
 
+#include <functional>
 #include <QObject>
 #include <QPointer>
+#include <string>
 
 namespace zelk {
 
-class CProgrammerApp;
+class CMainFrame;
 
 class GuiTargetUi : public QObject, public TargetUi {
     Q_OBJECT
 public:
-    explicit GuiTargetUi(CProgrammerApp& app);
+    // `imageChanged` rebinds the view of a memory whose image a command replaced.
+    GuiTargetUi(UserDialogs& dialogs, std::function<void(MemoryKind, std::uint32_t)> imageChanged);
+
+    void SetFrame(CMainFrame* mainFrame) { frame = mainFrame; }
+    // The command the next progress window is named for ("Read Flash").
+    void SetCommandName(std::string name) { commandName = std::move(name); }
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
     void BeginWaitCursor() override;
@@ -27,6 +35,7 @@ public:
     void ProgressSet(int percent) override;
     void ProgressAttachCancel(std::atomic<int>* cancelFlag) override;
     void ProgressClose() override;
+    void ProgressStep(const std::string& what) override;
 
     void ImageChanged(MemoryKind memory, std::uint32_t shownLength) override;
 
@@ -37,7 +46,10 @@ private:
     // Runs `work` now on the GUI thread, or queues it there from a worker.
     template <typename Work> void OnGuiThread(Work work);
 
-    CProgrammerApp& app;
+    UserDialogs& dialogs;
+    std::function<void(MemoryKind, std::uint32_t)> imageChanged;
+    CMainFrame* frame = nullptr;
+    std::string commandName;
     QPointer<CProgressDialog> progress;
 };
 

@@ -1,15 +1,17 @@
 #include "app/lock_fuse_dialog.h"
 
-#include "engine/command_support.h"
-
 #include <cstdio>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace zelk {
@@ -39,25 +41,17 @@ std::string Hex(std::uint8_t value) {
     return text;
 }
 
-// The device a command found last, or the one found now when none was.
-std::string IdentifiedDevice(Programmer& programmer, TargetUi& ui) {
-    if (programmer.device.name.empty() && PrepareKnownTarget(programmer, ui)) {
-        ReleaseTarget(programmer);
-    }
-    return programmer.device.name;
-}
-
 } // namespace
 
-CLockFuseDialog::CLockFuseDialog(QWidget* parent, Programmer& owner, TargetUi& targetUi,
-                                 UserDialogs& userDialogs)
-    : QDialog(parent), programmer(owner), ui(targetUi), dialogs(userDialogs),
-      deviceName(IdentifiedDevice(owner, targetUi)),
-      layout(LoadLockFuseLayout(owner.DeviceDatabase(), deviceName)),
-      guard(ReadDeviceSection(owner.DeviceDatabase(), deviceName),
-            ReadBitLabels(owner.DeviceDatabase(), "Fuses")) {
+CLockFuseDialog::CLockFuseDialog(QWidget* parent, const std::string& name,
+                                 const std::filesystem::path& database, UserDialogs& userDialogs,
+                                 Runner runner)
+    : QDialog(parent), dialogs(userDialogs), run(std::move(runner)), deviceName(name),
+      layout(LoadLockFuseLayout(database, deviceName)),
+      guard(ReadDeviceSection(database, deviceName), ReadBitLabels(database, "Fuses")) {
     setWindowTitle(QStringLiteral("Lockbits & Fuses"));
-    auto* column = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
     if (layout.lockGroupShown) {
         column->addWidget(BuildGroup(QStringLiteral("Lockbits"), {LockFuseByte::Lock},
                                      QStringLiteral("Write Lockbits"),
@@ -77,11 +71,55 @@ CLockFuseDialog::CLockFuseDialog(QWidget* parent, Programmer& owner, TargetUi& t
                                  .arg(QString::fromStdString(deviceName))));
     }
     column->addStretch();
-    if (layout.HasByte(LockFuseByte::Lock)) {
+    // On a small screen, or at a large scale, every box stays reachable by scrolling.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("Scroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    const QSize wanted =
+        content->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width(), 0);
+    const QScreen* shown = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize room = shown != nullptr ? shown->availableGeometry().size() * 9 / 10 : wanted;
+    resize(wanted.boundedTo(room));
+
+    // The chip's bytes as the dialog opens: the lock byte where it can be read, then the fuses.
+    const bool readLock = layout.HasByte(LockFuseByte::Lock) && layout.readLockBitsShown;
+    if (readLock && layout.fuseGroupShown) {
+        Run(CommandId::ReadLock, {}, [this](const CommandOutput& output) {
+            SetTicks(LockFuseByte::Lock, layout.TicksFromChip(LockFuseByte::Lock, *output.lock));
+            OnReadFuses();
+        });
+    } else if (readLock) {
         OnReadLockbits();
-    }
-    if (layout.fuseGroupShown) {
+    } else if (layout.fuseGroupShown) {
         OnReadFuses();
+    }
+}
+
+void CLockFuseDialog::Run(CommandId id, const CommandInput& input,
+                          std::function<void(const CommandOutput&)> then) {
+    SetBusy(true);
+    const bool started = run(
+        id, input,
+        [this, then = std::move(then)](CommandResult result, const CommandOutput& output) {
+            SetBusy(false);
+            if (then && (result == CommandResult::Done || result == CommandResult::Unconfirmed)) {
+                then(output);
+            }
+        });
+    if (!started) {
+        SetBusy(false);
+    }
+}
+
+void CLockFuseDialog::SetBusy(bool on) {
+    busy = on;
+    for (QPushButton* button : buttons) {
+        button->setEnabled(!on);
     }
 }
 
@@ -89,9 +127,11 @@ QWidget* CLockFuseDialog::BuildGroup(const QString& title,
                                      std::initializer_list<LockFuseByte> bytes,
                                      const QString& writeText, const QString& readText,
                                      bool readShown) {
+    // The bytes stand side by side, each with its hex field below: a tall column of every
+    // fuse bit would not fit a small screen.
     auto* group = new QGroupBox(title);
     auto* grid = new QGridLayout(group);
-    int row = 0;
+    int column = 0;
     for (const LockFuseByte byte : bytes) {
         if (!layout.HasByte(byte)) {
             continue;
@@ -115,27 +155,33 @@ QWidget* CLockFuseDialog::BuildGroup(const QString& title,
             QRegularExpression(QStringLiteral("(0[xX])?[0-9A-Fa-f]{1,2}")), hex));
         hex->setMaximumWidth(hex->fontMetrics().horizontalAdvance(QStringLiteral("0xFFFF")) + 16);
         hex->setToolTip(QStringLiteral("The byte on the chip: 0 is a programmed bit"));
+        // Enter applies the typed byte to the boxes and writes nothing.
         connect(hex, &QLineEdit::editingFinished, this, [this, byte] { TakeHex(byte); });
+        connect(hex, &QLineEdit::returnPressed, this, [this, byte] { TakeHex(byte); });
         hexEdits[Index(byte)] = hex;
-        grid->addWidget(bits, row, 0);
-        grid->addWidget(hex, row, 1, Qt::AlignTop);
+        grid->addWidget(bits, 0, column);
+        grid->addWidget(hex, 1, column, Qt::AlignLeft);
         ShowHex(byte);
-        ++row;
+        ++column;
     }
-    auto* buttons = new QVBoxLayout;
+    auto* actions = new QVBoxLayout;
     auto* write = new QPushButton(writeText);
-    buttons->addWidget(write);
+    write->setAutoDefault(false);
+    buttons.push_back(write);
+    actions->addWidget(write);
     const bool lock = title == QStringLiteral("Lockbits");
     connect(write, &QPushButton::clicked, this,
             lock ? &CLockFuseDialog::OnWriteLockbits : &CLockFuseDialog::OnWriteFuses);
     if (readShown) {
         auto* read = new QPushButton(readText);
-        buttons->addWidget(read);
+        read->setAutoDefault(false);
+        buttons.push_back(read);
+        actions->addWidget(read);
         connect(read, &QPushButton::clicked, this,
                 lock ? &CLockFuseDialog::OnReadLockbits : &CLockFuseDialog::OnReadFuses);
     }
-    buttons->addStretch();
-    grid->addLayout(buttons, 0, 2, std::max(row, 1), 1);
+    actions->addStretch();
+    grid->addLayout(actions, 0, std::max(column, 1), 2, 1);
     return group;
 }
 
@@ -192,25 +238,33 @@ void CLockFuseDialog::ShowFuses(const FuseBytes& fuses) {
 }
 
 void CLockFuseDialog::OnReadLockbits() {
-    if (const std::optional<std::uint8_t> lock = ReadLockByte(programmer, ui, layout)) {
-        SetTicks(LockFuseByte::Lock, layout.TicksFromChip(LockFuseByte::Lock, *lock));
-    }
+    Run(CommandId::ReadLock, {}, [this](const CommandOutput& output) {
+        SetTicks(LockFuseByte::Lock, layout.TicksFromChip(LockFuseByte::Lock, *output.lock));
+    });
 }
 
 void CLockFuseDialog::OnReadFuses() {
-    if (const std::optional<FuseBytes> fuses = ReadFuseBytes(programmer, ui, layout)) {
-        chipFuses = *fuses;
-        ShowFuses(*fuses);
-    }
+    Run(CommandId::ReadFuses, {}, [this](const CommandOutput& output) {
+        chipFuses = *output.fuses;
+        ShowFuses(*output.fuses);
+    });
 }
 
 // The write reads the byte back and reports a difference itself; the boxes then show what
 // the chip holds, whatever the write did.
 void CLockFuseDialog::OnWriteLockbits() {
-    const std::uint8_t sent = layout.ChipFromTicks(LockFuseByte::Lock, Ticks(LockFuseByte::Lock));
-    WriteLockByte(programmer, ui, sent);
-    if (layout.readLockBitsShown) {
-        OnReadLockbits();
+    CommandInput input;
+    input.lock = layout.ChipFromTicks(LockFuseByte::Lock, Ticks(LockFuseByte::Lock));
+    SetBusy(true);
+    const bool started =
+        run(CommandId::WriteLock, input, [this](CommandResult, const CommandOutput&) {
+            SetBusy(false);
+            if (layout.readLockBitsShown) {
+                OnReadLockbits();
+            }
+        });
+    if (!started) {
+        SetBusy(false);
     }
 }
 
@@ -221,8 +275,25 @@ void CLockFuseDialog::OnWriteFuses() {
             return;
         }
     }
-    WriteFuseBytes(programmer, ui, layout, sent);
-    OnReadFuses();
+    CommandInput input;
+    input.fuses = {sent.low};
+    if (layout.HasByte(LockFuseByte::FuseHigh)) {
+        input.fuses.push_back(sent.high);
+    }
+    if (layout.HasByte(LockFuseByte::FuseExt)) {
+        input.fuses.push_back(sent.ext);
+    }
+    // The user was asked: the guard's question is the dialog's own.
+    input.force = true;
+    SetBusy(true);
+    const bool started =
+        run(CommandId::WriteFuses, input, [this](CommandResult, const CommandOutput&) {
+            SetBusy(false);
+            OnReadFuses();
+        });
+    if (!started) {
+        SetBusy(false);
+    }
 }
 
 } // namespace zelk

@@ -1,8 +1,7 @@
 // zelk: the AVR in-system programmer's main window.
 #include "about/splash_decision.h"
-#include "about/splash_screen.h"
 #include "app/programmer_app.h"
-#include "app/state_folder.h"
+#include "station/state_folder.h"
 #include "terminal/serial_ports.h"
 #include "terminal/simulated_serial_board.h"
 
@@ -47,6 +46,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Work with a simulated cable and <device> instead of the parallel port."),
         QStringLiteral("device"));
     parser.addOption(simulate);
+    parser.addPositionalArgument(QStringLiteral("project"),
+                                 QStringLiteral("A project file (.prj) to open."),
+                                 QStringLiteral("[project]"));
 
     // --help and --version are answered before the application exists: they need no display.
     for (int i = 1; i < argc; ++i) {
@@ -65,7 +67,8 @@ int main(int argc, char* argv[]) {
     // Started as another program's server, zelk shows no start-up picture; the parser does
     // not know those switches.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    zelk::CSplashScreen::Enable(zelk::SplashAllowed(arguments));
+    zelk::StartupOptions options;
+    options.splash = zelk::SplashAllowed(arguments);
 
     // Qt's own options (-platform, -geometry ...) are taken out of argv here.
     QApplication application(argc, argv);
@@ -77,24 +80,24 @@ int main(int argc, char* argv[]) {
     }
     parser.process(parsed);
 
-    zelk::StartupOptions options;
     std::unique_ptr<zelk::SimulatedSerialBoard> board;
     if (parser.isSet(simulate)) {
         options.simulator = Simulator(parser.value(simulate).toStdString());
         // A board on a serial port too, so that the serial terminal has a far end.
         board = std::make_unique<zelk::SimulatedSerialBoard>();
         if (std::string error; board->Start(error)) {
-            zelk::AddSerialPort({SimulatedBoardPort, board->PortPath()});
+            options.serialPorts.push_back({SimulatedBoardPort, board->PortPath()});
         } else {
             std::fprintf(stderr, "zelk: no simulated serial board: %s\n", error.c_str());
         }
     }
 
-    zelk::CProgrammerApp app;
-    if (!app.Startup(options)) {
-        std::fprintf(stderr, "zelk: %s\n", app.StartupError().c_str());
-        return EXIT_FAILURE;
+    if (const QStringList positional = parser.positionalArguments(); !positional.isEmpty()) {
+        options.project = std::filesystem::absolute(positional.front().toStdString());
     }
+
+    zelk::CProgrammerApp app;
+    app.Startup(options);
     QApplication::exec();
     return app.Shutdown();
 }

@@ -31,7 +31,7 @@ CMyPropertySheet::CMyPropertySheet(QWidget* parent, const PreferenceValues& init
                                    std::function<void(const std::string&)> warning)
     : QDialog(parent), values(initial), ports(std::move(portChoices)), warn(std::move(warning)),
       pages(new QTabWidget), shown(3, false) {
-    setWindowTitle(QStringLiteral("Property Sheet"));
+    setWindowTitle(QStringLiteral("Preferences"));
     pages->setObjectName(QStringLiteral("Pages"));
     pages->addTab(BuildPortPage(), QStringLiteral("Port"));
     pages->addTab(BuildAutoProgramPage(), QStringLiteral("AutoProgram"));
@@ -85,11 +85,19 @@ QWidget* CMyPropertySheet::BuildPortPage() {
     fixedWaits = new QCheckBox(QStringLiteral("Wait the full write times (do not poll the chip)"));
     fixedWaits->setObjectName(QStringLiteral("FixedWaits"));
     fixedWaits->setChecked(values.fixedWaits);
+    verifyWrites = new QCheckBox(QStringLiteral("Verify after writing"));
+    verifyWrites->setObjectName(QStringLiteral("VerifyWrites"));
+    verifyWrites->setChecked(values.verifyWrites);
+    singleRead = new QCheckBox(QStringLiteral("Read once (do not read twice and compare)"));
+    singleRead->setObjectName(QStringLiteral("SingleRead"));
+    singleRead->setChecked(values.singleRead);
     auto* form = new QFormLayout(page);
     form->addRow(QStringLiteral("Port base address"), portList);
     form->addRow(QStringLiteral("Interface Type"), cableList);
     form->addRow(QStringLiteral("SCK half period (us)"), sckHalfPeriod);
     form->addRow(fixedWaits);
+    form->addRow(verifyWrites);
+    form->addRow(singleRead);
     return page;
 }
 
@@ -173,6 +181,8 @@ bool CMyPropertySheet::TakePage(int page) {
         }
         values.cablePosition = cableList->currentIndex();
         values.fixedWaits = fixedWaits->isChecked();
+        values.verifyWrites = verifyWrites->isChecked();
+        values.singleRead = singleRead->isChecked();
         return true;
     }
     case AutoProgramPage:

@@ -3,7 +3,7 @@
 // a page never shown keeps its values as they were loaded.
 #pragma once
 
-#include "app/preference_values.h"
+#include "station/preference_values.h"
 
 #include <functional>
 #include <QDialog>
@@ -49,6 +49,8 @@ private:
     QComboBox* cableList = nullptr;
     QLineEdit* sckHalfPeriod = nullptr;
     QCheckBox* fixedWaits = nullptr;
+    QCheckBox* verifyWrites = nullptr;
+    QCheckBox* singleRead = nullptr;
     std::vector<std::pair<QCheckBox*, bool AutoProgramSteps::*>> steps;
     QCheckBox* resetCount = nullptr;
     QLineEdit* serialNumber = nullptr;

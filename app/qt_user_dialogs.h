@@ -1,7 +1,7 @@
 // File dialogs and message boxes over the main window.
 #pragma once
 
-#include "app/user_dialogs.h"
+#include "station/user_dialogs.h"
 
 #include <memory>
 #include <QFileDialog>

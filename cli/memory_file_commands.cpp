@@ -5,8 +5,6 @@
 #include "cli/own_files.h"
 #include "cli/target_session.h"
 #include "engine/command_support.h"
-#include "engine/memory_commands.h"
-#include "engine/program_sequence.h"
 #include "memory/image_file.h"
 
 #include <cstdio>
@@ -64,14 +62,13 @@ void HeedElfNotes(TargetSession& session, const std::string& file, const LoadedI
     }
 }
 
-// Loads `file` into its image; the addresses it gives a value, or nullopt after telling why it
-// cannot be used (it does not load, or defines nothing). Nothing on the target has been
-// touched then. `optional` files that define nothing give an empty set of addresses.
-std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const std::string& file,
-                                                  MemoryKind memory, bool force,
-                                                  bool optional = false) {
+// Loads `file` into its image, which then defines the file's addresses; false after telling
+// why it cannot be used (it does not load, or defines nothing). Nothing on the target has been
+// touched then. An `optional` file that defines nothing loads as nothing.
+bool LoadFile(TargetSession& session, const std::string& file, MemoryKind memory, bool force,
+              bool optional = false) {
     TargetImages& images = session.app.images;
-    auto& image = memory == MemoryKind::Flash ? images.flashImage : images.eepromImage;
+    std::vector<std::uint8_t>& image = images.Image(memory);
     LoadedImage loaded;
     HexFileError error;
     const bool done = optional
@@ -79,7 +76,7 @@ std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const 
                           : LoadImageForChip(file, memory, image, image.size(), loaded, error);
     if (!done) {
         PrintError(LoadFailureText(file, error));
-        return std::nullopt;
+        return false;
     }
     if (memory == MemoryKind::Flash || !optional) {
         HeedElfNotes(session, file, loaded, force);
@@ -88,79 +85,49 @@ std::optional<std::vector<AddressRange>> LoadFile(TargetSession& session, const 
         session.bytes += range.end - range.begin;
     }
     images.Defined(memory) = AddressSet(loaded.defined);
-    return loaded.defined;
+    return true;
 }
 
-bool Program(TargetSession& session, const ProgramSteps& steps, const char* success) {
-    const ProgramResult result =
-        ProgramTarget(*session.programmer, session.app.images, steps, session.ui);
-    if (result.succeeded && success != nullptr) {
-        session.ui.ShowMessage(MessageKind::Success, success);
-    }
-    return result.succeeded;
+CommandInput InputFor(const FileOptions& options, MemoryKind memory) {
+    CommandInput input;
+    (memory == MemoryKind::Flash ? input.flashName : input.eepromName) = options.file;
+    input.verify = !options.noVerify;
+    input.eraseFirst = options.erase;
+    return input;
 }
 
-bool WriteMemory(TargetSession& session, const FileOptions& options, MemoryKind memory) {
-    const auto defined = LoadFile(session, options.file, memory, options.force);
-    if (!defined) {
-        return false;
-    }
-    ProgramSteps steps;
-    const bool verify = !options.noVerify;
-    if (memory == MemoryKind::Flash) {
-        steps.erase = options.erase;
-        steps.writeFlash = true;
-        steps.verifyFlash = verify;
-        steps.flashName = options.file;
-    } else {
-        steps.writeEeprom = true;
-        steps.verifyEeprom = verify;
-        steps.eepromName = options.file;
-    }
-    return Program(session, steps, verify ? "Verify successfull" : "Write done (not verified)");
+bool WriteMemory(TargetSession& session, const FileOptions& options, MemoryKind memory,
+                 int& exitCode) {
+    CommandOutput output;
+    return LoadFile(session, options.file, memory, options.force) &&
+           session.Run(memory == MemoryKind::Flash ? CommandId::WriteFlash : CommandId::WriteEeprom,
+                       InputFor(options, memory), output, exitCode);
 }
 
-bool VerifyMemory(TargetSession& session, const FileOptions& options, MemoryKind memory) {
-    const auto defined = LoadFile(session, options.file, memory, options.force);
-    if (!defined) {
-        return false;
-    }
-    ProgramSteps steps;
-    if (memory == MemoryKind::Flash) {
-        steps.verifyFlash = true;
-        steps.flashName = options.file;
-    } else {
-        steps.verifyEeprom = true;
-        steps.eepromName = options.file;
-    }
-    return Program(session, steps, "Verify successfull");
+bool VerifyMemory(TargetSession& session, const FileOptions& options, MemoryKind memory,
+                  int& exitCode) {
+    CommandOutput output;
+    return LoadFile(session, options.file, memory, options.force) &&
+           session.Run(memory == MemoryKind::Flash ? CommandId::VerifyFlash
+                                                   : CommandId::VerifyEeprom,
+                       InputFor(options, memory), output, exitCode);
 }
 
-bool ProgramBoth(TargetSession& session, const FileOptions& options) {
-    const auto flash = LoadFile(session, options.file, MemoryKind::Flash, options.force);
-    if (!flash) {
-        return false;
-    }
+bool ProgramBoth(TargetSession& session, const FileOptions& options, int& exitCode) {
     // An ELF file carries its EEPROM too; without an EEPROM file that is what is written.
     const bool eepromOfElf =
         options.eepromFile.empty() && FormatOfExtension(options.file) == ImageFormat::Elf;
     const std::string eepromFile = eepromOfElf ? options.file : options.eepromFile;
-    std::optional<std::vector<AddressRange>> eeprom;
-    if (!eepromFile.empty() &&
-        !(eeprom = LoadFile(session, eepromFile, MemoryKind::Eeprom, options.force, eepromOfElf))) {
+    if (!LoadFile(session, options.file, MemoryKind::Flash, options.force) ||
+        (!eepromFile.empty() &&
+         !LoadFile(session, eepromFile, MemoryKind::Eeprom, options.force, eepromOfElf))) {
         return false;
     }
-    ProgramSteps steps;
-    steps.erase = true;
-    steps.writeFlash = true;
-    steps.verifyFlash = true;
-    steps.flashName = options.file;
-    if (eeprom && !eeprom->empty()) {
-        steps.writeEeprom = true;
-        steps.verifyEeprom = true;
-        steps.eepromName = eepromFile;
-    }
-    return Program(session, steps, "Programmed and verified");
+    CommandInput input;
+    input.flashName = options.file;
+    input.eepromName = eepromFile;
+    CommandOutput output;
+    return session.Run(CommandId::Program, input, output, exitCode);
 }
 
 bool ReadMemory(TargetSession& session, const TargetOptions& connection, const FileOptions& options,
@@ -180,9 +147,9 @@ bool ReadMemory(TargetSession& session, const TargetOptions& connection, const F
     }
     Programmer& programmer = *session.programmer;
     TargetImages& images = session.app.images;
-    const bool read = memory == MemoryKind::Flash ? ReadFlash(programmer, images, session.ui)
-                                                  : ReadEeprom(programmer, images, session.ui);
-    if (!read) {
+    CommandOutput output;
+    if (!session.Run(memory == MemoryKind::Flash ? CommandId::ReadFlash : CommandId::ReadEeprom, {},
+                     output, exitCode)) {
         return false;
     }
     const std::uint32_t length = memory == MemoryKind::Flash ? FlashLength(programmer.device)
@@ -199,7 +166,7 @@ bool ReadMemory(TargetSession& session, const TargetOptions& connection, const F
 constexpr const char* ForceHelp =
     "Use an ELF file built for another chip than the one on the cable";
 
-using FileRun = bool (*)(TargetSession&, const FileOptions&, MemoryKind);
+using FileRun = bool (*)(TargetSession&, const FileOptions&, MemoryKind, int&);
 
 CLI::App* AddFileCommand(CLI::App& app, int& exitCode, const std::string& name,
                          const std::string& description,
@@ -207,8 +174,8 @@ CLI::App* AddFileCommand(CLI::App& app, int& exitCode, const std::string& name,
                          const std::shared_ptr<FileOptions>& options, MemoryKind memory,
                          FileRun run) {
     CLI::App* command = AddTargetCommand(app, exitCode, name, description, connection,
-                                         [options, memory, run](TargetSession& session, int&) {
-                                             return run(session, *options, memory);
+                                         [options, memory, run](TargetSession& session, int& code) {
+                                             return run(session, *options, memory, code);
                                          });
     command
         ->add_option("FILE", options->file,
@@ -266,8 +233,8 @@ void AddMemoryFileCommands(CLI::App& app, int& exitCode,
     CLI::App* program =
         AddTargetCommand(app, exitCode, "program",
                          "Erase the chip, write and verify the flash and, when given, the EEPROM",
-                         connection, [programOptions](TargetSession& session, int&) {
-                             return ProgramBoth(session, *programOptions);
+                         connection, [programOptions](TargetSession& session, int& code) {
+                             return ProgramBoth(session, *programOptions, code);
                          });
     program->add_option("FILE", programOptions->file, "Flash image; - for stdin")->required();
     program->add_option("EEPROM-FILE", programOptions->eepromFile,

@@ -1,9 +1,9 @@
 #include "cli/own_files.h"
 
-#include "app/production_log.h"
 #include "memory/image_file.h"
 #include "platform/settings_store.h"
 #include "sim/chip_state.h"
+#include "station/production_log.h"
 
 #include <system_error>
 #include <utility>

@@ -1,16 +1,11 @@
 // The production commands: AutoProgram with a project, and serial numbering with its numbers
 // in the settings store.
-#include "app/autoprogram_run.h"
-#include "app/production_log.h"
-#include "app/project_file.h"
-#include "app/project_state.h"
-#include "cli/cancel_request.h"
 #include "cli/commands.h"
 #include "cli/target_session.h"
-#include "engine/autoprogram.h"
-#include "engine/command_support.h"
 #include "engine/serial_numbering.h"
 #include "platform/settings_store.h"
+#include "station/project_file.h"
+#include "station/project_state.h"
 
 #include <optional>
 #include <string>
@@ -34,21 +29,12 @@ bool RunProject(TargetSession& session, const std::string& projectFile) {
         return false;
     }
     AppState& app = session.app;
-    ApplyProjectFile(app, projectFile);
-    const ImageFiles files{app.flashFile, app.eepromFile};
-    AutoProgramReport report;
-    RunAutoProgramJob(session.programmer, app.images, files, {}, session.ui, CancelRequest(),
-                      report);
-    session.ui.ShowMessage(report.passed ? MessageKind::Success : MessageKind::Failure,
-                           report.outcome);
-    SettingsStore store(SettingsStore::UserFile());
-    ProductionCount count = ProductionCount::Load(store);
-    std::string error;
-    if (!RecordProductionRun(store, count, ProductionRunOf(report, files), error)) {
-        PrintError(error);
-        return false;
-    }
-    return report.passed;
+    ApplyProject(app, project, projectFile);
+    CommandInput input;
+    input.autoProgramFiles = {app.flashFile, app.eepromFile};
+    CommandOutput output;
+    int ignored = 0;
+    return session.Run(CommandId::AutoProgram, input, output, ignored);
 }
 
 // Stores the values given on the command line, the ones Preferences edits. False, with the
@@ -72,12 +58,12 @@ bool StoreSerialSettings(SettingsStore& store, const ProductionOptions& options,
 }
 
 bool RunSerialNumber(TargetSession& session, const ProductionOptions& options, int& exitCode) {
-    SettingsStore store(SettingsStore::UserFile());
-    if (!StoreSerialSettings(store, options, exitCode)) {
+    if (!StoreSerialSettings(session.settings, options, exitCode)) {
         return false;
     }
-    session.bytes = static_cast<std::uint64_t>(LoadSerialNumberSettings(store).length);
-    return SerialNumbering(*session.programmer, session.app.images, session.ui, store).has_value();
+    session.bytes = static_cast<std::uint64_t>(LoadSerialNumberSettings(session.settings).length);
+    CommandOutput output;
+    return session.Run(CommandId::SerialNumber, {}, output, exitCode);
 }
 
 } // namespace
@@ -112,7 +98,7 @@ void AddProductionCommands(CLI::App& app, int& exitCode,
         ->check(CLI::NonNegativeNumber);
     serial->footer(serial->get_footer() +
                    "\nThe number, Length and Location are the ones Preferences edits, stored in " +
-                   SettingsFilePath().string() +
+                   SettingsStore::UserFile().string() +
                    ". The number advances only when the digits read back as written.");
 }
 

@@ -1,8 +1,8 @@
 #include "cli/target_options.h"
 
-#include "app/stored_connection.h"
 #include "engine/cables.h"
 #include "sim/sim_faults.h"
+#include "station/stored_connection.h"
 
 namespace zelk {
 namespace {
@@ -74,8 +74,9 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
         ->allow_extra_args(false);
 }
 
-bool ConnectionOf(const TargetOptions& options, ConnectionSettings& settings, std::string& error) {
-    settings = StoredConnection();
+bool ConnectionOf(const TargetOptions& options, const SettingsStore& store,
+                  ConnectionSettings& settings, std::string& error) {
+    settings = StoredConnection(store);
     if (!options.port.empty() && !ApplyPortName(options.port, settings, error)) {
         return false;
     }
@@ -86,6 +87,7 @@ bool ConnectionOf(const TargetOptions& options, ConnectionSettings& settings, st
     settings.deviceDatabase = options.ini;
     settings.sckHalfPeriodUs = options.sckHalfPeriodUs;
     settings.fixedWaits = options.fixedWaits;
+    settings.confirmReads = !options.singleRead;
     settings.simulator.stateFile = options.simState;
     settings.simulator.virtualTime = options.simTime == "virtual";
     for (const std::string& fault : options.simFaults) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/connection.h"
+#include "platform/settings_store.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
@@ -36,6 +37,7 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options);
 
 // The connection the options ask for: the stored port and cable unless given. False, with the
 // reason, for options that cannot be put to use.
-bool ConnectionOf(const TargetOptions& options, ConnectionSettings& settings, std::string& error);
+bool ConnectionOf(const TargetOptions& options, const SettingsStore& store,
+                  ConnectionSettings& settings, std::string& error);
 
 } // namespace zelk

@@ -21,17 +21,26 @@ bool FlushStandardOutput() {
 TargetSession::TargetSession(const TargetOptions& options, const std::string& operation)
     : ui(options.Style(), operation) {}
 
+bool TargetSession::Run(CommandId id, const CommandInput& input, CommandOutput& output,
+                        int& exitCode) {
+    CommandPlace place{app.images, settings};
+    const CommandResult result = RunTargetCommand(id, *programmer, place, input, output, ui);
+    if (result == CommandResult::Unconfirmed) {
+        exitCode = ExitUnconfirmed;
+    }
+    return result == CommandResult::Done || result == CommandResult::Unconfirmed;
+}
+
 bool TargetSession::Open(const TargetOptions& options, std::string& error) {
-    ConnectionSettings settings;
-    if (!ConnectionOf(options, settings, error)) {
+    ConnectionSettings connection;
+    if (!ConnectionOf(options, settings, connection, error)) {
         return false;
     }
-    programmer = MakeProgrammer(settings, error);
+    programmer = MakeProgrammer(connection, error);
     if (!programmer) {
         return false;
     }
     programmer->SetCancelFlag(&CancelRequest());
-    programmer->confirmReads = !options.singleRead;
     if (!options.device.empty()) {
         std::vector<DeviceEntry> devices;
         if (!ReadDeviceList(programmer->DeviceDatabase(), devices, error)) {
@@ -48,7 +57,7 @@ bool TargetSession::Open(const TargetOptions& options, std::string& error) {
     }
     // A simulator that cannot start (a state file of another chip, one in use) is a mistake
     // in the options; a hardware port that cannot be opened is the command's failure.
-    return settings.port != PortKind::Simulator || programmer->OpenPort(error);
+    return connection.port != PortKind::Simulator || programmer->OpenPort(error);
 }
 
 CLI::App* AddTargetCommand(CLI::App& app, int& exitCode, const std::string& name,

@@ -3,12 +3,14 @@
 // the simulated chip saved, a summary line and the exit status.
 #pragma once
 
-#include "app/app_state.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_target_ui.h"
 #include "cli/exit_status.h"
 #include "cli/target_options.h"
 #include "engine/programmer.h"
+#include "platform/settings_store.h"
+#include "station/app_state.h"
+#include "station/target_commands.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
@@ -27,7 +29,12 @@ public:
     // False, with the reason, when the options cannot be put to use (a usage error).
     bool Open(const TargetOptions& options, std::string& error);
 
+    // Runs a row of the command table on this session's Programmer, images and settings.
+    // True when it was done; an unconfirmed result sets `exitCode` to ExitUnconfirmed.
+    bool Run(CommandId id, const CommandInput& input, CommandOutput& output, int& exitCode);
+
     AppState app;
+    SettingsStore settings{SettingsStore::UserFile()};
     CliTargetUi ui;
     std::unique_ptr<Programmer> programmer;
     // Bytes the command moved, for the summary.

@@ -1,9 +1,10 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when an include crosses the layers of docs/architecture.md: a core file that includes
-# Qt, engine/ including app/ or shell/, sim/, platform/ or memory/ core files including
-# engine/ or a layer above, or two folders that include each other.
+# Qt, engine/ including station/ or a front end, station/ including a front end, sim/,
+# platform/ or memory/ core files including engine/ or a layer above, cli/ including app/, a
+# file in app/ that is no GUI file, or two folders that include each other.
 # Run as: cmake -DSOURCE_DIR=... -P CheckLayers.cmake
-set(folders app shell engine sim platform memory terminal about cli resources)
+set(folders app shell station engine sim platform memory terminal about cli resources)
 set(upper app shell terminal about cli)
 set(failures "")
 
@@ -38,6 +39,11 @@ foreach(folder ${folders})
                 set(gui TRUE)
             endif()
         endforeach()
+        # app/ holds the Qt application only; the command layer is station/. main.cpp is the
+        # zelk executable's.
+        if(folder STREQUAL "app" AND NOT gui AND NOT stem STREQUAL "main")
+            list(APPEND failures "${relative}: app/ holds a file that is no GUI file")
+        endif()
         file(STRINGS ${file} includes REGEX "^#include [<\"]")
         foreach(line ${includes})
             string(REGEX MATCH "^#include [<\"]([^>\"]+)" matched "${line}")
@@ -53,11 +59,18 @@ foreach(folder ${folders})
                 continue()
             endif()
             list(APPEND edges "${folder}>${targetFolder}")
-            if(folder STREQUAL "engine" AND targetFolder IN_LIST upper)
+            if(folder STREQUAL "engine" AND (targetFolder IN_LIST upper
+                                               OR targetFolder STREQUAL "station"))
                 list(APPEND failures "${relative}: engine/ includes ${target}")
             endif()
+            if(folder STREQUAL "station" AND targetFolder IN_LIST upper)
+                list(APPEND failures "${relative}: station/ includes ${target}")
+            endif()
+            if(folder STREQUAL "cli" AND targetFolder STREQUAL "app")
+                list(APPEND failures "${relative}: cli/ includes ${target}")
+            endif()
             if(NOT gui AND folder MATCHES "^(sim|platform|memory)$"
-               AND (targetFolder STREQUAL "engine" OR targetFolder IN_LIST upper))
+               AND (targetFolder MATCHES "^(engine|station)$" OR targetFolder IN_LIST upper))
                 list(APPEND failures "${relative}: a ${folder}/ core file includes ${target}")
             endif()
         endforeach()

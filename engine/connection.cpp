@@ -110,6 +110,7 @@ std::unique_ptr<Programmer> MakeProgrammer(const ConnectionSettings& settings, s
     auto programmer = std::make_unique<Programmer>(std::move(opener), settings.cable, database,
                                                    settings.sckHalfPeriodUs);
     programmer->fixedWaits = settings.fixedWaits;
+    programmer->confirmReads = settings.confirmReads;
     return programmer;
 }
 

@@ -38,6 +38,8 @@ struct ConnectionSettings {
     std::int32_t sckHalfPeriodUs = 1;
     // Wait the worst case after every write instead of polling the part for ready.
     bool fixedWaits = false;
+    // Read what is kept twice and compare.
+    bool confirmReads = true;
 };
 
 // The Programmer for `settings`; the port is opened when a command first needs it, through

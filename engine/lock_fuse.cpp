@@ -165,11 +165,10 @@ bool StillAnswers(Programmer& programmer, TargetUi& ui) {
 
 } // namespace
 
-std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
-                                         const LockFuseLayout& layout) {
-    if (!PrepareKnownTarget(programmer, ui)) {
-        return std::nullopt;
-    }
+namespace {
+
+std::optional<std::uint8_t> ReadLockPrepared(Programmer& programmer, TargetUi& ui,
+                                             const LockFuseLayout& layout) {
     std::optional<std::uint8_t> lock = std::uint8_t{0xFF};
     if (layout.HasByte(LockFuseByte::Lock)) {
         lock = ReadByteTwice(programmer, ui, "lock byte", ReadLockBits);
@@ -177,15 +176,11 @@ std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
     if (lock && !StillAnswers(programmer, ui)) {
         lock.reset();
     }
-    ReleaseTarget(programmer);
     return lock;
 }
 
-std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
-                                       const LockFuseLayout& layout) {
-    if (!PrepareKnownTarget(programmer, ui)) {
-        return std::nullopt;
-    }
+std::optional<FuseBytes> ReadFusesPrepared(Programmer& programmer, TargetUi& ui,
+                                           const LockFuseLayout& layout) {
     const std::pair<LockFuseByte, std::pair<const char*, std::uint8_t (*)(Programmer&)>> reads[] = {
         {LockFuseByte::Fuse, {"fuse low byte", ReadFuseBits}},
         {LockFuseByte::FuseHigh, {"fuse high byte", ReadFuseHighBits}},
@@ -203,8 +198,42 @@ std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
         *into[i] = value.value_or(0xFF);
     }
     read = read && StillAnswers(programmer, ui);
-    ReleaseTarget(programmer);
     return read ? std::optional(fuses) : std::nullopt;
+}
+
+// Prepares the target, reads with the layout given or the found device's, releases it.
+template <typename Read>
+auto PreparedRead(Programmer& programmer, TargetUi& ui, const LockFuseLayout* layout, Read read)
+    -> decltype(read(programmer, ui, *layout)) {
+    if (!PrepareKnownTarget(programmer, ui)) {
+        return std::nullopt;
+    }
+    const auto value = read(programmer, ui,
+                            layout != nullptr ? *layout
+                                              : LoadLockFuseLayout(programmer.DeviceDatabase(),
+                                                                   programmer.device.name));
+    ReleaseTarget(programmer);
+    return value;
+}
+
+} // namespace
+
+std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
+                                         const LockFuseLayout& layout) {
+    return PreparedRead(programmer, ui, &layout, ReadLockPrepared);
+}
+
+std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
+                                       const LockFuseLayout& layout) {
+    return PreparedRead(programmer, ui, &layout, ReadFusesPrepared);
+}
+
+std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui) {
+    return PreparedRead(programmer, ui, nullptr, ReadLockPrepared);
+}
+
+std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui) {
+    return PreparedRead(programmer, ui, nullptr, ReadFusesPrepared);
 }
 
 namespace {

@@ -126,6 +126,9 @@ std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui,
                                          const LockFuseLayout& layout);
 std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui,
                                        const LockFuseLayout& layout);
+// The same with the layout of the device the preparation finds.
+std::optional<std::uint8_t> ReadLockByte(Programmer& programmer, TargetUi& ui);
+std::optional<FuseBytes> ReadFuseBytes(Programmer& programmer, TargetUi& ui);
 // The lock byte as sent; algorithm 3 takes the fourth-byte form, the others the second. Read
 // back where the part can; on a part that cannot, lock mode 3 is confirmed by the hidden
 // signature where the part hides it, and any other write is Unconfirmed (the user is told).

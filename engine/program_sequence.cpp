@@ -74,9 +74,9 @@ public:
         if (outcome.Done() && programmer.confirmReads) {
             ui.ProgressStep(step + " again");
             ProgressBar again(ui);
-            outcome = CompareStep(programmer, memory, scratch,
-                                  Walked(nullptr, static_cast<std::uint32_t>(scratch.size())),
-                                  again);
+            outcome =
+                CompareStep(programmer, memory, scratch,
+                            Walked(nullptr, static_cast<std::uint32_t>(scratch.size())), again);
             failedFormat = "The " + name +
                            " read differently twice (at %08X). Check the cable and the target's "
                            "power supply.";
@@ -146,7 +146,8 @@ bool RunSteps(Sequence& run, ProgramSteps steps) {
         run.result.failedStep = steps.readFlash ? "Reading flash" : "Reading EEPROM";
         return false;
     }
-    const std::vector<std::uint8_t> flash = DefinedBytes(run.images, MemoryKind::Flash, flashLength);
+    const std::vector<std::uint8_t> flash =
+        DefinedBytes(run.images, MemoryKind::Flash, flashLength);
     const std::vector<AddressRange> flashRanges =
         Walked(&run.images.flashDefined.Ranges(), flashLength);
     const std::vector<AddressRange> eepromRanges =
@@ -249,10 +250,10 @@ bool Prepare(Sequence& run, ProgramSteps& steps) {
         return TargetIsKnown(programmer, run.ui);
     }
     if (!programmer.requiredDevices.empty()) {
-        return run.Fail("Detecting the device",
-                        std::string(LockedChipMessage) + "\nIt cannot be told to be the " +
-                            programmer.requiredDevices.front().device +
-                            " required before it is erased.");
+        return run.Fail("Detecting the device", std::string(LockedChipMessage) +
+                                                    "\nIt cannot be told to be the " +
+                                                    programmer.requiredDevices.front().device +
+                                                    " required before it is erased.");
     }
     run.ui.ProgressStep("Erasing");
     if (!run.Step("Erasing", "Erase Device", EraseStep(programmer),

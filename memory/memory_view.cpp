@@ -153,9 +153,8 @@ bool CMemoryView::LoadFile(const QString& path) {
     std::string refusal;
     if (!LoadImageForChip(file, memory, loadedImage, grid.Model().Length(), loaded, error)) {
         refusal = LoadFailureText(QDir::toNativeSeparators(path).toStdString(), error);
-    } else if (const auto beyond = limitLength == 0
-                                       ? std::nullopt
-                                       : BeyondDevice(loaded.defined, limitLength)) {
+    } else if (const auto beyond =
+                   limitLength == 0 ? std::nullopt : BeyondDevice(loaded.defined, limitLength)) {
         refusal = BeyondMemoryMessage(QFileInfo(path).fileName().toStdString(), *beyond,
                                       limitDevice, limitLength);
     }

@@ -103,18 +103,4 @@ private:
     bool reported = false;
 };
 
-// The user's store (SettingsStore::UserFile), one call each: the front ends that do not yet
-// hold a SettingsStore of their own use these.
-std::filesystem::path SettingsFilePath();
-int ReadSettingInt(std::string_view section, std::string_view name, int defaultValue);
-std::string ReadSettingString(std::string_view section, std::string_view name,
-                              std::string_view defaultValue);
-bool WriteSettingInt(std::string_view section, std::string_view name, int value);
-bool WriteSettingString(std::string_view section, std::string_view name, std::string_view value);
-bool ClearSettingSection(std::string_view section);
-bool ReplaceSettingSection(std::string_view section,
-                           const std::vector<std::pair<std::string, std::string>>& values);
-std::string SettingsWriteProblem();
-std::optional<std::string> TakeSettingsWriteProblem();
-
 } // namespace zelk

@@ -1,7 +1,7 @@
 #include "terminal/programmer_spi_link.h"
 
-#include "engine/programmer.h"
 #include "engine/instructions.h"
+#include "engine/programmer.h"
 
 #include <utility>
 

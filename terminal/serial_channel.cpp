@@ -139,10 +139,11 @@ bool CSerialChannel::Fail(const std::string& what, int errorNumber) {
     return false;
 }
 
-bool CSerialChannel::Open(const std::string& portName, const SerialLineSettings& settings) {
+bool CSerialChannel::Open(const std::string& portName, const SerialLineSettings& settings,
+                          const std::vector<SerialPortEntry>& ports) {
     Close();
     error.clear();
-    const std::string path = SerialDevicePath(portName, ListSerialPorts());
+    const std::string path = SerialDevicePath(portName, ports);
     if (path.empty()) {
         error = portName.empty() ? "No port is selected" : "There is no port " + portName;
         return false;

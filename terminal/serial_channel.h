@@ -2,6 +2,8 @@
 // received bytes to its owner, and writes from the owner's thread.
 #pragma once
 
+#include "terminal/serial_ports.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -48,10 +50,11 @@ public:
     CSerialChannel(const CSerialChannel&) = delete;
     CSerialChannel& operator=(const CSerialChannel&) = delete;
 
-    // Opens the port by its listed name (see serial_ports.h) or a device path, applies the
+    // Opens the port by its name in `ports` (see serial_ports.h) or a device path, applies the
     // settings and starts the reader. An open channel is closed first. False, with Error()
     // saying why, leaves the channel closed.
-    bool Open(const std::string& portName, const SerialLineSettings& settings);
+    bool Open(const std::string& portName, const SerialLineSettings& settings,
+              const std::vector<SerialPortEntry>& ports = {});
     // Ends the reader (waiting until it has), restores the port's previous settings and
     // closes it. Closing a closed channel does nothing.
     void Close();

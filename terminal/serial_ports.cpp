@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <mutex>
 #include <set>
 #include <string_view>
 
@@ -10,12 +9,6 @@ namespace zelk {
 namespace {
 
 constexpr int ComPortCount = 16;
-
-std::mutex addedLock;
-std::vector<SerialPortEntry>& AddedPorts() {
-    static std::vector<SerialPortEntry> ports;
-    return ports;
-}
 
 bool SameName(std::string_view a, std::string_view b) {
     return std::ranges::equal(a, b, [](char x, char y) {
@@ -30,7 +23,8 @@ bool IsUsbSerialName(const std::string& name) {
 
 } // namespace
 
-std::vector<SerialPortEntry> ListSerialPorts(const std::filesystem::path& devRoot) {
+std::vector<SerialPortEntry> SerialPortList::Entries() const {
+    const std::filesystem::path& devRoot = root;
     std::vector<SerialPortEntry> ports;
     for (int number = 1; number <= ComPortCount; ++number) {
         ports.push_back({"COM" + std::to_string(number),
@@ -57,8 +51,7 @@ std::vector<SerialPortEntry> ListSerialPorts(const std::filesystem::path& devRoo
     std::ranges::sort(usb, {}, &SerialPortEntry::name);
     ports.insert(ports.end(), usb.begin(), usb.end());
 
-    const std::lock_guard guard(addedLock);
-    ports.insert(ports.end(), AddedPorts().begin(), AddedPorts().end());
+    ports.insert(ports.end(), added.begin(), added.end());
     return ports;
 }
 
@@ -71,14 +64,8 @@ std::string SerialDevicePath(const std::string& name, const std::vector<SerialPo
     return name.starts_with('/') ? name : std::string{};
 }
 
-void AddSerialPort(SerialPortEntry entry) {
-    const std::lock_guard guard(addedLock);
-    AddedPorts().push_back(std::move(entry));
-}
-
-void RemoveSerialPort(const std::string& name) {
-    const std::lock_guard guard(addedLock);
-    std::erase_if(AddedPorts(), [&](const SerialPortEntry& port) { return port.name == name; });
+void SerialPortList::Remove(const std::string& name) {
+    std::erase_if(added, [&](const SerialPortEntry& port) { return port.name == name; });
 }
 
 } // namespace zelk

@@ -13,17 +13,26 @@ struct SerialPortEntry {
     std::string path; // the device opened
 };
 
-// COM1..COM16, then /dev/ttyUSB* and /dev/ttyACM* (each under its /dev/serial/by-id name
-// where it has one, which stays the same when adapters are plugged in another order), then
-// the added ports.
-std::vector<SerialPortEntry> ListSerialPorts(const std::filesystem::path& devRoot = "/dev");
+// The ports a serial terminal offers: those of the machine and those the program adds (the
+// simulated board).
+class SerialPortList {
+public:
+    explicit SerialPortList(std::filesystem::path devRoot = "/dev") : root(std::move(devRoot)) {}
+
+    // COM1..COM16, then /dev/ttyUSB* and /dev/ttyACM* (each under its /dev/serial/by-id name
+    // where it has one, which stays the same when adapters are plugged in another order), then
+    // the added ports.
+    std::vector<SerialPortEntry> Entries() const;
+    void Add(SerialPortEntry entry) { added.push_back(std::move(entry)); }
+    void Remove(const std::string& name);
+
+private:
+    std::filesystem::path root;
+    std::vector<SerialPortEntry> added;
+};
 
 // The device of a listed name (letter case ignored), a name that is itself an absolute path,
 // or empty when the name means nothing.
 std::string SerialDevicePath(const std::string& name, const std::vector<SerialPortEntry>& ports);
-
-// Offers a port for the rest of the process.
-void AddSerialPort(SerialPortEntry entry);
-void RemoveSerialPort(const std::string& name);
 
 } // namespace zelk

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace zelk {
@@ -35,10 +36,11 @@ void SelectIndex(QComboBox* list, int index) {
 
 } // namespace
 
-CSerialTerminal::CSerialTerminal(QWidget* parent, FailureQuestion question)
+CSerialTerminal::CSerialTerminal(QWidget* parent, SettingsStore& store,
+                                 const SerialPortList& offered, FailureQuestion question)
     : QDialog(parent), portList(NewList(this)), speedList(NewList(this)),
       dataBitsList(NewList(this)), parityList(NewList(this)), stopBitsList(NewList(this)),
-      output(new CTerminalOutput(this)),
+      output(new CTerminalOutput(this)), settings(store), ports(offered),
       askOnFailure(question ? std::move(question) : [](QMessageBox& box) {
           return static_cast<QMessageBox::StandardButton>(box.exec());
       }) {
@@ -63,6 +65,10 @@ CSerialTerminal::CSerialTerminal(QWidget* parent, FailureQuestion question)
     auto* top = new QHBoxLayout;
     top->addWidget(parameters);
     top->addStretch(1);
+    auto* close = new QPushButton(tr("Close"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    top->addWidget(close, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(output, 1);
@@ -100,7 +106,7 @@ CSerialTerminal::~CSerialTerminal() {
 }
 
 void CSerialTerminal::FillLists() {
-    for (const SerialPortEntry& port : ListSerialPorts()) {
+    for (const SerialPortEntry& port : ports.Entries()) {
         portList->addItem(QString::fromStdString(port.name));
     }
     // USB names from /dev/serial/by-id are long; the open list shows them whole.
@@ -122,11 +128,11 @@ void CSerialTerminal::FillLists() {
 }
 
 void CSerialTerminal::LoadSettings() {
-    SelectText(portList, ReadSettingString(Section, "Comport", "COM2"));
-    SelectText(speedList, ReadSettingString(Section, "Speed", "9600"));
-    SelectIndex(dataBitsList, ReadSettingInt(Section, "Bits", 8) - 5);
-    SelectIndex(parityList, ReadSettingInt(Section, "Parity", 0));
-    SelectIndex(stopBitsList, ReadSettingInt(Section, "Stopbits", 0));
+    SelectText(portList, settings.ReadString(Section, "Comport", "COM2"));
+    SelectText(speedList, settings.ReadString(Section, "Speed", "9600"));
+    SelectIndex(dataBitsList, settings.ReadInt(Section, "Bits", 8) - 5);
+    SelectIndex(parityList, settings.ReadInt(Section, "Parity", 0));
+    SelectIndex(stopBitsList, settings.ReadInt(Section, "Stopbits", 0));
 }
 
 void CSerialTerminal::Reconfigure() {
@@ -134,17 +140,17 @@ void CSerialTerminal::Reconfigure() {
         channel->Close();
         const std::string port = portList->currentText().toStdString();
         const std::string speed = speedList->currentText().toStdString();
-        SerialLineSettings settings;
-        settings.speed = speedList->currentText().toInt();
-        settings.parity = parityList->currentIndex();
-        settings.dataBits = dataBitsList->currentIndex() + 5;
-        settings.stopBits = stopBitsList->currentIndex();
-        ReplaceSettingSection(Section, {{"Comport", port},
-                                        {"Speed", speed},
-                                        {"Bits", std::to_string(settings.dataBits)},
-                                        {"Parity", std::to_string(settings.parity)},
-                                        {"Stopbits", std::to_string(settings.stopBits)}});
-        if (channel->Open(port, settings)) {
+        SerialLineSettings line;
+        line.speed = speedList->currentText().toInt();
+        line.parity = parityList->currentIndex();
+        line.dataBits = dataBitsList->currentIndex() + 5;
+        line.stopBits = stopBitsList->currentIndex();
+        settings.ReplaceSection(Section, {{"Comport", port},
+                                          {"Speed", speed},
+                                          {"Bits", std::to_string(line.dataBits)},
+                                          {"Parity", std::to_string(line.parity)},
+                                          {"Stopbits", std::to_string(line.stopBits)}});
+        if (channel->Open(port, line, ports.Entries())) {
             ShowPortState({});
             return;
         }

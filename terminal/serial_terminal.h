@@ -2,7 +2,9 @@
 // below them, and every typed character sent to the port.
 #pragma once
 
+#include "platform/settings_store.h"
 #include "terminal/serial_channel.h"
+#include "terminal/serial_ports.h"
 
 #include <functional>
 #include <memory>
@@ -22,8 +24,10 @@ public:
     // Asks the user what to do about a port that did not open; null runs the box modally.
     using FailureQuestion = std::function<QMessageBox::StandardButton(QMessageBox& box)>;
 
-    // Loads the saved line settings and opens the port with them.
-    explicit CSerialTerminal(QWidget* parent = nullptr, FailureQuestion question = nullptr);
+    // Loads the saved line settings from `settings` and opens the port with them; `ports` are
+    // the ones offered.
+    CSerialTerminal(QWidget* parent, SettingsStore& settings, const SerialPortList& ports,
+                    FailureQuestion question = nullptr);
     ~CSerialTerminal() override;
 
     static constexpr int Speeds[] = {300,   600,    1200,   2400,   4800,   9600,   19200,  38400,
@@ -53,6 +57,8 @@ private:
     QComboBox* parityList;
     QComboBox* stopBitsList;
     CTerminalOutput* output;
+    SettingsStore& settings;
+    const SerialPortList& ports;
     FailureQuestion askOnFailure;
     std::unique_ptr<CSerialChannel> channel;
 };

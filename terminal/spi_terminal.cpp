@@ -2,6 +2,7 @@
 
 #include "terminal/terminal_output.h"
 
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace zelk {
@@ -38,6 +39,10 @@ CSpiTerminal::CSpiTerminal(QWidget* parent, SpiLink& link)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(Margin, Margin, Margin, Margin);
     layout->addWidget(output);
+    auto* close = new QPushButton(tr("Close"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(close, 0, Qt::AlignRight);
     setFixedSize(Width, Height);
     connect(output, &CTerminalOutput::TerminalKey, this,
             [this](int character) { session.Type(static_cast<std::uint8_t>(character & 0xFF)); });

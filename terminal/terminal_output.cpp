@@ -89,6 +89,11 @@ void CTerminalOutput::AppendNote(const QString& text) {
 }
 
 void CTerminalOutput::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the terminal (the dialog takes it); it is not sent.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
     // Delete and the moving keys produce no character: they keep the pane's own handling.
     // Ctrl with a letter is that letter's control character, whatever the keyboard reports.
     const bool control =

@@ -53,4 +53,4 @@ CXX=clang++ cmake -S . -B build-clang-tsan -G Ninja -DZELK_TSAN=ON -DZELK_BUILD_
     -DZELK_WERROR=ON
 cmake --build build-clang-tsan -j "$JOBS" --target zelk_core_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-clang-tsan -j "$JOBS" --output-on-failure \
-    --no-tests=error -R 'SimTargetTest|AutoProgramTest|EveryAlgorithm.*(AT90S|Page2)'
+    --no-tests=error -R 'SimTargetTest|AutoProgramTest|TargetJobRunnerTest|EveryAlgorithm.*(AT90S|Page2)'

@@ -1,9 +1,9 @@
 // AutoProgram end to end on the simulator, as the GUI and zelk-cli run it: each step can be
 // left out, and a run that cannot be sure of the board stops before the erase and says where.
-#include "app/autoprogram_run.h"
 #include "engine/memory_commands.h"
 #include "memory/hex_file.h"
 #include "sim_target_fixture.h"
+#include "station/autoprogram_run.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -32,9 +32,11 @@ protected:
     AutoProgramReport Run(const std::string& flashFile, const AutoProgramSteps& steps = {},
                           int cancelled = 0) {
         std::atomic<int> cancel{cancelled};
+        programmer->SetCancelFlag(&cancel);
         AutoProgramReport report;
         const bool passed =
-            RunAutoProgramJob(programmer, app.images, {flashFile, ""}, steps, ui, cancel, report);
+            RunAutoProgramJob(*programmer, app.images, {flashFile, ""}, steps, ui, report);
+        programmer->SetCancelFlag(nullptr);
         EXPECT_EQ(report.passed, passed);
         EXPECT_EQ(passed, report.outcome.starts_with("AutoProgram passed")) << report.outcome;
         return report;

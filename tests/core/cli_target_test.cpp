@@ -436,9 +436,16 @@ TEST_F(CliTarget, AutoprogramKeepsTheProductionRecord) {
                              "Erase Device, Program Flash, Verify Flash, Program EEProm, Verify "
                              "EEProm.\n");
     EXPECT_EQ(Run("verify-flash " + Quote(folder / longName)).exitCode, 0);
-    const CliRun failed = autoprogram("empty.prj");
+    // A run refused before it reached a board is no board's: not counted, not logged.
+    const CliRun refused = autoprogram("empty.prj");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.errors.find("holds no"), std::string::npos) << refused.errors;
+    const CliRun failed =
+        testing::RunCli(folder,
+                        "--port sim:ATmega328P --sim-fault stuck-busy --sim-state " +
+                            Quote(folder / "chip.bin") + " autoprogram " + File("board.prj"),
+                        "", env);
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_NE(failed.errors.find("holds no"), std::string::npos) << failed.errors;
 
     const std::string log = ReadWholeFile(state / "zelk" / "production.log");
     const std::size_t firstEnd = log.find('\n');
@@ -449,9 +456,9 @@ TEST_F(CliTarget, AutoprogramKeepsTheProductionRecord) {
               std::string::npos)
         << first;
     EXPECT_NE(first.find("\tresult=PASS\t"), std::string::npos) << first;
-    EXPECT_NE(log.find("\tresult=FAIL\tAutoProgram FAILED at Loading files", firstEnd),
-              std::string::npos)
+    EXPECT_NE(log.find("\tresult=FAIL\tAutoProgram FAILED at Erasing", firstEnd), std::string::npos)
         << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
     EXPECT_NE(ReadWholeFile(folder / "Brasswick" / "zelk.conf").find("Passed=1\r\nFailed=1"),
               std::string::npos);
 

@@ -1,11 +1,11 @@
 // From the user's choice of port and cable to the Programmer: the simulator's set-up from
 // zelk.ini and its state file, with messages that name the real problem, the lock that keeps
 // two runs apart and saves that report their failure; and a project into the state.
-#include "app/project_state.h"
-#include "app/stored_connection.h"
 #include "engine/connection.h"
 #include "scratch_folder.h"
 #include "sim/simulated_port.h"
+#include "station/project_state.h"
+#include "station/stored_connection.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

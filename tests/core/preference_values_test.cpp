@@ -1,9 +1,9 @@
-#include "app/preference_values.h"
-#include "app/stored_connection.h"
 #include "platform/hardware_port.h"
 #include "platform/ppdev_port.h"
 #include "platform/settings_store.h"
 #include "scratch_folder.h"
+#include "station/preference_values.h"
+#include "station/stored_connection.h"
 
 #include <gtest/gtest.h>
 
@@ -104,8 +104,8 @@ TEST(CheckNumberField, RefusesWhatIsNoNumberOrOutOfRange) {
 // read back under their old names and choose the connection.
 TEST(StoredPreferences, ReadBackUnderTheirOldNamesAndChooseTheConnection) {
     ScratchFolder folder;
-    testing::ConfigHomeAt home{folder.Path()};
-    const PreferenceValues empty = LoadPreferences();
+    SettingsStore store(folder / "zelk.conf");
+    const PreferenceValues empty = LoadPreferences(store);
     EXPECT_EQ(empty.portPosition, 0);
     EXPECT_EQ(empty.cablePosition, 0);
     EXPECT_EQ(empty.numberLength, 0u);
@@ -123,28 +123,33 @@ TEST(StoredPreferences, ReadBackUnderTheirOldNamesAndChooseTheConnection) {
     values.eepromLocation = 16;
     values.autoProgram.flashErase = false;
     values.autoProgram.eepromKeep = false;
-    ASSERT_TRUE(StorePreferences(values));
+    values.verifyWrites = false;
+    values.singleRead = true;
+    ASSERT_TRUE(StorePreferences(store, values));
 
-    EXPECT_EQ(ReadSettingInt("Preferences", "PortBase", 0), 65535);
-    EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), "4711");
-    EXPECT_EQ(ReadSettingInt("Preferences", "Location", 0), 16);
-    const PreferenceValues read = LoadPreferences();
+    EXPECT_EQ(store.ReadInt("Preferences", "PortBase", 0), 65535);
+    EXPECT_EQ(store.ReadString("Preferences", "SerialNumber", ""), "4711");
+    EXPECT_EQ(store.ReadInt("Preferences", "Location", 0), 16);
+    const PreferenceValues read = LoadPreferences(store);
     EXPECT_EQ(read.portName, values.portName);
     EXPECT_EQ(read.sckHalfPeriodUs, 20);
     EXPECT_EQ(read.serialNumber, 4711u);
     EXPECT_EQ(read.autoProgram, values.autoProgram);
+    EXPECT_FALSE(read.verifyWrites);
+    EXPECT_TRUE(read.singleRead);
 
-    const ConnectionSettings connection = StoredConnection();
+    const ConnectionSettings connection = StoredConnection(store);
     EXPECT_EQ(connection.port, PortKind::Simulator);
     EXPECT_EQ(connection.simulator.device, "ATtiny2313");
     EXPECT_EQ(connection.cable, 3);
     EXPECT_EQ(connection.sckHalfPeriodUs, 20);
+    EXPECT_FALSE(connection.confirmReads);
 
     values.portPosition = 2;
     values.portName.clear();
-    ASSERT_TRUE(StorePreferences(values));
-    EXPECT_EQ(StoredConnection().port, PortKind::Lpt);
-    EXPECT_EQ(StoredConnection().lptIndex, 2);
+    ASSERT_TRUE(StorePreferences(store, values));
+    EXPECT_EQ(StoredConnection(store).port, PortKind::Lpt);
+    EXPECT_EQ(StoredConnection(store).lptIndex, 2);
 }
 
 TEST(HardwarePort, SaysWhyNoPortOpens) {

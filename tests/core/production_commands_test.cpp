@@ -15,10 +15,12 @@ using test::SimTargetTest;
 class SerialNumberingTest : public SimTargetTest {
 protected:
     void Store(const char* number, int length, int location = 0) {
-        ASSERT_TRUE(WriteSettingString("Preferences", "SerialNumber", number));
-        ASSERT_TRUE(WriteSettingInt("Preferences", "Length", length));
-        ASSERT_TRUE(WriteSettingInt("Preferences", "location", location));
+        ASSERT_TRUE(store.WriteString("Preferences", "SerialNumber", number));
+        ASSERT_TRUE(store.WriteInt("Preferences", "Length", length));
+        ASSERT_TRUE(store.WriteInt("Preferences", "location", location));
     }
+
+    SettingsStore store{SettingsStore::UserFile()};
 };
 
 TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
@@ -40,12 +42,11 @@ TEST_F(SerialNumberingTest, WritesPaddedDigitsAndAdvances) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         Store(c.stored, c.length, c.location);
-        SettingsStore store(SettingsStore::UserFile());
         ASSERT_EQ(SerialNumbering(*programmer, app.images, ui, store), std::stoul(c.next) - 1);
         const std::string digits(c.written);
         const auto at = Chip().eeprom.begin() + c.location;
         EXPECT_EQ(std::string(at, at + static_cast<long>(digits.size())), digits);
-        EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", "?"), c.next);
+        EXPECT_EQ(store.ReadString("Preferences", "SerialNumber", "?"), c.next);
         EXPECT_TRUE(
             std::equal(Chip().eeprom.begin(), Chip().eeprom.end(), app.images.eepromImage.begin()))
             << "the EEPROM was read back into its image";
@@ -97,10 +98,9 @@ TEST_F(SerialNumberingTest, AFailedRunWritesNothingAndKeepsTheNumber) {
         SCOPED_TRACE(c.message);
         Attach("ATmega328P", c.faults);
         Store(c.stored, c.length, c.location);
-        SettingsStore store(SettingsStore::UserFile());
         EXPECT_EQ(SerialNumbering(*programmer, app.images, ui, store), std::nullopt);
         EXPECT_EQ(ui.LastMessage(), c.message);
-        EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), c.stored);
+        EXPECT_EQ(store.ReadString("Preferences", "SerialNumber", ""), c.stored);
         EXPECT_FALSE(ui.progressIsOpen);
         ASSERT_EQ(programmer->Port() != nullptr, c.opensPort) << "a bad number stays home";
         if (c.faults.removeAfterBytes) {

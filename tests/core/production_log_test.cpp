@@ -1,8 +1,9 @@
-#include "app/file_digest.h"
-#include "app/production_log.h"
 #include "platform/settings_store.h"
 #include "scratch_folder.h"
+#include "station/file_digest.h"
+#include "station/production_log.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
@@ -89,18 +90,27 @@ TEST_F(ProductionLogTest, ALogThatIsNoRegularFileIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere.log"));
 }
 
-TEST_F(ProductionLogTest, TheCountKeepsTotalsAcrossStartsUntilReset) {
+// Two programs record runs at once (the GUI and zelk-cli): the stored totals count every
+// run of both, and each program's session only its own.
+TEST_F(ProductionLogTest, RecordedRunsAreCountedByEveryProgramAndKeptUntilReset) {
     SettingsStore store(SettingsStore::UserFile());
-    ProductionCount first = ProductionCount::Load(store);
-    ASSERT_TRUE(first.Record(store, true));
-    ProductionCount second = ProductionCount::Load(store);
-    ASSERT_TRUE(first.Record(store, true));
-    ASSERT_TRUE(first.Record(store, false));
-    EXPECT_EQ(first.Text(), "Passed 2, failed 1 (total 2 / 1)");
-    ASSERT_TRUE(second.Record(store, false)) << "counts up what the other counted, too";
-    EXPECT_EQ(second.Text(), "Passed 0, failed 1 (total 2 / 2)");
-    ASSERT_TRUE(second.Reset(store));
+    ProductionCount gui = ProductionCount::Load(store);
+    ProductionRun run;
+    run.command = "AutoProgram";
+    std::string error;
+    for (const bool passed : {true, true, false}) {
+        run.passed = passed;
+        ASSERT_TRUE(RecordProductionRun(store, run, error)) << error;
+        gui.Counted(store, passed);
+    }
+    EXPECT_EQ(gui.Text(), "Passed 2, failed 1 (total 2 / 1)");
+    run.passed = false;
+    ASSERT_TRUE(RecordProductionRun(store, run, error)) << "another program's run";
+    EXPECT_EQ(ProductionCount::Load(store).Text(), "Passed 0, failed 0 (total 2 / 2)");
+    ASSERT_TRUE(gui.Reset(store));
     EXPECT_EQ(ProductionCount::Load(store).Text(), "Passed 0, failed 0 (total 0 / 0)");
+    const std::string log = ReadWholeFile(folder / "zelk" / "production.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << "one log line a run";
 }
 
 } // namespace

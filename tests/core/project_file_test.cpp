@@ -1,6 +1,6 @@
-#include "app/project_file.h"
-#include "app/recent_projects.h"
 #include "scratch_folder.h"
+#include "station/project_file.h"
+#include "station/recent_projects.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -197,10 +197,11 @@ TEST(SerialPorts, ListsComPortsThenUsbAdaptersUnderStableNamesThenAddedPorts) {
     std::filesystem::create_directories(dev / "serial" / "by-id");
     std::filesystem::create_symlink("../../ttyUSB1",
                                     dev / "serial" / "by-id" / "usb-FTDI_A50-port0");
-    AddSerialPort({"Simulated board", "/dev/pts/99"});
+    SerialPortList list(dev.Path());
+    list.Add({"Simulated board", "/dev/pts/99"});
 
-    const std::vector<SerialPortEntry> ports = ListSerialPorts(dev.Path());
-    RemoveSerialPort("Simulated board");
+    const std::vector<SerialPortEntry> ports = list.Entries();
+    list.Remove("Simulated board");
 
     ASSERT_EQ(ports.size(), 16U + 3U + 1U);
     EXPECT_EQ(ports[0].name, "COM1");
@@ -213,7 +214,7 @@ TEST(SerialPorts, ListsComPortsThenUsbAdaptersUnderStableNamesThenAddedPorts) {
                                         (dev / "ttyACM0").string(), (dev / "ttyUSB0").string()}))
         << "ttyUSB1 appears once, under its by-id name";
     EXPECT_EQ(ports[19].name, "Simulated board");
-    EXPECT_EQ(ListSerialPorts(dev.Path()).size(), 19U) << "a removed port is gone";
+    EXPECT_EQ(list.Entries().size(), 19U) << "a removed port is gone";
 
     const std::string ttyS = (dev / "ttyS").string();
     const std::pair<std::string, std::string> names[] = {{"COM2", ttyS + "1"},

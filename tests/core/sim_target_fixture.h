@@ -2,12 +2,12 @@
 // with a settings store and a device database of their own.
 #pragma once
 
-#include "app/app_state.h"
 #include "engine/connection.h"
 #include "engine/memory_commands.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
 #include "sim/simulated_port.h"
+#include "station/app_state.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -96,10 +96,9 @@ protected:
     void DefineWholeMemories() {
         const DeviceEntry entry = ReadDeviceSection(attachedDatabase, attachedDevice);
         app.images.flashDefined = AddressSet({{0, entry.programSize}});
-        app.images.eepromDefined =
-            entry.dataSize > 0
-                ? AddressSet({{0, static_cast<std::size_t>(entry.dataSize)}})
-                : AddressSet();
+        app.images.eepromDefined = entry.dataSize > 0
+                                       ? AddressSet({{0, static_cast<std::size_t>(entry.dataSize)}})
+                                       : AddressSet();
     }
 
     // Write Flash of the whole image, without the verify that follows it in the commands.

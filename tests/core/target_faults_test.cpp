@@ -1,6 +1,5 @@
 // The target commands against a misbehaving target: a chip whose writes never finish, one
 // that goes away in the middle of a command, a flipped bit. None may report success.
-#include "app/project_file.h"
 #include "engine/autoprogram.h"
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"
@@ -8,6 +7,7 @@
 #include "engine/program_sequence.h"
 #include "engine/target_connection.h"
 #include "sim_target_fixture.h"
+#include "station/project_file.h"
 
 #include <algorithm>
 #include <functional>
@@ -244,8 +244,8 @@ TEST_F(TargetFaults, LockAndFuseWritesAreReadBack) {
         Attach("ATmega328P", StuckBusy(), ShippedIni());
         EXPECT_EQ(WriteLockByte(*programmer, ui, 0xFC), LockWrite::Failed);
         EXPECT_EQ(ui.LastMessage(), fixedWaits
-                                          ? "The lock byte was written as FC but reads back as FF !"
-                                          : "Writing the lock byte failed: the chip stayed busy.");
+                                        ? "The lock byte was written as FC but reads back as FF !"
+                                        : "Writing the lock byte failed: the chip stayed busy.");
         EXPECT_FALSE(WriteFuseBytes(*programmer, ui, layout, {0xE2, 0xD9, 0xFD}));
     }
     SimFaults slow;

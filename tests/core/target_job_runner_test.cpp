@@ -1,7 +1,6 @@
-#include "app/target_job_runner.h"
-#include "app/target_jobs.h"
-#include "shell/command_ids.h"
 #include "sim_target_fixture.h"
+#include "station/target_commands.h"
+#include "station/target_job_runner.h"
 
 #include <future>
 #include <gtest/gtest.h>
@@ -66,36 +65,12 @@ TEST_F(TargetJobRunnerTest, ACancelKeepsTheUsersImagesAndSaysHowFarTheJobGot) {
     EXPECT_EQ(outcome.changed[0].shownLength, 100u);
     EXPECT_EQ(outcome.images->flashImage[0], 0x12);
 
-    const TargetCommandJob write{{}, "Write Flash", true, nullptr};
-    const TargetCommandJob read{{}, "Read Flash", false, nullptr};
-    EXPECT_EQ(OutcomeText(write, outcome),
+    EXPECT_EQ(OutcomeText(FindTargetCommand(CommandId::WriteFlash), CommandResult::Cancelled,
+                          outcome.lastPercent),
               "Write Flash cancelled at 37 %: the chip holds only part of what was to be written.");
-    EXPECT_EQ(OutcomeText(read, outcome), "Read Flash cancelled: the images are as they were.");
-}
-
-// A core loop that attached its own cancel flag (the flash write in byte mode) hears the Cancel
-// at its next progress step.
-TEST_F(TargetJobRunnerTest, ACancelReachesTheFlagTheJobAttached) {
-    std::atomic<int> ownFlag{0};
-    std::atomic<bool> started{false};
-    const TargetJobOutcome outcome = RunToEnd(
-        [&](std::unique_ptr<Programmer>&, TargetImages&, TargetUi& jobUi, const std::atomic<int>&) {
-            jobUi.ProgressOpen();
-            jobUi.ProgressAttachCancel(&ownFlag);
-            started = true;
-            for (int percent = 0; ownFlag.load() == 0; percent = (percent + 1) % 100) {
-                jobUi.ProgressSet(percent);
-            }
-            return false;
-        },
-        [&] {
-            while (!started) {
-                std::this_thread::yield();
-            }
-            runner.Cancel();
-        });
-    EXPECT_TRUE(outcome.cancelled);
-    EXPECT_FALSE(outcome.succeeded);
+    EXPECT_EQ(OutcomeText(FindTargetCommand(CommandId::ReadFlash), CommandResult::Cancelled,
+                          outcome.lastPercent),
+              "Read Flash cancelled: the images are as they were.");
 }
 
 TEST_F(TargetJobRunnerTest, ASecondStartIsRefusedAndLeavesItsProgrammer) {
@@ -117,29 +92,39 @@ TEST_F(TargetJobRunnerTest, ASecondStartIsRefusedAndLeavesItsProgrammer) {
     EXPECT_FALSE(runner.Running());
 }
 
-// The commands as the GUI runs them, on the simulated chip: what the job wrote and read, and
-// what a failing target makes of the outcome.
-TEST_F(TargetJobRunnerTest, TheCommandJobsProgramAndReadTheChip) {
+// The rows of the command table as the GUI runs them on the worker, on the simulated chip:
+// what the job wrote and read, and what a failing target makes of the outcome.
+TEST_F(TargetJobRunnerTest, TheCommandRowsProgramAndReadTheChip) {
     for (std::size_t i = 0; i < 300; ++i) {
         app.images.flashImage[i] = static_cast<std::uint8_t>(i * 7);
     }
     app.images.flashDefined.Add(0, 300);
-    const auto run = [&](int id) {
-        TargetJobOutcome outcome = RunToEnd(TargetJobFor(id, {})->job);
+    SettingsStore settings(SettingsStore::UserFile());
+    CommandResult result = CommandResult::Failed;
+    const auto run = [&](CommandId id) {
+        TargetJobOutcome outcome =
+            RunToEnd([&](std::unique_ptr<Programmer>& held, TargetImages& images, TargetUi& jobUi,
+                         const std::atomic<int>&) {
+                CommandPlace place{images, settings};
+                CommandOutput output;
+                result = RunTargetCommand(id, *held, place, {}, output, jobUi);
+                return result == CommandResult::Done;
+            });
         programmer = std::move(outcome.programmer);
         return outcome;
     };
     struct Step {
-        int id;
+        CommandId id;
         bool succeeds;
         std::size_t changes;
     };
-    for (const Step& step : {Step{cmd::WriteFlash, true, 0}, Step{cmd::VerifyFlash, true, 0},
-                             Step{cmd::ReadFlash, true, 1}, Step{cmd::ReadEeprom, true, 1}}) {
+    for (const Step& step :
+         {Step{CommandId::WriteFlash, true, 0}, Step{CommandId::VerifyFlash, true, 0},
+          Step{CommandId::ReadFlash, true, 1}, Step{CommandId::ReadEeprom, true, 1}}) {
         const TargetJobOutcome outcome = run(step.id);
-        EXPECT_EQ(outcome.succeeded, step.succeeds) << step.id;
-        EXPECT_EQ(outcome.changed.size(), step.changes) << step.id;
-        EXPECT_EQ(outcome.images->flashImage[299], static_cast<std::uint8_t>(299 * 7)) << step.id;
+        EXPECT_EQ(outcome.succeeded, step.succeeds) << FindTargetCommand(step.id).name;
+        EXPECT_EQ(outcome.changed.size(), step.changes) << FindTargetCommand(step.id).name;
+        EXPECT_EQ(outcome.images->flashImage[299], static_cast<std::uint8_t>(299 * 7));
     }
     EXPECT_EQ(ui.messages, (std::vector<std::string>{"Verify successfull", "Verify successfull"}))
         << "the write verifies too";
@@ -147,9 +132,10 @@ TEST_F(TargetJobRunnerTest, TheCommandJobsProgramAndReadTheChip) {
     SimFaults removed;
     removed.removeAfterBytes = 400; // within the 300 programmed bytes
     Attach("ATmega328P", removed);
-    const TargetJobOutcome outcome = run(cmd::VerifyFlash);
+    const TargetJobOutcome outcome = run(CommandId::VerifyFlash);
     EXPECT_FALSE(outcome.succeeded);
-    EXPECT_EQ(OutcomeText(*TargetJobFor(cmd::VerifyFlash, {}), outcome), "Verify Flash failed.");
+    EXPECT_EQ(OutcomeText(FindTargetCommand(CommandId::VerifyFlash), result, outcome.lastPercent),
+              "Verify Flash failed.");
 }
 
 } // namespace

@@ -85,7 +85,7 @@ protected:
         std::filesystem::create_directories(folder);
         previousFolder = std::filesystem::current_path();
         std::filesystem::current_path(folder);
-        std::filesystem::remove(SettingsFilePath());
+        store = std::make_unique<SettingsStore>(folder / "zelk.conf");
         if (const char* state = std::getenv("XDG_STATE_HOME")) {
             previousState = state;
         }
@@ -103,8 +103,8 @@ protected:
     void Start(const StartupOptions& options = {}) {
         auto fake = std::make_unique<FakeDialogs>();
         dialogs = fake.get();
-        app = std::make_unique<CProgrammerApp>(std::move(fake));
-        ASSERT_TRUE(app->Startup(options));
+        app = std::make_unique<CProgrammerApp>(std::move(fake), store->Path());
+        app->Startup(options);
         frame = app->MainFrame();
     }
 
@@ -116,9 +116,13 @@ protected:
         ProcessEvents();
     }
 
-    // Chooses a command as the user does.
+    // Chooses a command as the user does, and lets a target command's worker end.
     void Trigger(int id) {
         frame->Action(id)->trigger();
+        ProcessEvents();
+        for (int round = 0; round < 2000 && app->TargetCommandRunning(); ++round) {
+            QTest::qWait(2);
+        }
         ProcessEvents();
     }
 
@@ -150,6 +154,8 @@ protected:
     std::filesystem::path folder;
     std::filesystem::path previousFolder;
     std::string previousState;
+    // The application's settings, in the test's folder.
+    std::unique_ptr<SettingsStore> store;
     std::unique_ptr<CProgrammerApp> app;
     FakeDialogs* dialogs = nullptr;
     CMainFrame* frame = nullptr;

@@ -1,5 +1,6 @@
 #include "app/lock_fuse_dialog.h"
 #include "gui_test_support.h"
+#include "shell/command_ids.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -10,9 +11,27 @@ namespace {
 
 class LockFuseDialogTest : public AppTest {
 protected:
+    // The dialog as Program > LockBits & Fuses opens it: on the device identified, its reads
+    // run on the worker.
     std::unique_ptr<CLockFuseDialog> Open() {
-        return std::make_unique<CLockFuseDialog>(frame, *app->CurrentProgrammer(),
-                                                 app->TargetInterface(), *dialogs);
+        Trigger(cmd::DetectDevice);
+        const Programmer& programmer = *app->CurrentProgrammer();
+        auto dialog = std::make_unique<CLockFuseDialog>(
+            frame, programmer.device.name, programmer.DeviceDatabase(), *dialogs,
+            [this](CommandId id, const CommandInput& input, CTargetController::Done done) {
+                return app->Target().Start(id, input, std::move(done));
+            });
+        Settle(*dialog);
+        return dialog;
+    }
+
+    // Lets the dialog's reads and writes end.
+    void Settle(const CLockFuseDialog& dialog) {
+        for (int round = 0; round < 2000 && (dialog.Busy() || app->TargetCommandRunning());
+             ++round) {
+            QTest::qWait(2);
+        }
+        ProcessEvents();
     }
 
     static QCheckBox* Box(QWidget& dialog, int id) {
@@ -28,10 +47,11 @@ protected:
         emit HexEdit(dialog, byte)->editingFinished();
     }
 
-    static void Press(QWidget& dialog, const QString& text) {
+    void Press(CLockFuseDialog& dialog, const QString& text) {
         for (auto* button : dialog.findChildren<QPushButton*>()) {
             if (button->text() == text) {
                 button->click();
+                Settle(dialog);
                 return;
             }
         }

@@ -99,8 +99,8 @@ TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
 // absurd count of bar layout parts is no layout (reading two billion parts would hang). A
 // real layout survives a restart.
 TEST_F(MainFrameTest, TheStoredPlaceAndBarLayoutAreBoundedAndSurviveARestart) {
-    ASSERT_TRUE(WriteSettingString("MainWindow", "Position", "5000,5000,5600,5400"));
-    ASSERT_TRUE(WriteSettingString("CtrlBars", "Parts", "2000000000"));
+    ASSERT_TRUE(store->WriteString("MainWindow", "Position", "5000,5000,5600,5400"));
+    ASSERT_TRUE(store->WriteString("CtrlBars", "Parts", "2000000000"));
     Start();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(QRect(frame->pos(), frame->size())));
@@ -175,35 +175,24 @@ TEST(WindowPlacement, FitsStoredRectanglesIntoTheAreas) {
     }
 }
 
-class SplashTest : public AppTest {
-protected:
-    void TearDown() override {
-        if (CSplashScreen::Current() != nullptr) {
-            CSplashScreen::Current()->Close();
-        }
-        CSplashScreen::Enable(false);
-        AppTest::TearDown();
-    }
-};
-
-// The splash shows only when the command line allows it, one at a time, and goes on its timer
-// or at the first key or click, which does nothing else.
-TEST_F(SplashTest, ShowsWhenEnabledAndGoesOnItsTimerOrTheFirstKeyOrClick) {
+// The splash shows only when the command line allows it, and goes on its timer or at the first
+// key or click, which does nothing else.
+TEST_F(AppTest, TheSplashShowsWhenAllowedAndGoesOnItsTimerOrTheFirstKeyOrClick) {
     Start();
-    CSplashScreen::Show(frame);
-    EXPECT_EQ(CSplashScreen::Current(), nullptr);
-    QEvent press(QEvent::KeyPress);
-    EXPECT_FALSE(CSplashScreen::FilterMessage(&press));
-
-    CSplashScreen::Enable(true);
-    CSplashScreen::Show(frame, 50);
-    CSplashScreen* splash = CSplashScreen::Current();
+    EXPECT_EQ(app->Splash(), nullptr) << "not allowed";
+    Quit();
+    StartupOptions options;
+    options.splash = true;
+    Start(options);
+    QPointer<CSplashScreen> splash = app->Splash();
     ASSERT_NE(splash, nullptr);
     EXPECT_TRUE(splash->isVisible());
-    CSplashScreen::Show(frame);
-    EXPECT_EQ(CSplashScreen::Current(), splash);
+    splash->Close();
+    ProcessEvents();
+    EXPECT_EQ(splash, nullptr) << "it deletes itself once closed";
+    QPointer<CSplashScreen> timed = CSplashScreen::Open(frame, 50);
     QTest::qWait(200);
-    EXPECT_EQ(CSplashScreen::Current(), nullptr);
+    EXPECT_EQ(timed, nullptr) << "its timer closed it";
 
     struct Case {
         const char* what;
@@ -219,18 +208,17 @@ TEST_F(SplashTest, ShowsWhenEnabledAndGoesOnItsTimerOrTheFirstKeyOrClick) {
          }},
     };
     for (const Case& c : cases) {
-        CSplashScreen::Show(frame);
-        ASSERT_NE(CSplashScreen::Current(), nullptr) << c.what;
+        QPointer<CSplashScreen> shown = CSplashScreen::Open(frame);
         c.press();
         ProcessEvents();
-        EXPECT_EQ(CSplashScreen::Current(), nullptr) << c.what;
+        EXPECT_EQ(shown, nullptr) << c.what;
         EXPECT_EQ(app->State().projectOpen, 0) << c.what << " must not reach its command";
         frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
         c.press();
         ProcessEvents();
         EXPECT_EQ(app->State().projectOpen, 1) << c.what << " works once the splash is gone";
-        app->CloseProject();
+        app->Document().OnClose();
     }
 }
 

@@ -1,7 +1,7 @@
-#include "app/app_state.h"
 #include "app/qt_user_dialogs.h"
 #include "memory/file_dialogs.h"
 #include "memory/memory_view.h"
+#include "station/app_state.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>

@@ -57,7 +57,7 @@ TEST_F(PreferencesTest, ARefusedNumberKeepsTheSheetOnItsPage) {
         Edit(sheet, "SerialNumber")->setText(QStringLiteral("12x"));
         PressOk(sheet);
         EXPECT_TRUE(sheet.isVisible());
-        EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
+        EXPECT_FALSE(std::filesystem::exists(store->Path()));
         Edit(sheet, "SerialNumber")->setText(QStringLiteral("77"));
         PressOk(sheet);
         EXPECT_FALSE(sheet.isVisible());
@@ -66,8 +66,8 @@ TEST_F(PreferencesTest, ARefusedNumberKeepsTheSheetOnItsPage) {
               (std::vector<std::string>{"Please enter an integer between 1 and 8.",
                                         "Please enter an integer between 1 and 8.",
                                         "Please enter a positive integer."}));
-    EXPECT_EQ(ReadSettingString("Preferences", "SerialNumber", ""), "77");
-    EXPECT_EQ(ReadSettingInt("Preferences", "Length", 0), 4);
+    EXPECT_EQ(store->ReadString("Preferences", "SerialNumber", ""), "77");
+    EXPECT_EQ(store->ReadInt("Preferences", "Length", 0), 4);
 }
 
 TEST_F(PreferencesTest, CancelChangesNothingAndOkSwitchesToTheSimulatedTarget) {
@@ -79,7 +79,7 @@ TEST_F(PreferencesTest, CancelChangesNothingAndOkSwitchesToTheSimulatedTarget) {
         sheet.reject();
     });
     EXPECT_EQ(app->CurrentProgrammer(), before);
-    EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
+    EXPECT_FALSE(std::filesystem::exists(store->Path()));
 
     WithSheet([&](CMyPropertySheet& sheet) {
         auto* ports = Child<QComboBox>(sheet, QStringLiteral("PortList"));
@@ -96,8 +96,8 @@ TEST_F(PreferencesTest, CancelChangesNothingAndOkSwitchesToTheSimulatedTarget) {
     });
     EXPECT_NE(app->CurrentProgrammer(), before);
     EXPECT_EQ(app->CurrentProgrammer()->SckHalfPeriodUs(), 2);
-    EXPECT_EQ(ReadSettingInt("AutoProgram", "EepromVerify", 1), 0);
-    EXPECT_EQ(ReadSettingInt("Preferences", "PortBase", 0), 65535);
+    EXPECT_EQ(store->ReadInt("AutoProgram", "EepromVerify", 1), 0);
+    EXPECT_EQ(store->ReadInt("Preferences", "PortBase", 0), 65535);
     Trigger(cmd::DetectDevice);
     EXPECT_EQ(frame->DeviceText(), "ATmega328P");
 
@@ -125,9 +125,9 @@ TEST_F(PreferencesTest, ASessionOnTheSimulatorKeepsTheStoredPort) {
         PressOk(sheet);
     });
     EXPECT_TRUE(app->CurrentProgrammer()->fixedWaits);
-    EXPECT_EQ(ReadSettingInt("Preferences", "FixedWaits", 0), 1);
-    EXPECT_EQ(ReadSettingString("Preferences", "Port", "unset"), "");
-    EXPECT_EQ(ReadSettingInt("Preferences", "PortBase", -7), 0);
+    EXPECT_EQ(store->ReadInt("Preferences", "FixedWaits", 0), 1);
+    EXPECT_EQ(store->ReadString("Preferences", "Port", "unset"), "");
+    EXPECT_EQ(store->ReadInt("Preferences", "PortBase", -7), 0);
     EXPECT_FALSE(note->isHidden());
 
     WithSheet([&](CMyPropertySheet& sheet) {

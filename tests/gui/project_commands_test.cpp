@@ -1,10 +1,10 @@
-#include "app/project_file.h"
 #include "gui_test_support.h"
 #include "memory/memory_view.h"
 #include "shell/child_frame.h"
 #include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/project_form.h"
+#include "station/project_file.h"
 
 #include <cstdlib>
 #include <QLineEdit>

@@ -3,6 +3,7 @@
 #include "memory/memory_view.h"
 #include "shell/command_ids.h"
 #include "shell/progress_dialog.h"
+#include "station/target_commands.h"
 
 #include <fstream>
 #include <QLabel>
@@ -21,7 +22,7 @@ protected:
                           bool virtualTime = true) {
         Start();
         Attach(device, faults, virtualTime);
-        app->OnNewProject();
+        app->Document().OnNew();
         Trigger(cmd::DetectDevice);
     }
 
@@ -133,7 +134,7 @@ TEST_F(TargetCommandsTest, WhileACommandRunsTheWindowIsLiveAndCancelKeepsTheImag
     QTest::keyClicks(&app->MemoryView(MemoryKind::Flash)->Grid(), QStringLiteral("12"));
     EXPECT_EQ(Flash()[0], 0x42);
     EXPECT_TRUE(app->MemoryView(MemoryKind::Eeprom)->IsReadOnly());
-    app->OnDetectDevice();
+    app->Target().Start(CommandId::Detect, {});
     EXPECT_FALSE(frame->close());
 
     CProgressDialog* progress = nullptr;
@@ -173,7 +174,7 @@ TEST_F(TargetCommandsTest, AutoProgramEndsWithOneOutcomeCountsTheBoardAndLogsIt)
     std::string error;
     ASSERT_TRUE(WriteImageFile(folder / "app.hex", program, error)) << error;
     app->State().flashFile = (folder / "app.hex").string();
-    WriteSettingInt("AutoProgram", "EepromVerify", 0);
+    store->WriteInt("AutoProgram", "EepromVerify", 0);
 
     Run(cmd::AutoProgram);
     const std::string passed = "AutoProgram passed on ATmega328P: Keep EEProm, Reload Flash File, "
@@ -185,15 +186,24 @@ TEST_F(TargetCommandsTest, AutoProgramEndsWithOneOutcomeCountsTheBoardAndLogsIt)
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(count->text(), "Passed 1, failed 0 (total 1 / 0)");
 
-    std::filesystem::remove(folder / "app.hex");
+    // A run refused before it reached a board is no board's: not counted, not logged.
+    std::filesystem::rename(folder / "app.hex", folder / "gone.hex");
+    Run(cmd::AutoProgram);
+    ASSERT_FALSE(dialogs->messages.empty());
+    EXPECT_TRUE(dialogs->messages.back().starts_with("AutoProgram FAILED at Loading files"));
+    EXPECT_EQ(count->text(), "Passed 1, failed 0 (total 1 / 0)");
+
+    std::filesystem::rename(folder / "gone.hex", folder / "app.hex");
+    SimFaults stuck;
+    stuck.stuckBusy = true;
+    Attach("ATmega328P", stuck);
     Run(cmd::AutoProgram);
     EXPECT_EQ(count->text(), "Passed 1, failed 1 (total 1 / 1)");
     std::ifstream in(folder / "zelk" / "production.log");
     const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(std::ranges::count(log, '\n'), 2);
     EXPECT_NE(log.find("signature=1E950F"), std::string::npos) << log;
-    EXPECT_NE(log.find("result=FAIL\tAutoProgram FAILED at Loading files"), std::string::npos)
-        << log;
+    EXPECT_NE(log.find("result=FAIL\tAutoProgram FAILED at Erasing"), std::string::npos) << log;
 }
 
 } // namespace

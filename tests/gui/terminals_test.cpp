@@ -16,6 +16,7 @@
 
 // After the GUI support: it names ::testing from inside zelk.
 #include "../core/pty_pair.h"
+#include "../core/scratch_folder.h"
 
 namespace zelk {
 namespace {
@@ -96,16 +97,12 @@ TEST(TerminalOutput, TypedCharactersGoToTheTerminalAndLeaveTheTextAlone) {
 
 class SerialTerminalTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::filesystem::remove(SettingsFilePath());
-        AddSerialPort({"Test pty", pty.path});
-    }
-    void TearDown() override {
-        RemoveSerialPort("Test pty");
-        std::filesystem::remove(SettingsFilePath());
-    }
-    void StorePort(const std::string& port) { WriteSettingString("Settings", "Comport", port); }
+    void SetUp() override { ports.Add({"Test pty", pty.path}); }
+    void StorePort(const std::string& port) { store.WriteString("Settings", "Comport", port); }
 
+    testing::ScratchFolder folder;
+    SettingsStore store{folder / "zelk.conf"};
+    SerialPortList ports;
     testing::PtyPair pty;
     std::vector<QString> boxes; // the failure boxes shown, as "text|buttons"
 };
@@ -125,7 +122,7 @@ CSerialTerminal::FailureQuestion Answer(std::vector<QString>& boxes,
 // The first start offers COM2 at 9600 8N1; every reconfiguration is kept for the next start.
 TEST_F(SerialTerminalTest, StartsFromComTwoAndKeepsEveryReconfiguration) {
     {
-        CSerialTerminal terminal(nullptr, Answer(boxes, {QMessageBox::Ignore}));
+        CSerialTerminal terminal(nullptr, store, ports, Answer(boxes, {QMessageBox::Ignore}));
         EXPECT_EQ(terminal.PortList()->currentText(), QStringLiteral("COM2"));
         EXPECT_EQ(terminal.SpeedList()->currentText(), QStringLiteral("9600"));
         EXPECT_EQ(terminal.DataBitsList()->currentText(), QStringLiteral("8"));
@@ -134,12 +131,12 @@ TEST_F(SerialTerminalTest, StartsFromComTwoAndKeepsEveryReconfiguration) {
     }
     boxes.clear();
     StorePort("test PTY");
-    WriteSettingString("Settings", "Speed", "115200");
-    WriteSettingInt("Settings", "Bits", 7);
-    WriteSettingInt("Settings", "Parity", 2);
-    WriteSettingInt("Settings", "Stopbits", 2);
+    store.WriteString("Settings", "Speed", "115200");
+    store.WriteInt("Settings", "Bits", 7);
+    store.WriteInt("Settings", "Parity", 2);
+    store.WriteInt("Settings", "Stopbits", 2);
     {
-        CSerialTerminal terminal(nullptr, Answer(boxes, {}));
+        CSerialTerminal terminal(nullptr, store, ports, Answer(boxes, {}));
         EXPECT_TRUE(terminal.PortOpen());
         EXPECT_EQ(terminal.PortList()->currentText(), QStringLiteral("Test pty"));
         EXPECT_EQ(terminal.SpeedList()->currentText(), QStringLiteral("115200"));
@@ -150,17 +147,17 @@ TEST_F(SerialTerminalTest, StartsFromComTwoAndKeepsEveryReconfiguration) {
         emit terminal.SpeedList()->activated(terminal.SpeedList()->currentIndex());
         EXPECT_TRUE(terminal.PortOpen());
     }
-    EXPECT_EQ(ReadSettingString("Settings", "Comport", ""), "Test pty");
-    EXPECT_EQ(ReadSettingString("Settings", "Speed", ""), "921600");
-    EXPECT_EQ(ReadSettingInt("Settings", "Bits", 0), 7);
-    EXPECT_EQ(ReadSettingInt("Settings", "Parity", 0), 2);
-    EXPECT_EQ(ReadSettingInt("Settings", "Stopbits", 0), 2);
+    EXPECT_EQ(store.ReadString("Settings", "Comport", ""), "Test pty");
+    EXPECT_EQ(store.ReadString("Settings", "Speed", ""), "921600");
+    EXPECT_EQ(store.ReadInt("Settings", "Bits", 0), 7);
+    EXPECT_EQ(store.ReadInt("Settings", "Parity", 0), 2);
+    EXPECT_EQ(store.ReadInt("Settings", "Stopbits", 0), 2);
     EXPECT_TRUE(boxes.empty());
 
     // Values outside the lists leave them without a selection, which cannot open.
-    WriteSettingInt("Settings", "Bits", 9);
-    WriteSettingInt("Settings", "Parity", 5);
-    CSerialTerminal terminal(nullptr, Answer(boxes, {QMessageBox::Ignore}));
+    store.WriteInt("Settings", "Bits", 9);
+    store.WriteInt("Settings", "Parity", 5);
+    CSerialTerminal terminal(nullptr, store, ports, Answer(boxes, {QMessageBox::Ignore}));
     EXPECT_EQ(terminal.DataBitsList()->currentIndex(), -1);
     EXPECT_EQ(terminal.ParityList()->currentIndex(), -1);
     EXPECT_FALSE(terminal.PortOpen());
@@ -170,7 +167,8 @@ TEST_F(SerialTerminalTest, AFailedOpenOffersAbortRetryAndIgnore) {
     StorePort("COM7"); // no such device here
     {
         CSerialTerminal terminal(
-            nullptr, Answer(boxes, {QMessageBox::Retry, QMessageBox::Retry, QMessageBox::Ignore}));
+            nullptr, store, ports,
+            Answer(boxes, {QMessageBox::Retry, QMessageBox::Retry, QMessageBox::Ignore}));
         ASSERT_EQ(boxes.size(), 3U) << "Retry tries again with the same settings";
         EXPECT_EQ(boxes[0], QStringLiteral("Can't open port with this setting|%1|%2")
                                 .arg(static_cast<int>(QMessageBox::Abort | QMessageBox::Retry |
@@ -187,7 +185,7 @@ TEST_F(SerialTerminalTest, AFailedOpenOffersAbortRetryAndIgnore) {
             << terminal.windowTitle().toStdString();
     }
     boxes.clear();
-    CSerialTerminal terminal(nullptr, Answer(boxes, {QMessageBox::Abort}));
+    CSerialTerminal terminal(nullptr, store, ports, Answer(boxes, {QMessageBox::Abort}));
     QSignalSpy closed(&terminal, &QDialog::finished);
     ProcessEvents();
     EXPECT_EQ(closed.count(), 1) << "Abort closes the terminal";
@@ -196,7 +194,7 @@ TEST_F(SerialTerminalTest, AFailedOpenOffersAbortRetryAndIgnore) {
 
 TEST_F(SerialTerminalTest, ShowsEveryByteReceivedAndSendsWhatIsTyped) {
     StorePort("Test pty");
-    CSerialTerminal terminal(nullptr, Answer(boxes, {}));
+    CSerialTerminal terminal(nullptr, store, ports, Answer(boxes, {}));
     ASSERT_TRUE(terminal.PortOpen());
     pty.Send({'O', 0x00, 'K', '\r', '\n', 'n', 'e', 'x', 't'});
     for (int i = 0; i < 100 && terminal.Output()->toPlainText().size() < 7; ++i) {

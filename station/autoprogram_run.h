@@ -3,12 +3,12 @@
 // verify the EEPROM. The steps' own messages are gathered into one outcome for the run.
 #pragma once
 
-#include "app/preference_values.h"
-#include "app/production_log.h"
 #include "engine/autoprogram.h"
 #include "engine/programmer.h"
 #include "engine/target_ui.h"
 #include "memory/target_images.h"
+#include "station/preference_values.h"
+#include "station/production_log.h"
 
 #include <atomic>
 #include <memory>
@@ -22,13 +22,18 @@ struct AutoProgramReport {
     std::string outcome;
     std::string device;
     std::string signature; // six hex digits; empty when the target was never read
+    // The run reached the target: its board counts in the production record. A run refused
+    // before (no step that programs, a file that does not load) is no board's.
+    bool reachedTarget = false;
+    // The production record took the run.
+    bool recorded = false;
 };
 
 // The engine's AutoProgram sequence with the chosen steps. True when every chosen step
-// succeeded; the target is released at the end whatever happened.
-bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& images,
-                       const ImageFiles& files, const AutoProgramSteps& steps, TargetUi& ui,
-                       const std::atomic<int>& cancel, AutoProgramReport& report);
+// succeeded; the target is released at the end whatever happened. The Programmer's cancel
+// flag stops it at the next byte or page.
+bool RunAutoProgramJob(Programmer& programmer, TargetImages& images, const ImageFiles& files,
+                       const AutoProgramSteps& steps, TargetUi& ui, AutoProgramReport& report);
 
 // The production log's record of a run with these files.
 ProductionRun ProductionRunOf(const AutoProgramReport& report, const ImageFiles& files);

@@ -1,8 +1,8 @@
-#include "app/preference_values.h"
+#include "station/preference_values.h"
 
-#include "app/state_folder.h"
-#include "app/stored_connection.h"
 #include "platform/settings_store.h"
+#include "station/state_folder.h"
+#include "station/stored_connection.h"
 
 #include <algorithm>
 #include <array>
@@ -48,47 +48,57 @@ std::uint32_t Unsigned(int stored) {
 
 } // namespace
 
-AutoProgramSteps LoadAutoProgramSteps() {
+AutoProgramSteps LoadAutoProgramSteps(const SettingsStore& store) {
     AutoProgramSteps options;
     for (const OptionKey& key : OptionKeys) {
-        options.*key.member = ReadSettingInt(AutoProgramSection, key.name, 1) != 0;
+        options.*key.member = store.ReadInt(AutoProgramSection, key.name, 1) != 0;
     }
     return options;
 }
 
-PreferenceValues LoadPreferences() {
+PreferenceValues LoadPreferences(const SettingsStore& store) {
     PreferenceValues values;
-    values.portPosition = ReadSettingInt(Section, "PortBase", 0);
-    values.portName = ReadSettingString(Section, "Port", "");
-    values.cablePosition = ReadSettingInt(Section, "Interface", 0);
-    values.sckHalfPeriodUs = ReadSettingInt(Section, "SckHalfPeriod", 1);
-    values.fixedWaits = ReadSettingInt(Section, "FixedWaits", 0) != 0;
-    values.serialNumber = LeadingNumber(ReadSettingString(Section, "SerialNumber", ""));
-    values.numberLength = Unsigned(ReadSettingInt(Section, "Length", 0));
-    values.eepromLocation = Unsigned(ReadSettingInt(Section, "Location", 0));
-    values.autoProgram = LoadAutoProgramSteps();
+    values.portPosition = store.ReadInt(Section, "PortBase", 0);
+    values.portName = store.ReadString(Section, "Port", "");
+    values.cablePosition = store.ReadInt(Section, "Interface", 0);
+    values.sckHalfPeriodUs = store.ReadInt(Section, "SckHalfPeriod", 1);
+    values.fixedWaits = store.ReadInt(Section, "FixedWaits", 0) != 0;
+    values.verifyWrites = store.ReadInt(Section, "VerifyWrites", 1) != 0;
+    values.singleRead = store.ReadInt(Section, "SingleRead", 0) != 0;
+    values.serialNumber = LeadingNumber(store.ReadString(Section, "SerialNumber", ""));
+    values.numberLength = Unsigned(store.ReadInt(Section, "Length", 0));
+    values.eepromLocation = Unsigned(store.ReadInt(Section, "Location", 0));
+    values.autoProgram = LoadAutoProgramSteps(store);
     return values;
 }
 
-bool StorePreferences(const PreferenceValues& values) {
-    bool stored = WriteSettingInt(Section, "PortBase", values.portPosition & 0xFFFF);
-    stored = WriteSettingString(Section, "Port", values.portName) && stored;
-    stored = WriteSettingInt(Section, "Interface", values.cablePosition & 0xFFFF) && stored;
-    stored = WriteSettingInt(Section, "SckHalfPeriod", values.sckHalfPeriodUs) && stored;
-    stored = WriteSettingInt(Section, "FixedWaits", values.fixedWaits ? 1 : 0) && stored;
-    stored =
-        WriteSettingString(Section, "SerialNumber", std::to_string(values.serialNumber)) && stored;
-    stored = WriteSettingInt(Section, "Length", static_cast<int>(values.numberLength & 0xFFFF)) &&
-             stored;
-    stored =
-        WriteSettingInt(Section, "location", static_cast<int>(values.eepromLocation & 0xFFFF)) &&
-        stored;
-    for (const OptionKey& key : OptionKeys) {
-        stored =
-            WriteSettingInt(AutoProgramSection, key.name, values.autoProgram.*key.member ? 1 : 0) &&
-            stored;
-    }
-    return stored;
+bool StorePreferences(SettingsStore& store, const PreferenceValues& values) {
+    const std::pair<const char*, std::string> preferences[] = {
+        {"PortBase", std::to_string(values.portPosition & 0xFFFF)},
+        {"Port", values.portName},
+        {"Interface", std::to_string(values.cablePosition & 0xFFFF)},
+        {"SckHalfPeriod", std::to_string(values.sckHalfPeriodUs)},
+        {"FixedWaits", values.fixedWaits ? "1" : "0"},
+        {"VerifyWrites", values.verifyWrites ? "1" : "0"},
+        {"SingleRead", values.singleRead ? "1" : "0"},
+        {"SerialNumber", std::to_string(values.serialNumber)},
+        {"Length", std::to_string(values.numberLength & 0xFFFF)},
+        {"Location", std::to_string(values.eepromLocation & 0xFFFF)},
+    };
+    return store.Update([&](ProfileFile& file) {
+        for (const auto& [name, value] : preferences) {
+            if (!file.Set(Section, name, value)) {
+                return false;
+            }
+        }
+        for (const OptionKey& key : OptionKeys) {
+            if (!file.Set(AutoProgramSection, key.name,
+                          values.autoProgram.*key.member ? "1" : "0")) {
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 ConnectionSettings ConnectionOf(const PreferenceValues& values) {
@@ -97,6 +107,7 @@ ConnectionSettings ConnectionOf(const PreferenceValues& values) {
     settings.cable = values.cablePosition;
     settings.sckHalfPeriodUs = values.sckHalfPeriodUs;
     settings.fixedWaits = values.fixedWaits;
+    settings.confirmReads = !values.singleRead;
     std::string ignored;
     if (!values.portName.empty() && ApplyPortName(values.portName, settings, ignored) &&
         settings.port == PortKind::Simulator) {

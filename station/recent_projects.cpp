@@ -1,4 +1,4 @@
-#include "app/recent_projects.h"
+#include "station/recent_projects.h"
 
 #include "platform/settings_store.h"
 
@@ -72,23 +72,23 @@ void RecentProjectList::Add(const std::string& path) {
     }
 }
 
-void RecentProjectList::LoadFromSettings() {
+void RecentProjectList::Load(const SettingsStore& store) {
     entries.clear();
     for (std::size_t number = Capacity; number >= 1; --number) {
         const std::string path =
-            ReadSettingString(RecentSection, "File" + std::to_string(number), "");
+            store.ReadString(RecentSection, "File" + std::to_string(number), "");
         if (!path.empty()) {
             Add(path); // oldest first, so File1 ends on top
         }
     }
 }
 
-bool RecentProjectList::SaveToSettings() const {
+bool RecentProjectList::Save(SettingsStore& store) const {
     std::vector<std::pair<std::string, std::string>> values;
     for (const std::string& entry : entries) {
         values.emplace_back("File" + std::to_string(values.size() + 1), entry);
     }
-    return ReplaceSettingSection(RecentSection, values);
+    return store.ReplaceSection(RecentSection, values);
 }
 
 std::string RecentProjectList::MenuText(int index, const std::string& path,

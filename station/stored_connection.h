@@ -10,7 +10,9 @@
 
 namespace zelk {
 
-ConnectionSettings StoredConnection();
+class SettingsStore;
+
+ConnectionSettings StoredConnection(const SettingsStore& store);
 
 // A port named on the command line: "lpt1" to "lpt3", a ppdev path ("/dev/parport0") or
 // "sim:DEVICE". False, with the reason and `settings` unchanged, for anything else.

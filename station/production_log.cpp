@@ -1,8 +1,8 @@
-#include "app/production_log.h"
+#include "station/production_log.h"
 
-#include "app/file_digest.h"
-#include "app/state_folder.h"
 #include "platform/settings_store.h"
+#include "station/file_digest.h"
+#include "station/state_folder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* Section = "Production";
 
-std::uint32_t Counted(std::optional<std::string> text) {
+std::uint32_t StoredNumber(std::optional<std::string> text) {
     const int value = TryParseProfileInt(text.value_or("0")).value_or(0);
     return value > 0 ? static_cast<std::uint32_t>(value) : 0;
 }
@@ -31,28 +31,16 @@ std::string Field(std::string text) {
 
 ProductionCount ProductionCount::Load(const SettingsStore& store) {
     ProductionCount count;
-    count.totalPassed = Counted(store.ReadString(Section, "Passed", "0"));
-    count.totalFailed = Counted(store.ReadString(Section, "Failed", "0"));
+    count.totalPassed = StoredNumber(store.ReadString(Section, "Passed", "0"));
+    count.totalFailed = StoredNumber(store.ReadString(Section, "Failed", "0"));
     return count;
 }
 
-bool ProductionCount::Record(SettingsStore& store, bool passed) {
+void ProductionCount::Counted(const SettingsStore& store, bool passed) {
     ++(passed ? sessionPassed : sessionFailed);
-    std::uint32_t storedPassed = 0;
-    std::uint32_t storedFailed = 0;
-    const bool stored = store.Update([&](ProfileFile& values) {
-        storedPassed = Counted(values.Get(Section, "Passed")) + (passed ? 1 : 0);
-        storedFailed = Counted(values.Get(Section, "Failed")) + (passed ? 0 : 1);
-        return values.Set(Section, "Passed", std::to_string(storedPassed)) &&
-               values.Set(Section, "Failed", std::to_string(storedFailed));
-    });
-    if (stored) {
-        totalPassed = storedPassed;
-        totalFailed = storedFailed;
-    } else {
-        ++(passed ? totalPassed : totalFailed);
-    }
-    return stored;
+    const ProductionCount stored = Load(store);
+    totalPassed = stored.totalPassed;
+    totalFailed = stored.totalFailed;
 }
 
 bool ProductionCount::Reset(SettingsStore& store) {
@@ -124,9 +112,12 @@ bool AppendProductionLog(const ProductionRun& run, std::string& error) {
     return true;
 }
 
-bool RecordProductionRun(SettingsStore& store, ProductionCount& count, const ProductionRun& run,
-                         std::string& error) {
-    const bool counted = count.Record(store, run.passed);
+bool RecordProductionRun(SettingsStore& store, const ProductionRun& run, std::string& error) {
+    const bool counted = store.Update([&](ProfileFile& values) {
+        const char* name = run.passed ? "Passed" : "Failed";
+        return values.Set(Section, name,
+                          std::to_string(StoredNumber(values.Get(Section, name)) + 1));
+    });
     if (!counted) {
         error = "The production count could not be stored: " + store.WriteProblem();
     }

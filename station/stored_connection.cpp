@@ -1,11 +1,12 @@
-#include "app/stored_connection.h"
+#include "station/stored_connection.h"
 
-#include "app/preference_values.h"
+#include "platform/settings_store.h"
+#include "station/preference_values.h"
 
 namespace zelk {
 
-ConnectionSettings StoredConnection() {
-    return ConnectionOf(LoadPreferences());
+ConnectionSettings StoredConnection(const SettingsStore& store) {
+    return ConnectionOf(LoadPreferences(store));
 }
 
 bool ApplyPortName(std::string_view name, ConnectionSettings& settings, std::string& error) {

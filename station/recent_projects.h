@@ -8,6 +8,8 @@
 
 namespace zelk {
 
+class SettingsStore;
+
 class RecentProjectList {
 public:
     static constexpr std::size_t Capacity = 4;
@@ -19,9 +21,9 @@ public:
     // Most recent first.
     const std::vector<std::string>& Entries() const { return entries; }
 
-    void LoadFromSettings();
+    void Load(const SettingsStore& store);
     // Replaces the stored list in one update; false when the store could not be written.
-    bool SaveToSettings() const;
+    bool Save(SettingsStore& store) const;
 
     // Text of the recent-project menu entry at `index` (0 for the most recent): "&" and the
     // entry number 1 to 4 as the keyboard mnemonic, a blank, then the file name alone when

@@ -58,9 +58,11 @@ ProjectFileData LoadProjectFile(const std::filesystem::path& path);
 // reason that names the file, when it is missing, cannot be read, is no regular file (a
 // folder, a FIFO) or is too large; `data` is then unchanged.
 bool ReadProjectFile(const std::filesystem::path& path, ProjectFileData& data, std::string& error);
-// ReadProjectFile for a production run, which must not erase a chip for a file that is no
-// project: false, with the reason, also when the file has no "zelk Project" section or names
-// neither a flash nor an EEPROM file.
+// ReadProjectFile for a file the user opens as a project: false, with the reason, also when it
+// has no "zelk Project" section (a HEX file named .prj).
+bool ReadProject(const std::filesystem::path& path, ProjectFileData& data, std::string& error);
+// ReadProject for a production run, which must not erase a chip for a file that is no
+// project: false, with the reason, also when it names neither a flash nor an EEPROM file.
 bool ReadProjectForAutoProgram(const std::filesystem::path& path, ProjectFileData& data,
                                std::string& error);
 

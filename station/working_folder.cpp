@@ -1,4 +1,4 @@
-#include "app/working_folder.h"
+#include "station/working_folder.h"
 
 #include <cstdlib>
 #include <system_error>

@@ -13,6 +13,8 @@
 
 namespace zelk {
 
+class SettingsStore;
+
 // The steps of an AutoProgram run, each one a box on the "AutoProgram" page.
 struct AutoProgramSteps {
     bool flashReload = true;
@@ -39,6 +41,10 @@ struct PreferenceValues {
     // "FixedWaits": every write waits the data sheets' worst case, even where the part could
     // be polled for ready.
     bool fixedWaits = false;
+    // "VerifyWrites": every write is verified (zelk-cli's --no-verify turns it off there).
+    bool verifyWrites = true;
+    // "SingleRead": reads are read once instead of twice and compared (zelk-cli --single-read).
+    bool singleRead = false;
     std::uint32_t serialNumber = 0;
     std::uint32_t numberLength = 0;
     std::uint32_t eepromLocation = 0;
@@ -47,10 +53,11 @@ struct PreferenceValues {
     bool resetProductionCount = false;
 };
 
-PreferenceValues LoadPreferences();
-// False, with nothing more to say than the store's own problem, when a value was not written.
-bool StorePreferences(const PreferenceValues& values);
-AutoProgramSteps LoadAutoProgramSteps();
+PreferenceValues LoadPreferences(const SettingsStore& store);
+// All values in one update of the store; false, with nothing more to say than the store's own
+// problem, when they were not written.
+bool StorePreferences(SettingsStore& store, const PreferenceValues& values);
+AutoProgramSteps LoadAutoProgramSteps(const SettingsStore& store);
 
 // The connection the values choose. A simulated target keeps its memories in the state
 // folder and runs in real time, as on hardware.

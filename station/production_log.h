@@ -17,10 +17,9 @@ class ProductionCount {
 public:
     // The totals from the settings store.
     static ProductionCount Load(const SettingsStore& store);
-    // Counts a run into this session and into the stored totals, which are read again and
-    // counted up under the store's lock so that a run of another zelk at the same time is not
-    // lost. False when the store could not be written (its WriteProblem says why).
-    bool Record(SettingsStore& store, bool passed);
+    // A run RecordProductionRun recorded, counted into this session; the totals are read again
+    // from the store, which runs of other programs count up too.
+    void Counted(const SettingsStore& store, bool passed);
     // Clears the session and the stored totals.
     bool Reset(SettingsStore& store);
     // "Passed 3, failed 1 (total 120 / 4)".
@@ -53,10 +52,9 @@ std::string ProductionLogLine(const ProductionRun& run);
 bool AppendProductionLog(const ProductionRun& run, std::string& error);
 std::filesystem::path ProductionLogPath();
 
-// The production record of a run, the same for the GUI and zelk-cli: `count` and the stored
-// totals counted up, and the line appended to the log. False, with the reason, when either
-// could not be written.
-bool RecordProductionRun(SettingsStore& store, ProductionCount& count, const ProductionRun& run,
-                         std::string& error);
+// The production record of a run, the same for the GUI and zelk-cli: the stored totals counted
+// up under the store's lock, so that a run of another zelk at the same time is not lost, and
+// the line appended to the log. False, with the reason, when either could not be written.
+bool RecordProductionRun(SettingsStore& store, const ProductionRun& run, std::string& error);
 
 } // namespace zelk

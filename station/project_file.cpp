@@ -1,4 +1,4 @@
-#include "app/project_file.h"
+#include "station/project_file.h"
 
 #include "platform/atomic_file.h"
 #include "platform/private_profile.h"
@@ -179,8 +179,7 @@ bool ReadProjectFile(const std::filesystem::path& path, ProjectFileData& loaded,
     return true;
 }
 
-bool ReadProjectForAutoProgram(const std::filesystem::path& path, ProjectFileData& data,
-                               std::string& error) {
+bool ReadProject(const std::filesystem::path& path, ProjectFileData& data, std::string& error) {
     ProjectFileData read;
     if (!ReadProjectFile(path, read, error)) {
         return false;
@@ -190,6 +189,16 @@ bool ReadProjectForAutoProgram(const std::filesystem::path& path, ProjectFileDat
     if (!file || file->Names(ProjectSection).empty()) {
         error = path.string() + ": not a project file (it has no [" + std::string(ProjectSection) +
                 "] section)";
+        return false;
+    }
+    data = std::move(read);
+    return true;
+}
+
+bool ReadProjectForAutoProgram(const std::filesystem::path& path, ProjectFileData& data,
+                               std::string& error) {
+    ProjectFileData read;
+    if (!ReadProject(path, read, error)) {
         return false;
     }
     if (read.flashFile.empty() && read.eepromFile.empty()) {

@@ -1,4 +1,4 @@
-#include "app/project_state.h"
+#include "station/project_state.h"
 
 namespace zelk {
 namespace {
@@ -12,12 +12,17 @@ std::string FromProjectFolder(const std::filesystem::path& projectFile, const st
 
 } // namespace
 
-ProjectFileData ApplyProjectFile(AppState& state, const std::filesystem::path& projectFile) {
-    const ProjectFileData data = LoadProjectFile(projectFile);
+void ApplyProject(AppState& state, const ProjectFileData& data,
+                  const std::filesystem::path& projectFile) {
     state.projectName = data.projectName;
     state.comment = data.comment;
     state.flashFile = FromProjectFolder(projectFile, data.flashFile);
     state.eepromFile = FromProjectFolder(projectFile, data.eepromFile);
+}
+
+ProjectFileData ApplyProjectFile(AppState& state, const std::filesystem::path& projectFile) {
+    const ProjectFileData data = LoadProjectFile(projectFile);
+    ApplyProject(state, data, projectFile);
     return data;
 }
 

@@ -1,4 +1,4 @@
-#include "app/file_digest.h"
+#include "station/file_digest.h"
 
 #include <array>
 #include <cstdint>

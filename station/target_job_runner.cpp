@@ -1,4 +1,4 @@
-#include "app/target_job_runner.h"
+#include "station/target_job_runner.h"
 
 #include <system_error>
 #include <utility>
@@ -6,8 +6,7 @@
 namespace zelk {
 
 // Between the job and the user interface: attaches the runner's cancel flag to every
-// progress window, passes a cancel on to a flag the job attached itself, keeps the image
-// changes for the completion and notes how far the job got.
+// progress window, keeps the image changes for the completion and notes how far the job got.
 class TargetJobRunner::WorkerUi : public TargetUi {
 public:
     WorkerUi(TargetUi& target, std::atomic<int>& cancelFlag) : ui(target), cancel(cancelFlag) {}
@@ -27,17 +26,11 @@ public:
     }
     void ProgressSet(int percent) override {
         lastPercent = percent;
-        if (cancel.load() != 0 && jobFlag != nullptr) {
-            jobFlag->store(1);
-        }
         ui.ProgressSet(percent);
     }
-    void ProgressAttachCancel(std::atomic<int>* flag) override {
-        jobFlag = flag;
-        if (flag != nullptr && cancel.load() != 0) {
-            flag->store(1);
-        }
-    }
+    // The job's steps heed the Programmer's flag, which is the runner's.
+    void ProgressAttachCancel(std::atomic<int>*) override {}
+    void ProgressStep(const std::string& what) override { ui.ProgressStep(what); }
     void ProgressClose() override { ui.ProgressClose(); }
     void ImageChanged(MemoryKind memory, std::uint32_t shownLength) override {
         changed.push_back({memory, shownLength});
@@ -49,7 +42,6 @@ public:
 private:
     TargetUi& ui;
     std::atomic<int>& cancel;
-    std::atomic<int>* jobFlag = nullptr;
 };
 
 TargetJobRunner::TargetJobRunner() = default;

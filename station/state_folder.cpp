@@ -1,4 +1,4 @@
-#include "app/state_folder.h"
+#include "station/state_folder.h"
 
 #include <cstdlib>
 

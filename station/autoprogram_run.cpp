@@ -1,4 +1,4 @@
-#include "app/autoprogram_run.h"
+#include "station/autoprogram_run.h"
 
 #include "engine/command_support.h"
 #include "engine/instructions.h"
@@ -21,7 +21,7 @@ public:
     explicit GatheringUi(TargetUi& target) : ui(target) {}
     void ShowMessage(MessageKind kind, const std::string& text) override {
         if (kind == MessageKind::Failure) {
-            lastFailure = text;
+            failures += (failures.empty() ? "" : "\n") + text;
         }
     }
     void BeginWaitCursor() override { ui.BeginWaitCursor(); }
@@ -35,7 +35,8 @@ public:
         ui.ImageChanged(memory, shownLength);
     }
 
-    std::string lastFailure;
+    // Every failure told, in order: a failed preparation's reason comes before "Detect failed".
+    std::string failures;
 
 private:
     TargetUi& ui;
@@ -50,9 +51,8 @@ std::string Signature(std::uint32_t signature) {
 
 } // namespace
 
-bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& images,
-                       const ImageFiles& files, const AutoProgramSteps& steps, TargetUi& ui,
-                       const std::atomic<int>& cancel, AutoProgramReport& report) {
+bool RunAutoProgramJob(Programmer& programmer, TargetImages& images, const ImageFiles& files,
+                       const AutoProgramSteps& steps, TargetUi& ui, AutoProgramReport& report) {
     GatheringUi quiet(ui);
     AutoProgramOptions options;
     options.keepEeprom = steps.eepromKeep;
@@ -64,13 +64,12 @@ bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& im
     // A file that is not to be reloaded leaves its image as the views show it.
     const ImageFiles reloaded{steps.flashReload ? files.flash : std::string(),
                               steps.eepromReload ? files.eeprom : std::string()};
-    const std::atomic<int>* previousFlag = programmer->CancelFlag();
-    programmer->SetCancelFlag(&cancel);
-    const ProgramResult result = RunAutoProgram(*programmer, images, reloaded, options, quiet);
-    programmer->SetCancelFlag(previousFlag);
-    report.device = programmer->device.name;
+    const ProgramResult result = RunAutoProgram(programmer, images, reloaded, options, quiet);
+    report.device = programmer.device.name;
     report.signature = result.signature ? Signature(*result.signature) : std::string();
     report.passed = result.succeeded;
+    report.reachedTarget =
+        result.signature.has_value() || result.failedStep == "Detecting the device";
     if (result.succeeded) {
         std::string done;
         for (const std::string& step : result.stepsDone) {
@@ -81,7 +80,7 @@ bool RunAutoProgramJob(std::unique_ptr<Programmer>& programmer, TargetImages& im
     }
     const std::string step = result.failedStep.empty() ? std::string("Detect") : result.failedStep;
     // The step's own message names the file or the address; the result may add a hint.
-    std::string reason = quiet.lastFailure;
+    std::string reason = quiet.failures;
     if (result.cancelled) {
         reason = "cancelled";
     } else if (reason.empty() || result.message.find(reason) != std::string::npos) {
