@@ -98,6 +98,14 @@ TEST_F(MainFrameTest, MenusOpenWithTheirAltKeys) {
 // their own below): a window on a screen that is gone comes back on one that is there, and an
 // absurd count of bar layout parts is no layout (reading two billion parts would hang). A
 // real layout survives a restart.
+// The first window is large enough for the toolbar and the status bar's fields.
+TEST_F(MainFrameTest, TheFirstWindowShowsTheWholeToolbar) {
+    Start();
+    EXPECT_GE(frame->width(), frame->ToolBar()->sizeHint().width());
+    EXPECT_GT(frame->ToolBar()->sizeHint().width(), 500) << "wider than the old first window";
+    EXPECT_GE(frame->height(), 400);
+}
+
 TEST_F(MainFrameTest, TheStoredPlaceAndBarLayoutAreBoundedAndSurviveARestart) {
     ASSERT_TRUE(store->WriteString("MainWindow", "Position", "5000,5000,5600,5400"));
     ASSERT_TRUE(store->WriteString("CtrlBars", "Parts", "2000000000"));

@@ -143,6 +143,7 @@ TEST_F(TargetCommandsTest, WhileACommandRunsTheWindowIsLiveAndCancelKeepsTheImag
         progress = app->TargetInterface().Progress();
     }
     ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->windowTitle(), "Progress: Read Flash") << "named for the command";
     ASSERT_TRUE(app->TargetCommandRunning()) << "the read ended before Cancel";
     QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
     WaitForTheWorker();

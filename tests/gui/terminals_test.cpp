@@ -214,6 +214,28 @@ TEST_F(SerialTerminalTest, ShowsEveryByteReceivedAndSendsWhatIsTyped) {
     EXPECT_NE(terminal.windowTitle(), QStringLiteral("Terminal")) << "a lost port is said so";
 }
 
+// Escape closes the terminal (it is not sent to the port), as its Close button does.
+TEST_F(SerialTerminalTest, EscapeOrCloseEndsTheTerminal) {
+    StorePort("Test pty");
+    for (const bool byButton : {false, true}) {
+        CSerialTerminal terminal(nullptr, store, ports, Answer(boxes, {}));
+        terminal.show();
+        QSignalSpy closed(&terminal, &QDialog::finished);
+        if (byButton) {
+            for (QAbstractButton* button : terminal.findChildren<QAbstractButton*>()) {
+                if (button->text() == QStringLiteral("Close")) {
+                    button->click();
+                }
+            }
+        } else {
+            QTest::keyClick(terminal.Output(), Qt::Key_Escape);
+        }
+        ProcessEvents();
+        EXPECT_EQ(closed.count(), 1) << (byButton ? "Close" : "Escape");
+    }
+    EXPECT_TRUE(pty.Receive(1, 100).empty()) << "nothing was sent";
+}
+
 // A target whose program never ends its answer.
 class ChattyLink : public SpiLink {
 public:
