@@ -26,11 +26,10 @@ int main(int argc, char* argv[]) {
     zelk::SimulatorSettings simulator;
     simulator.device = "ATmega128";
     simulator.virtualTime = false;
-    if (!app.Startup({.simulator = simulator})) {
-        std::fprintf(stderr, "%s\n", app.StartupError().c_str());
-        return 1;
-    }
-    app.OnNewProject();
+    zelk::StartupOptions options;
+    options.simulator = simulator;
+    app.Startup(options);
+    app.Document().OnNew();
     app.OnCommand(zelk::cmd::DetectDevice);
 
     Clock::time_point last = Clock::now();

@@ -37,13 +37,9 @@ bool WriteAndVerify(std::unique_ptr<Programmer>& programmer, QuietUi& ui) {
     if (!EraseChip(*programmer, ui)) {
         return false;
     }
-    std::unique_ptr<FlashWriteWorker> worker = WriteFlash(programmer, images, ui);
-    if (!worker) {
-        return false;
-    }
-    worker->Wait();
-    return OnFlashWriteDone(worker, programmer, ui, FlashWriteDoneParam) &&
-           VerifyFlash(*programmer, images, ui);
+    // The whole flash of the chip the erase identified.
+    images.flashDefined.Add(0, programmer->device.programSize);
+    return WriteFlash(*programmer, images, ui);
 }
 
 int Run() {
