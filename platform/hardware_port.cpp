@@ -4,10 +4,12 @@
 #include "platform/ppdev_port.h"
 
 #include <array>
+#include <cstdio>
 
 namespace zelk {
 namespace {
 constexpr std::array<std::uint16_t, 3> BaseAddresses = {0x378, 0x278, 0x3BC};
+constexpr const char* ParportProcDir = "/proc/sys/dev/parport";
 } // namespace
 
 std::uint16_t PortBaseAddress(int portIndex) {
@@ -17,22 +19,27 @@ std::uint16_t PortBaseAddress(int portIndex) {
     return BaseAddresses[static_cast<std::size_t>(portIndex)];
 }
 
-std::unique_ptr<PortIo> OpenHardwarePort(std::uint16_t base, std::string& reason) {
-    // A port the kernel drives is reached through ppdev alone: direct I/O beside the kernel's
-    // driver would fight it, and a claim that failed or was interrupted must fail the command.
+PortPlan PlanHardwarePort(std::uint16_t base, const std::filesystem::path& procDir) {
     std::string listing;
-    if (KernelParportNumber(base, listing)) {
-        return OpenPpdevPort(base, reason);
+    if (const std::optional<int> number = FindParportNumber(procDir, base, listing)) {
+        return {PortPlan::Backend::Ppdev, "/dev/parport" + std::to_string(*number), {}};
     }
-    std::string ppdevReason;
-    if (auto port = OpenPpdevPort(base, ppdevReason)) {
-        return port;
+    return {PortPlan::Backend::Direct, {}, listing};
+}
+
+std::unique_ptr<PortIo> OpenHardwarePort(std::uint16_t base, std::string& reason) {
+    const PortPlan plan = PlanHardwarePort(base, ParportProcDir);
+    if (plan.backend == PortPlan::Backend::Ppdev) {
+        return OpenPpdevDevice(plan.device, reason);
     }
     std::string directReason;
     if (auto port = OpenDirectPort(base, directReason)) {
         return port;
     }
-    reason = ppdevReason + "; " + directReason;
+    char address[8];
+    std::snprintf(address, sizeof address, "0x%x", static_cast<unsigned>(base));
+    reason = std::string("no parallel port with base address ") + address + " (" + ParportProcDir +
+             " lists " + plan.listing + "; is the parport_pc module loaded?); " + directReason;
     return nullptr;
 }
 

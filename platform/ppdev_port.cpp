@@ -17,9 +17,6 @@
 namespace zelk {
 namespace {
 
-// Where the kernel lists its parallel ports, one folder parportN each.
-constexpr const char* ParportProcDir = "/proc/sys/dev/parport";
-
 // Control bit 5 turns the data lines into inputs on a bidirectional port.
 constexpr std::uint8_t ControlDataInput = 0x20;
 // The control bits that reach the connector; ppdev keeps bit 4 (interrupt enable) to itself.
@@ -180,21 +177,6 @@ std::optional<int> FindParportNumber(const std::filesystem::path& procDir, std::
         listing = "none";
     }
     return std::nullopt;
-}
-
-std::optional<int> KernelParportNumber(std::uint16_t base, std::string& listing) {
-    return FindParportNumber(ParportProcDir, base, listing);
-}
-
-std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason) {
-    std::string listing;
-    const std::optional<int> number = FindParportNumber(ParportProcDir, base, listing);
-    if (!number) {
-        reason = "no parallel port with base address " + HexAddress(base) + " (" + ParportProcDir +
-                 " lists " + listing + ")";
-        return nullptr;
-    }
-    return OpenPpdevDevice("/dev/parport" + std::to_string(*number), reason);
 }
 
 std::unique_ptr<PortIo> OpenPpdevDevice(const std::string& device, std::string& reason) {

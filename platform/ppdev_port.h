@@ -17,11 +17,6 @@ namespace zelk {
 std::optional<int> FindParportNumber(const std::filesystem::path& procDir, std::uint16_t base,
                                      std::string& listing);
 
-// The same in the kernel's list, /proc/sys/dev/parport.
-std::optional<int> KernelParportNumber(std::uint16_t base, std::string& listing);
-
-// Opens and claims the /dev/parportN at `base`. Null, with a one-line reason, when it cannot.
-std::unique_ptr<PortIo> OpenPpdevPort(std::uint16_t base, std::string& reason);
 // Opens and claims a ppdev device by its path ("/dev/parport1"). A port another program holds
 // is given up after 2 s ("the port is used by another program"); the reasons name what to do
 // ("load the ppdev module", "add yourself to the lp group").

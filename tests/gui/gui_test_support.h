@@ -75,12 +75,12 @@ template <typename Widget> Widget* Child(const QObject& parent, const QString& n
     return widget;
 }
 
-class AppTest : public testing::Test {
+class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = std::filesystem::temp_directory_path() /
                  ("zelk-app-" + std::to_string(::getpid()) + "-" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         previousFolder = std::filesystem::current_path();
@@ -93,6 +93,9 @@ protected:
     }
 
     void TearDown() override {
+        if (folder.empty()) {
+            return; // skipped before SetUp
+        }
         app.reset();
         ProcessEvents();
         ::setenv("XDG_STATE_HOME", previousState.c_str(), 1);
