@@ -26,26 +26,45 @@ std::uint8_t Low(std::uint32_t value) {
     return static_cast<std::uint8_t>(value & 0xFF);
 }
 
-std::uint8_t TransferBits(Programmer& programmer, std::uint8_t out,
-                          std::int32_t extraMicroseconds) {
+// One byte, most significant bit first; SCK stays high after its last bit. SCK falls together
+// with the next bit on MOSI, so a bit takes one SCK period: the target samples MOSI on the
+// rising edge, half a period after it was set.
+std::uint8_t Exchange(Programmer& programmer, std::uint8_t out, std::int32_t extraMicroseconds) {
     std::uint8_t in = 0;
-    // SCK falls together with the next bit on MOSI, so a bit takes one SCK period: the target
-    // samples MOSI on the rising edge, half a period after it was set.
     for (int bit = 7; bit >= 0; --bit) {
         const bool one = ((out >> bit) & 1) != 0;
         in = static_cast<std::uint8_t>((in << 1) | programmer.ClockBit(one, extraMicroseconds));
     }
-    programmer.LowerSckNow();
     return in;
 }
 
-// Four bytes in a row; the result is the byte received with the fourth.
-std::uint8_t Instruction(Programmer& programmer, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
-                         std::uint8_t b4) {
-    SpiTransfer(programmer, b1);
-    SpiTransfer(programmer, b2);
-    SpiTransfer(programmer, b3);
-    return SpiTransfer(programmer, b4);
+// A byte whose answer nobody reads: each bit costs two port writes and no read.
+void ShiftOut(Programmer& programmer, std::uint8_t out) {
+    for (int bit = 7; bit >= 0; --bit) {
+        programmer.ClockBitOut(((out >> bit) & 1) != 0, 0);
+    }
+}
+
+// Four bytes in a row, SCK back low at the end; the result is the byte received with the
+// fourth. The answers to the first three are not read: they only echo what was sent.
+std::uint8_t Query(Programmer& programmer, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                   std::uint8_t b4) {
+    ShiftOut(programmer, b1);
+    ShiftOut(programmer, b2);
+    ShiftOut(programmer, b3);
+    const std::uint8_t answer = Exchange(programmer, b4, 0);
+    programmer.LowerSckNow();
+    return answer;
+}
+
+// An instruction whose answer is not used.
+void Send(Programmer& programmer, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+          std::uint8_t b4) {
+    ShiftOut(programmer, b1);
+    ShiftOut(programmer, b2);
+    ShiftOut(programmer, b3);
+    ShiftOut(programmer, b4);
+    programmer.LowerSckNow();
 }
 
 // Bit 3 of the first byte selects the high byte of the word at address >> 1.
@@ -54,26 +73,29 @@ std::uint8_t WithHighByteFlag(std::uint8_t opcode, std::uint32_t address) {
 }
 
 void SendProgramMemoryWrite(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
-    Instruction(programmer, WithHighByteFlag(0x40, address), Low(address >> 9), Low(address >> 1),
-                data);
+    Send(programmer, WithHighByteFlag(0x40, address), Low(address >> 9), Low(address >> 1), data);
 }
 
 } // namespace
 
 std::uint8_t SpiTransfer(Programmer& programmer, std::uint8_t out) {
-    return TransferBits(programmer, out, 0);
+    return SpiTransferSlow(programmer, out, 0);
 }
 
 std::uint8_t SpiTransferSlow(Programmer& programmer, std::uint8_t out,
                              std::int32_t extraMicroseconds) {
-    return TransferBits(programmer, out, extraMicroseconds);
+    const std::uint8_t in = Exchange(programmer, out, extraMicroseconds);
+    programmer.LowerSckNow();
+    return in;
 }
 
 bool ProgrammingEnable(Programmer& programmer) {
-    SpiTransfer(programmer, 0xAC);
-    SpiTransfer(programmer, 0x53);
-    const std::uint8_t echo = SpiTransfer(programmer, 0x00);
-    SpiTransfer(programmer, 0x00);
+    // The third byte comes back as the echo of the second once the target is in step.
+    ShiftOut(programmer, 0xAC);
+    ShiftOut(programmer, 0x53);
+    const std::uint8_t echo = Exchange(programmer, 0x00, 0);
+    ShiftOut(programmer, 0x00);
+    programmer.LowerSckNow();
     if (echo != ProgrammingEnableEcho) {
         return false;
     }
@@ -89,7 +111,7 @@ bool WaitWriteDone(Programmer& programmer, std::int32_t worstCaseUs) {
     // Only the waits between polls count towards the bound, so a write is never given up
     // before its worst case has passed.
     std::int32_t waited = 0;
-    while ((Instruction(programmer, PollReadyBusyInstruction, 0x00, 0x00, 0x00) & 0x01) != 0) {
+    while ((Query(programmer, PollReadyBusyInstruction, 0x00, 0x00, 0x00) & 0x01) != 0) {
         if (waited >= worstCaseUs) {
             return false;
         }
@@ -100,17 +122,17 @@ bool WaitWriteDone(Programmer& programmer, std::int32_t worstCaseUs) {
 }
 
 std::uint8_t ReadSignatureByte(Programmer& programmer, std::uint8_t index) {
-    return Instruction(programmer, 0x30, 0x00, index, 0x00);
+    return Query(programmer, 0x30, 0x00, index, 0x00);
 }
 
 bool ChipErase(Programmer& programmer) {
-    Instruction(programmer, 0xAC, 0x80, 0x00, 0x00);
+    Send(programmer, 0xAC, 0x80, 0x00, 0x00);
     return WaitWriteDone(programmer, ChipEraseWaitUs);
 }
 
 std::uint8_t ReadProgramMemory(Programmer& programmer, std::uint32_t address) {
-    return Instruction(programmer, WithHighByteFlag(0x20, address), Low(address >> 9),
-                       Low(address >> 1), 0x00);
+    return Query(programmer, WithHighByteFlag(0x20, address), Low(address >> 9), Low(address >> 1),
+                 0x00);
 }
 
 void WriteProgramMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
@@ -150,61 +172,61 @@ bool WriteProgramMemoryPolled(Programmer& programmer, std::uint32_t address, std
 }
 
 std::uint8_t ReadEepromMemory(Programmer& programmer, std::uint32_t address) {
-    return Instruction(programmer, 0xA0, Low(address >> 8), Low(address), 0x00);
+    return Query(programmer, 0xA0, Low(address >> 8), Low(address), 0x00);
 }
 
 bool WriteEepromMemory(Programmer& programmer, std::uint32_t address, std::uint8_t data) {
-    Instruction(programmer, 0xC0, Low(address >> 8), Low(address), data);
+    Send(programmer, 0xC0, Low(address >> 8), Low(address), data);
     return WaitWriteDone(programmer, EepromByteWaitUs);
 }
 
 void LoadProgramMemoryPage(Programmer& programmer, std::uint32_t offset, std::uint8_t data) {
-    Instruction(programmer, WithHighByteFlag(0x40, offset), 0x00, Low((offset & 0xFF) >> 1), data);
+    Send(programmer, WithHighByteFlag(0x40, offset), 0x00, Low((offset & 0xFF) >> 1), data);
 }
 
 bool WriteProgramMemoryPage(Programmer& programmer, std::uint32_t wordAddress) {
-    Instruction(programmer, 0x4C, Low(wordAddress >> 8), Low(wordAddress), 0x00);
+    Send(programmer, 0x4C, Low(wordAddress >> 8), Low(wordAddress), 0x00);
     return WaitWriteDone(programmer, FlashPageWaitUs);
 }
 
 std::uint8_t ReadLockBits(Programmer& programmer) {
-    return Instruction(programmer, 0x58, 0x00, 0x00, 0x00);
+    return Query(programmer, 0x58, 0x00, 0x00, 0x00);
 }
 
 void WriteLockBitsByte2(Programmer& programmer, std::uint8_t value) {
-    Instruction(programmer, 0xAC, static_cast<std::uint8_t>(value | 0xF9), 0xFF, 0xFF);
+    Send(programmer, 0xAC, static_cast<std::uint8_t>(value | 0xF9), 0xFF, 0xFF);
 }
 
 void WriteLockBitsByte4(Programmer& programmer, std::uint8_t value) {
-    Instruction(programmer, 0xAC, 0xFF, 0xFF, value);
+    Send(programmer, 0xAC, 0xFF, 0xFF, value);
 }
 
 std::uint8_t ReadFuseBits(Programmer& programmer) {
-    return Instruction(programmer, 0x50, 0x00, 0x00, 0xFF);
+    return Query(programmer, 0x50, 0x00, 0x00, 0xFF);
 }
 
 std::uint8_t ReadFuseHighBits(Programmer& programmer) {
-    return Instruction(programmer, 0x58, 0x08, 0x00, 0xFF);
+    return Query(programmer, 0x58, 0x08, 0x00, 0xFF);
 }
 
 std::uint8_t ReadExtendedFuseBits(Programmer& programmer) {
-    return Instruction(programmer, 0x50, 0x08, 0x00, 0xFF);
+    return Query(programmer, 0x50, 0x08, 0x00, 0xFF);
 }
 
 void WriteFuseBits(Programmer& programmer, std::uint8_t value) {
-    Instruction(programmer, 0xAC, 0xA0, 0x00, value);
+    Send(programmer, 0xAC, 0xA0, 0x00, value);
 }
 
 void WriteFuseBitsByte2(Programmer& programmer, std::uint8_t value) {
-    Instruction(programmer, 0xAC, value, 0xFF, 0xFF);
+    Send(programmer, 0xAC, value, 0xFF, 0xFF);
 }
 
 void WriteFuseHighBits(Programmer& programmer, std::uint8_t value) {
-    Instruction(programmer, 0xAC, 0xA8, 0x00, value);
+    Send(programmer, 0xAC, 0xA8, 0x00, value);
 }
 
 void WriteExtendedFuseBits(Programmer& programmer, std::uint8_t value) {
-    Instruction(programmer, 0xAC, 0xA4, 0x00, value);
+    Send(programmer, 0xAC, 0xA4, 0x00, value);
 }
 
 } // namespace zelk

@@ -16,12 +16,14 @@ bool Programmer::OpenPort(std::string& reason) {
         return true;
     }
     port = openPort(reason);
+    portData.reset();
     return port != nullptr;
 }
 
 void Programmer::WriteData() {
-    if (port) {
+    if (port && portData != dataShadow) {
         port->Write(PortRegister::Data, dataShadow);
+        portData = dataShadow;
     }
 }
 
@@ -59,17 +61,29 @@ void Programmer::SetLines(std::uint8_t high, std::uint8_t low) {
     DelayUs(sckHalfPeriod);
 }
 
+void Programmer::RaiseSck() {
+    dataShadow = static_cast<std::uint8_t>(dataShadow | pinMap.sck);
+    WriteData();
+}
+
 int Programmer::ClockBit(bool one, std::int32_t extraUs) {
     SetLines(one ? pinMap.mosi : std::uint8_t{0},
              static_cast<std::uint8_t>(pinMap.sck | (one ? 0 : pinMap.mosi)));
     DelayUs(extraUs);
-    dataShadow = static_cast<std::uint8_t>(dataShadow | pinMap.sck);
-    WriteData();
+    RaiseSck();
     // The target shifted this bit out when SCK fell and holds it until SCK falls again, so
     // it is read at the rising edge, as an SPI master samples, within the high half period.
     const int in = ReadStatusLine(pinMap.miso);
     DelayUs(sckHalfPeriod);
     return in;
+}
+
+void Programmer::ClockBitOut(bool one, std::int32_t extraUs) {
+    SetLines(one ? pinMap.mosi : std::uint8_t{0},
+             static_cast<std::uint8_t>(pinMap.sck | (one ? 0 : pinMap.mosi)));
+    DelayUs(extraUs);
+    RaiseSck();
+    DelayUs(sckHalfPeriod);
 }
 
 void Programmer::LowerSckNow() {
@@ -80,10 +94,7 @@ void Programmer::LowerSckNow() {
 int Programmer::ReadStatusLine(std::uint8_t mask) {
     const std::uint8_t status = port ? port->Read(PortRegister::Status) : std::uint8_t{0xFF};
     const int bit = (status & mask) != 0 ? 1 : 0;
-    // The polarity follows the stored type, so "<AutoDetect>" reads inverted whatever map
-    // it kept.
-    const CableInfo* cable = FindCable(cableType);
-    return cable != nullptr && cable->miso == MisoPolarity::AsRead ? bit : 1 - bit;
+    return misoAsRead ? bit : 1 - bit;
 }
 
 void Programmer::PulseSck() {
@@ -129,8 +140,15 @@ void Programmer::DisableDrivers() {
     }
 }
 
-void Programmer::SelectCable(int type) {
+// The polarity follows the stored type, so "<AutoDetect>" reads inverted whatever map it kept.
+void Programmer::SetCableType(int type) {
     cableType = type;
+    const CableInfo* cable = FindCable(type);
+    misoAsRead = cable != nullptr && cable->miso == MisoPolarity::AsRead;
+}
+
+void Programmer::SelectCable(int type) {
+    SetCableType(type);
     if (const CableInfo* cable = FindCable(type)) {
         pinMap = cable->pins;
     }
@@ -149,7 +167,7 @@ bool Programmer::LoopBackFound(const LoopBack& wire) {
 
 int Programmer::DetectCable() {
     // Type 3 reads the status register as it stands, which the loop-back tests need.
-    cableType = CableStk200;
+    SetCableType(CableStk200);
     int withoutLoopBack = CableNone;
     for (const CableInfo& cable : Cables()) {
         if (cable.loopBack.data != 0 && LoopBackFound(cable.loopBack)) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,8 @@ public:
     // after the half period plus `extraUs`, MISO sampled, then the high half period. Returns
     // the MISO bit.
     int ClockBit(bool one, std::int32_t extraUs);
+    // ClockBit for a bit whose answer nobody reads: the same edges without the status read.
+    void ClockBitOut(bool one, std::int32_t extraUs);
     // SCK low without the half period: the next bit's low half period follows before SCK
     // rises again.
     void LowerSckNow();
@@ -130,6 +133,9 @@ public:
 private:
     void WriteData();
     void WriteControl(std::uint8_t value);
+    void SetCableType(int type);
+    // The rising edge of a bit: SCK high, MOSI kept.
+    void RaiseSck();
     bool LoopBackFound(const LoopBack& wire);
 
     PortOpener openPort;
@@ -138,8 +144,14 @@ private:
     std::filesystem::path deviceDatabase;
     std::int32_t sckHalfPeriod;
     int cableType = CableAutoDetect;
+    // The cable's MISO reaches the status bit uninverted; kept with cableType so that the bit
+    // loop does not look the cable up.
+    bool misoAsRead = false;
     PinMap pinMap;
     std::uint8_t dataShadow = 0;
+    // What the data register holds: a write of the same value again is left out. Unknown
+    // until the first write after the port was opened.
+    std::optional<std::uint8_t> portData;
     std::uint64_t requestedDelay = 0;
     const std::atomic<int>* cancelFlag = nullptr;
 };

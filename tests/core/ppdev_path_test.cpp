@@ -5,8 +5,14 @@
 // I/O.
 #include "cli_run.h"
 #include "engine/cables.h"
+#include "engine/connection.h"
+#include "engine/memory_commands.h"
 #include "platform/hardware_port.h"
+#include "recording_target_ui.h"
 #include "scratch_folder.h"
+#include "sim/counting_port.h"
+#include "sim/simulated_port.h"
+#include "sim_target_fixture.h"
 #include "station/stored_connection.h"
 
 #include <chrono>
@@ -190,6 +196,40 @@ TEST_F(PpdevPath, EveryExitPathReleasesThePort) {
         EXPECT_EQ(WEXITSTATUS(exit), status);
         ExpectLetGo(stk200);
     }
+}
+
+// Each port access of the engine is one ioctl: the port is claimed and set up once, and then
+// only the data and control registers are written and the status read. The same read on the
+// same simulated chip, counted at the port in this process, gives the numbers to match.
+TEST_F(PpdevPath, EachPortAccessIsOneIoctl) {
+    const CliRun run = Run("--cable kestan read-flash --format hex -", CableKestan);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    std::vector<std::string> ioctls;
+    int claims = 0;
+    for (const std::string& event : Record()) {
+        claims += event == "claim" ? 1 : 0;
+        if (event.starts_with("ioctls ")) {
+            ioctls.push_back(event);
+        }
+    }
+    EXPECT_EQ(claims, 1) << "claimed once for the whole command";
+    ASSERT_EQ(ioctls.size(), 1u);
+
+    SimConfig config;
+    config.device = SimDeviceOf(ReadDeviceSection(test::ShippedIni(), "ATmega328P"));
+    config.cableType = CableKestan;
+    PortAccessCounts counts;
+    Programmer programmer(
+        [&](std::string& reason) -> std::unique_ptr<PortIo> {
+            return std::make_unique<CountingPort>(MakeSimulatedPort(config, reason), counts);
+        },
+        CableKestan, test::ShippedIni());
+    TargetImages images;
+    test::RecordingTargetUi ui;
+    ASSERT_TRUE(ReadFlash(programmer, images, ui)) << ui.LastMessage();
+    EXPECT_EQ(ioctls[0], "ioctls wdata=" + std::to_string(counts.dataWrites) +
+                             " wcontrol=" + std::to_string(counts.controlWrites) + " rstatus=" +
+                             std::to_string(counts.reads) + " rdata=0 rcontrol=0 datadir=0");
 }
 
 // Which backend a port name reaches: a port the kernel lists only through ppdev, direct port

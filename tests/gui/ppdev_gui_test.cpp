@@ -58,7 +58,10 @@ TEST_F(PpdevGui, TheStoredParallelPortProgramsAndReadsTheChip) {
 
     Quit();
     const std::string events = testing::ReadWholeFile(record);
-    EXPECT_NE(events.find("claim\n"), std::string::npos) << events;
+    const auto claim = events.find("claim\n");
+    EXPECT_NE(claim, std::string::npos) << events;
+    EXPECT_EQ(events.find("claim\n", claim + 1), std::string::npos)
+        << "one claim for the whole session: " << events;
     EXPECT_EQ(events.find("ioperm"), std::string::npos) << "no fall-back to direct port I/O";
     EXPECT_TRUE(events.ends_with(" released\n")) << "the port is let go: " << events;
 }

@@ -15,7 +15,8 @@
 //   ZELK_STANDIN_FAULT   missing (ENOENT), denied (EACCES), nodev (ENODEV), busy (the claim
 //                        waits until a signal interrupts it), interrupted (EINTR at once)
 //   ZELK_STANDIN_SIM_FAULT  a fault of the simulated target ("no-echo=32": a silent chip)
-//   ZELK_STANDIN_RECORD  a file the stand-in appends its events to, one a line
+//   ZELK_STANDIN_RECORD  a file the stand-in appends its events to, one a line; at close the
+//                        register ioctls by request, then the registers and the claim
 #include "engine/connection.h"
 #include "engine/device_database.h"
 #include "sim/sim_faults.h"
@@ -57,6 +58,9 @@ struct Port {
     bool exclusive = false;
     unsigned char data = 0;
     unsigned char control = 0x0C; // what Linux leaves: INIT high, data lines driven
+    // The register ioctls since the port was opened, by request.
+    unsigned long dataWrites = 0, controlWrites = 0, statusReads = 0, dataReads = 0,
+                  controlReads = 0, directionChanges = 0;
     std::unique_ptr<zelk::SimulatedPort> sim;
 };
 
@@ -135,6 +139,8 @@ int OpenPort(int flags) {
     port.fd = fd;
     port.claimed = false;
     port.exclusive = false;
+    port.dataWrites = port.controlWrites = port.statusReads = port.dataReads = port.controlReads =
+        port.directionChanges = 0;
     port.sim = std::move(chip);
     return fd;
 }
@@ -185,15 +191,18 @@ int PortIoctl(Port& port, unsigned long request, void* argument) {
         Record("release");
         return 0;
     case PPWDATA:
+        ++port.dataWrites;
         port.data = *byte;
         if (sim != nullptr) {
             sim->Write(zelk::PortRegister::Data, port.data);
         }
         return 0;
     case PPRDATA:
+        ++port.dataReads;
         *byte = port.data;
         return 0;
     case PPWCONTROL:
+        ++port.controlWrites;
         // parport_pc takes only the four bits that reach the connector; the direction bit
         // goes through PPDATADIR.
         if ((*byte & ~0x0F) != 0) {
@@ -202,14 +211,17 @@ int PortIoctl(Port& port, unsigned long request, void* argument) {
         port.control = static_cast<unsigned char>((port.control & ~0x0F) | (*byte & 0x0F));
         break;
     case PPDATADIR:
+        ++port.directionChanges;
         port.control = *static_cast<int*>(argument) != 0
                            ? static_cast<unsigned char>(port.control | ControlDataInput)
                            : static_cast<unsigned char>(port.control & ~ControlDataInput);
         break;
     case PPRCONTROL:
+        ++port.controlReads;
         *byte = port.control;
         return 0;
     case PPRSTATUS:
+        ++port.statusReads;
         *byte = sim != nullptr ? sim->Read(zelk::PortRegister::Status) : zelk::IdleStatus;
         return 0;
     default:
@@ -291,6 +303,11 @@ __attribute__((visibility("default"))) int close(int fd) {
     {
         const std::lock_guard lock(port.mutex);
         if (fd == port.fd && fd >= 0) {
+            Record("ioctls wdata=" + std::to_string(port.dataWrites) +
+                   " wcontrol=" + std::to_string(port.controlWrites) + " rstatus=" +
+                   std::to_string(port.statusReads) + " rdata=" + std::to_string(port.dataReads) +
+                   " rcontrol=" + std::to_string(port.controlReads) +
+                   " datadir=" + std::to_string(port.directionChanges));
             Record(std::string("close data=") + Hex(port.data) + " control=" + Hex(port.control) +
                    (port.claimed ? " claimed" : " released"));
             chip = std::move(port.sim);
