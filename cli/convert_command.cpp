@@ -69,7 +69,7 @@ int RunConvert(const ConvertOptions& options) {
     std::vector<std::uint8_t> image(size, ErasedByte);
     LoadedImage loaded;
     HexFileError readError;
-    if (!LoadImageAnyFormat(options.input, memory, image, image.size(), loaded, readError)) {
+    if (!LoadScratchImage(options.input, memory, image, loaded, readError)) {
         PrintError(input + (readError.line > 0 ? ":" + std::to_string(readError.line) : "") + ": " +
                    readError.reason);
         return ExitFailure;

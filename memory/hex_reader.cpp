@@ -1,11 +1,11 @@
 #include "memory/hex_file.h"
-#include "memory/target_images.h"
-#include "platform/input_file.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <limits>
+#include <cstring>
+#include <unistd.h>
 
 namespace zelk {
 namespace {
@@ -51,6 +51,21 @@ std::string Hex(std::uint64_t value) {
 // record.
 std::size_t DecodeRecord(std::string_view digits, std::size_t extra, RecordBytes& bytes,
                          std::string& reason) {
+    const std::size_t present = digits.size() / 2;
+    if (digits.size() % 2 == 0 && present > 0 && present <= bytes.size()) {
+        // One pass: a character that is no digit has the value -1, which the OR keeps.
+        std::int8_t invalid = 0;
+        for (std::size_t i = 0; i < present; ++i) {
+            const std::int8_t high = DigitValue[static_cast<unsigned char>(digits[2 * i])];
+            const std::int8_t low = DigitValue[static_cast<unsigned char>(digits[2 * i + 1])];
+            invalid = static_cast<std::int8_t>(invalid | high | low);
+            bytes[i] = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
+        }
+        if (invalid >= 0 && present == 1 + bytes[0] + extra) {
+            return present;
+        }
+    }
+    // Not a record: say why, in the order a reader of the line would notice.
     for (const char c : digits) {
         if (DigitValue[static_cast<unsigned char>(c)] < 0) {
             reason = std::string("'") + c + "' is not a hex digit";
@@ -61,26 +76,16 @@ std::size_t DecodeRecord(std::string_view digits, std::size_t extra, RecordBytes
         reason = "odd number of hex digits";
         return 0;
     }
-    const std::size_t present = digits.size() / 2;
     if (present == 0) {
         reason = "record too short";
         return 0;
     }
-    const auto byteAt = [&](std::size_t i) {
-        return static_cast<std::uint8_t>(DigitValue[static_cast<unsigned char>(digits[2 * i])]
-                                             << 4 |
-                                         DigitValue[static_cast<unsigned char>(digits[2 * i + 1])]);
-    };
-    const std::size_t expected = 1 + byteAt(0) + extra;
-    if (present != expected) {
-        reason = "byte count " + Hex2(byteAt(0)) + " needs " + std::to_string(expected) +
-                 " bytes in the record, the line holds " + std::to_string(present);
-        return 0;
-    }
-    for (std::size_t i = 0; i < present; ++i) {
-        bytes[i] = byteAt(i);
-    }
-    return present;
+    const auto count =
+        static_cast<unsigned>(DigitValue[static_cast<unsigned char>(digits[0])] << 4 |
+                              DigitValue[static_cast<unsigned char>(digits[1])]);
+    reason = "byte count " + Hex2(count) + " needs " + std::to_string(1 + count + extra) +
+             " bytes in the record, the line holds " + std::to_string(present);
+    return 0;
 }
 
 std::uint8_t SumOf(const std::uint8_t* bytes, std::size_t count) {
@@ -112,12 +117,16 @@ void HexFileReader::SetBuffer(std::span<std::uint8_t> buffer) {
     image = buffer;
 }
 
+bool HexFileReader::Fail(int lineNo, std::string reason) {
+    failure = {lineNo, std::move(reason)};
+    return false;
+}
+
 void HexFileReader::Begin() {
-    defined = DefinedAddresses{};
-    lineOfAddress.assign(image.size(), 0);
-    line.clear();
+    defined.Clear();
+    ranges.clear();
+    inOrder = true;
     lineNumber = 0;
-    afterCarriageReturn = false;
     addressBase = 0;
     intelRecordSeen = false;
     endRecordSeen = false;
@@ -125,114 +134,161 @@ void HexFileReader::Begin() {
     failure = {};
 }
 
-bool HexFileReader::Fail(int lineNo, std::string reason) {
-    failure = {lineNo, std::move(reason)};
-    return false;
-}
-
-bool HexFileReader::Feed(std::string_view piece) {
-    while (!piece.empty()) {
-        if (afterCarriageReturn) {
-            afterCarriageReturn = false;
-            if (piece.front() == '\n') { // the LF of a CR LF line end
-                piece.remove_prefix(1);
-                continue;
-            }
-        }
-        const std::size_t end = piece.find_first_of("\r\n");
-        const std::string_view part = piece.substr(0, end);
-        if (line.size() + part.size() > MaxLineLength) {
-            return Fail(lineNumber + 1, "line longer than " + std::to_string(MaxLineLength) +
-                                            " characters: not a record");
-        }
-        line.append(part);
-        if (end == std::string_view::npos) {
-            return true;
-        }
-        afterCarriageReturn = piece[end] == '\r';
-        piece.remove_prefix(end + 1);
-        if (!EndLine()) {
-            return false;
-        }
+bool HexFileReader::ReadText(std::string_view contents, HexFileError& error) {
+    Begin();
+    text = contents;
+    file = -1;
+    std::size_t used = 0;
+    if (!ReadLines(contents, true, used) || !Finish()) {
+        error = failure;
+        return false;
     }
     return true;
 }
 
-bool HexFileReader::EndLine() {
-    ++lineNumber;
-    std::string reason = ParseLine(line);
-    line.clear();
-    return reason.empty() || Fail(lineNumber, std::move(reason));
+bool HexFileReader::ReadFile(int fd, HexFileError& error) {
+    Begin();
+    text = {};
+    file = fd;
+    if (!ReadPieces() || !Finish()) {
+        error = failure;
+        return false;
+    }
+    return true;
+}
+
+bool HexFileReader::ReadPieces() {
+    // One piece of the file at a time, its whole lines read where they stand; the start of a
+    // line that goes on in the next piece moves to the front of the buffer.
+    constexpr std::size_t PieceSize = 64 * 1024;
+    std::vector<char> buffer(MaxLineLength + 1 + PieceSize);
+    std::size_t kept = 0;
+    std::uint64_t offset = 0;
+    for (;;) {
+        const ssize_t got =
+            ::pread(file, buffer.data() + kept, PieceSize, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return Fail(0, std::string("cannot read: ") + std::strerror(errno));
+        }
+        offset += static_cast<std::uint64_t>(got);
+        if (offset > MaxHexFileSize) {
+            return Fail(0, "larger than " + std::to_string(MaxHexFileSize >> 20) + " MiB");
+        }
+        const std::size_t filled = kept + static_cast<std::size_t>(got);
+        std::size_t used = 0;
+        if (!ReadLines({buffer.data(), filled}, got == 0, used)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        kept = filled - used;
+        if (kept > MaxLineLength) {
+            return Fail(lineNumber + 1, "line longer than " + std::to_string(MaxLineLength) +
+                                            " characters: not a record");
+        }
+        std::memmove(buffer.data(), buffer.data() + used, kept);
+    }
+}
+
+bool HexFileReader::ReadLines(std::string_view contents, bool last, std::size_t& used) {
+    const char* const start = contents.data();
+    const char* at = start;
+    const char* const end = at + contents.size();
+    // The next LF, found once for all the lines before it, so that a file of CR line ends is
+    // not searched to its end for every line.
+    const char* newline = at;
+    while (at < end) {
+        if (newline < at) {
+            newline = at;
+        }
+        if (newline < end && *newline != '\n') {
+            newline = static_cast<const char*>(std::memchr(newline, '\n', end - newline));
+            newline = newline != nullptr ? newline : end;
+        }
+        const auto* carriageReturn = static_cast<const char*>(std::memchr(at, '\r', newline - at));
+        const char* lineEnd = carriageReturn != nullptr ? carriageReturn : newline;
+        // A line whose end is not in this piece, or a CR whose LF may be, waits for the next.
+        if (!last && (lineEnd == end || (lineEnd + 1 == end && lineEnd == carriageReturn))) {
+            break;
+        }
+        ++lineNumber;
+        if (static_cast<std::size_t>(lineEnd - at) > MaxLineLength) {
+            return Fail(lineNumber, "line longer than " + std::to_string(MaxLineLength) +
+                                        " characters: not a record");
+        }
+        if (std::string reason = ParseLine({at, static_cast<std::size_t>(lineEnd - at)});
+            !reason.empty()) {
+            return Fail(lineNumber, std::move(reason));
+        }
+        at = lineEnd + 1;
+        if (lineEnd == carriageReturn && at < end && *at == '\n') {
+            ++at; // the LF of a CR LF line end
+        }
+    }
+    used = static_cast<std::size_t>(std::min(at, end) - start);
+    return true;
 }
 
 bool HexFileReader::Finish() {
-    if (!line.empty() && !EndLine()) {
-        return false;
+    if (!inOrder) {
+        // A record given out of order may overlap any earlier one.
+        std::sort(ranges.begin(), ranges.end(),
+                  [](const AddressRange& a, const AddressRange& b) { return a.begin < b.begin; });
+        for (std::size_t i = 1; i < ranges.size(); ++i) {
+            if (ranges[i].begin < ranges[i - 1].end) {
+                return FailTwice(ranges[i].begin);
+            }
+        }
     }
-    if (defined.count == 0) {
+    for (const AddressRange& range : ranges) {
+        defined.Add(range.begin, range.end);
+    }
+    if (defined.Empty()) {
         return Fail(0, "holds no data");
     }
     if (intelRecordSeen && !endRecordSeen) {
         return Fail(0, "ends without an end record: truncated?");
     }
-    defined.bits.assign(image.size(), false);
-    for (std::size_t address = 0; address < lineOfAddress.size(); ++address) {
-        if (lineOfAddress[address] != 0) {
-            defined.bits[address] = true;
-        }
-    }
     return true;
 }
 
-bool HexFileReader::ReadFile(const std::filesystem::path& path, HexFileError& error) {
-    InputFile file;
-    std::string reason;
-    if (file.Open(path, MaxHexFileSize, reason) != InputFile::Status::Open) {
-        error = {0, reason};
-        return false;
+bool HexFileReader::FailTwice(std::size_t address) {
+    HexFileReader finder;
+    finder.SetBuffer(image);
+    finder.sought = address;
+    HexFileError ignored;
+    if (file >= 0) {
+        finder.ReadFile(file, ignored);
+    } else {
+        finder.ReadText(text, ignored);
     }
-    Begin();
-    std::string_view piece;
-    do {
-        if (!file.ReadPiece(piece, reason)) {
-            error = {0, reason};
-            return false;
-        }
-        if (!Feed(piece)) {
-            error = failure;
-            return false;
-        }
-    } while (!piece.empty());
-    if (!Finish()) {
-        error = failure;
-        return false;
-    }
-    return true;
+    const std::vector<int>& lines = finder.linesGiving;
+    const int earlier = lines.empty() ? 0 : lines[0];
+    const int later = lines.size() < 2 ? lineNumber : lines[1];
+    char message[96];
+    std::snprintf(message, sizeof message, "address %08llX is given twice, lines %d and %d",
+                  static_cast<unsigned long long>(address), earlier, later);
+    return Fail(later, message);
 }
 
-bool HexFileReader::ReadText(std::string_view text, HexFileError& error) {
-    Begin();
-    if (!Feed(text) || !Finish()) {
-        error = failure;
-        return false;
-    }
-    return true;
-}
-
-std::string HexFileReader::ParseLine(std::string_view text) {
-    text = WithoutTrailingBlanks(text);
-    if (text.empty()) {
+std::string HexFileReader::ParseLine(std::string_view line) {
+    line = WithoutTrailingBlanks(line);
+    if (line.empty()) {
         return {};
     }
     if (endRecordSeen) {
         return "text after the end record";
     }
-    if (text.front() == ':') {
+    if (line.front() == ':') {
         intelRecordSeen = true;
-        return ParseIntelRecord(text.substr(1));
+        return ParseIntelRecord(line.substr(1));
     }
-    if (text.front() == 'S' && text.size() >= 2 && text[1] >= '0' && text[1] <= '9') {
-        return ParseSRecord(text[1], text.substr(2));
+    if (line.front() == 'S' && line.size() >= 2 && line[1] >= '0' && line[1] <= '9') {
+        return ParseSRecord(line[1], line.substr(2));
     }
     return "not an Intel HEX or S-record line";
 }
@@ -348,45 +404,27 @@ std::string HexFileReader::StoreData(std::uint64_t address, std::span<const std:
         return "address " + Hex(std::max<std::uint64_t>(address, image.size())) +
                " lies beyond the image (" + Hex(image.size()) + " bytes)";
     }
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        const std::uint32_t earlier = lineOfAddress[address + i];
-        if (earlier != 0) {
-            char text[96];
-            std::snprintf(text, sizeof text, "address %08llX is given twice, lines %u and %d",
-                          static_cast<unsigned long long>(address + i), earlier, lineNumber);
-            return text;
+    const auto begin = static_cast<std::size_t>(address);
+    const std::size_t end = begin + data.size();
+    if (sought) {
+        if (begin <= *sought && *sought < end) {
+            linesGiving.push_back(lineNumber);
         }
+        return {};
     }
-    static_assert(std::numeric_limits<std::uint32_t>::max() > MaxHexFileSize);
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        image[address + i] = data[i];
-        lineOfAddress[address + i] = static_cast<std::uint32_t>(lineNumber);
+    if (ranges.empty()) {
+        ranges.push_back({begin, end});
+    } else if (AddressRange& last = ranges.back(); begin < last.end && end > last.begin) {
+        FailTwice(std::max(begin, last.begin));
+        return failure.reason;
+    } else if (begin == last.end) {
+        last.end = end;
+    } else {
+        inOrder = inOrder && begin > last.end;
+        ranges.push_back({begin, end});
     }
-    const std::size_t last = static_cast<std::size_t>(address) + data.size() - 1;
-    defined.lowest = defined.count == 0 ? address : std::min<std::size_t>(defined.lowest, address);
-    defined.highest = std::max(defined.highest, last);
-    defined.count += data.size();
+    std::memcpy(image.data() + begin, data.data(), data.size());
     return {};
-}
-
-bool LoadImageFile(const std::filesystem::path& path, std::span<std::uint8_t> image,
-                   std::size_t shownLength, DefinedAddresses& defined, HexFileError& error) {
-    std::vector<std::uint8_t> copy(image.begin(), image.end());
-    std::fill_n(copy.begin(), std::min(shownLength, copy.size()), ErasedByte);
-    HexFileReader reader;
-    reader.SetBuffer(copy);
-    if (!reader.ReadFile(path, error)) {
-        return false;
-    }
-    std::copy(copy.begin(), copy.end(), image.begin());
-    defined = reader.Defined();
-    return true;
-}
-
-bool LoadImageFile(const std::filesystem::path& path, std::span<std::uint8_t> image,
-                   std::size_t shownLength, HexFileError& error) {
-    DefinedAddresses defined;
-    return LoadImageFile(path, image, shownLength, defined, error);
 }
 
 } // namespace zelk

@@ -158,6 +158,11 @@ std::string ImageText(ImageFormat format, std::span<const std::uint8_t> bytes,
     case ImageFormat::Elf:
         break;
     }
+    return std::string(BinaryText(bytes, defined));
+}
+
+std::string_view BinaryText(std::span<const std::uint8_t> bytes,
+                            const std::vector<AddressRange>* defined) {
     std::size_t end = bytes.size();
     if (defined != nullptr) {
         end = defined->empty() ? 0 : std::min(defined->back().end, bytes.size());

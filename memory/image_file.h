@@ -72,6 +72,12 @@ bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
                         std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                         HexFileError& error);
 
+// LoadImageAnyFormat for an image that the caller throws away when the load fails (zelk-cli
+// convert): the file is stored straight over `image`, which on failure holds part of it. A
+// file named as HEX or S-records is read a piece at a time rather than whole.
+bool LoadScratchImage(const std::filesystem::path& path, MemoryKind memory,
+                      std::span<std::uint8_t> image, LoadedImage& loaded, HexFileError& error);
+
 // LoadImageAnyFormat for an image that is to go onto a chip (Load File, AutoProgram and
 // zelk-cli load through it): a file that defines no byte of `memory` (a 0-byte .bin, a HEX
 // file with only its end record, an ELF without the memory's sections) is refused too, with
@@ -113,6 +119,9 @@ std::optional<ImageFormat> OutputFormatFor(const std::filesystem::path& path,
 // binary is every byte.
 std::string ImageText(ImageFormat format, std::span<const std::uint8_t> bytes,
                       const std::vector<AddressRange>* defined);
+// The raw binary of ImageText, as a view of `bytes` rather than a copy.
+std::string_view BinaryText(std::span<const std::uint8_t> bytes,
+                            const std::vector<AddressRange>* defined);
 
 // Writes `bytes` to `path` (replaced atomically) or to standard output for "-", in the format
 // OutputFormatFor chooses, as ImageText makes it.

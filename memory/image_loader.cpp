@@ -59,30 +59,43 @@ bool ReadBounded(int fd, std::size_t expectedSize, std::string& contents, std::s
     }
 }
 
-bool ReadInput(const std::filesystem::path& path, std::string& contents, std::string& reason) {
-    if (path == StandardStreamName) {
-        return ReadBounded(STDIN_FILENO, 0, contents, reason);
+// A file the user named, open for reading: only a regular file of at most MaxInputSize bytes.
+class InputFileDescriptor {
+public:
+    InputFileDescriptor(const std::filesystem::path& path, std::string& reason) {
+        // Not blocking, so that naming a FIFO is refused below instead of waiting for a writer.
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        struct stat status {};
+        if (fd < 0 || ::fstat(fd, &status) != 0) {
+            reason = std::string("cannot open file: ") + std::strerror(errno);
+        } else if (!S_ISREG(status.st_mode)) {
+            reason = "not a regular file";
+        } else if (static_cast<std::uint64_t>(status.st_size) > MaxInputSize) {
+            reason = "larger than 64 MiB";
+        } else {
+            size = static_cast<std::size_t>(status.st_size);
+            return;
+        }
+        Close();
     }
-    // Not blocking, so that naming a FIFO is refused below instead of waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        reason = std::string("cannot open file: ") + std::strerror(errno);
-        return false;
+    ~InputFileDescriptor() { Close(); }
+    InputFileDescriptor(const InputFileDescriptor&) = delete;
+    InputFileDescriptor& operator=(const InputFileDescriptor&) = delete;
+
+    bool IsOpen() const { return fd >= 0; }
+    int Descriptor() const { return fd; }
+    std::size_t Size() const { return size; }
+
+private:
+    void Close() {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
     }
-    struct stat status {};
-    bool ok = false;
-    if (::fstat(fd, &status) != 0) {
-        reason = std::string("cannot open file: ") + std::strerror(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-        reason = "not a regular file";
-    } else if (static_cast<std::uint64_t>(status.st_size) > MaxInputSize) {
-        reason = "larger than 64 MiB";
-    } else {
-        ok = ReadBounded(fd, static_cast<std::size_t>(status.st_size), contents, reason);
-    }
-    ::close(fd);
-    return ok;
-}
+    int fd = -1;
+    std::size_t size = 0;
+};
 
 enum class Contents { Empty, Elf, IntelRecords, SRecords, Unknown };
 
@@ -141,29 +154,16 @@ std::optional<ImageFormat> ChooseFormat(const std::filesystem::path& name,
     return std::nullopt;
 }
 
-// The addresses the file gives a value, 0xFF included, as the reader reports them.
-bool ReadRecords(std::string_view text, std::span<std::uint8_t> image, std::vector<bool>& defined,
-                 HexFileError& error) {
-    HexFileReader reader;
-    reader.SetBuffer(image);
-    if (!reader.ReadText(text, error)) {
-        return false;
-    }
-    const DefinedAddresses& stored = reader.Defined();
-    for (std::size_t i = 0; i < image.size(); ++i) {
-        defined[i] = stored.Contains(i);
-    }
-    return true;
-}
-
 std::string ReadBinary(std::string_view contents, std::span<std::uint8_t> image,
-                       std::vector<bool>& defined) {
+                       std::vector<AddressRange>& defined) {
     if (contents.size() > image.size()) {
         return "binary of " + Hex(contents.size()) + " bytes is larger than the image (" +
                Hex(image.size()) + " bytes)";
     }
     std::copy(contents.begin(), contents.end(), image.begin());
-    std::fill_n(defined.begin(), contents.size(), true);
+    if (!contents.empty()) {
+        defined.push_back({0, contents.size()});
+    }
     return {};
 }
 
@@ -182,6 +182,54 @@ std::vector<AddressRange> RangesOf(const std::vector<bool>& defined) {
         i = ranges.back().end;
     }
     return ranges;
+}
+
+// The image a load fills: `image` with its first `shownLength` bytes erased.
+std::vector<std::uint8_t> ErasedCopy(std::span<const std::uint8_t> image, std::size_t shownLength) {
+    std::vector<std::uint8_t> copy(image.begin(), image.end());
+    std::fill_n(copy.begin(), std::min(shownLength, copy.size()), ErasedByte);
+    return copy;
+}
+
+// Stores the file's bytes over `image`, which holds part of them on failure.
+bool LoadContentsOnto(std::string& contents, const std::filesystem::path& name, MemoryKind memory,
+                      std::span<std::uint8_t> image, LoadedImage& loaded, HexFileError& error) {
+    std::string reason;
+    const auto format = ChooseFormat(name, contents, reason);
+    if (!format) {
+        error = {0, std::move(reason)};
+        return false;
+    }
+    LoadedImage result;
+    result.format = *format;
+    switch (*format) {
+    case ImageFormat::IntelHex:
+    case ImageFormat::SRecord: {
+        HexFileReader reader;
+        reader.SetBuffer(image);
+        if (!reader.ReadText(contents, error)) {
+            return false;
+        }
+        result.defined = reader.Defined().Ranges();
+        break;
+    }
+    case ImageFormat::Binary:
+        reason = ReadBinary(contents, image, result.defined);
+        break;
+    case ImageFormat::Elf: {
+        std::vector<bool> taken(image.size(), false);
+        reason =
+            ReadElfImage(contents, memory, image, taken, result.otherMemories, result.builtFor);
+        result.defined = RangesOf(taken);
+        break;
+    }
+    }
+    if (!reason.empty()) {
+        error = {0, std::move(reason)};
+        return false;
+    }
+    loaded = std::move(result);
+    return true;
 }
 
 } // namespace
@@ -207,21 +255,65 @@ std::optional<ImageFormat> FormatOfExtension(const std::filesystem::path& path) 
 bool LoadImageAnyFormat(const std::filesystem::path& path, MemoryKind memory,
                         std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                         HexFileError& error) {
+    std::vector<std::uint8_t> copy = ErasedCopy(image, shownLength);
+    LoadedImage result;
+    if (!LoadScratchImage(path, memory, copy, result, error)) {
+        return false;
+    }
+    std::copy(copy.begin(), copy.end(), image.begin());
+    loaded = std::move(result);
+    return true;
+}
+
+bool LoadScratchImage(const std::filesystem::path& path, MemoryKind memory,
+                      std::span<std::uint8_t> image, LoadedImage& loaded, HexFileError& error) {
     std::string contents;
     std::string reason;
-    if (!ReadInput(path, contents, reason)) {
+    if (path == StandardStreamName) {
+        if (!ReadBounded(STDIN_FILENO, 0, contents, reason)) {
+            error = {0, std::move(reason)};
+            return false;
+        }
+        return LoadContentsOnto(contents, path, memory, image, loaded, error);
+    }
+    const InputFileDescriptor file(path, reason);
+    if (!file.IsOpen()) {
         error = {0, std::move(reason)};
         return false;
     }
-    return LoadImageContents(std::move(contents), path, memory, image, shownLength, loaded, error);
+    // A file named as records is read a piece at a time; its first bytes only show whether
+    // it is an ELF file under a wrong name.
+    if (const auto named = FormatOfExtension(path);
+        named == ImageFormat::IntelHex || named == ImageFormat::SRecord) {
+        char start[ElfMagic.size()] = {};
+        const ssize_t got = ::pread(file.Descriptor(), start, sizeof start, 0);
+        if (!ChooseFormat(path, {start, got > 0 ? static_cast<std::size_t>(got) : 0}, reason)) {
+            error = {0, std::move(reason)};
+            return false;
+        }
+        HexFileReader reader;
+        reader.SetBuffer(image);
+        if (!reader.ReadFile(file.Descriptor(), error)) {
+            return false;
+        }
+        loaded = {};
+        loaded.format = *named;
+        loaded.defined = reader.Defined().Ranges();
+        return true;
+    }
+    if (!ReadBounded(file.Descriptor(), file.Size(), contents, reason)) {
+        error = {0, std::move(reason)};
+        return false;
+    }
+    return LoadContentsOnto(contents, path, memory, image, loaded, error);
 }
 
 bool LoadImageForChip(const std::filesystem::path& path, MemoryKind memory,
                       std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
                       HexFileError& error) {
-    std::vector<std::uint8_t> copy(image.begin(), image.end());
+    std::vector<std::uint8_t> copy = ErasedCopy(image, shownLength);
     LoadedImage result;
-    if (!LoadImageAnyFormat(path, memory, copy, shownLength, result, error)) {
+    if (!LoadScratchImage(path, memory, copy, result, error)) {
         return false;
     }
     if (result.DefinesNothing()) {
@@ -234,6 +326,18 @@ bool LoadImageForChip(const std::filesystem::path& path, MemoryKind memory,
     return true;
 }
 
+bool LoadImageContents(std::string contents, const std::filesystem::path& name, MemoryKind memory,
+                       std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
+                       HexFileError& error) {
+    std::vector<std::uint8_t> copy = ErasedCopy(image, shownLength);
+    LoadedImage result;
+    if (!LoadContentsOnto(contents, name, memory, copy, result, error)) {
+        return false;
+    }
+    std::copy(copy.begin(), copy.end(), image.begin());
+    loaded = std::move(result);
+    return true;
+}
 std::optional<std::uint32_t> BeyondDevice(const std::vector<AddressRange>& defined,
                                           std::uint32_t length) {
     for (const AddressRange& range : defined) {
@@ -255,45 +359,6 @@ std::string BeyondMemoryMessage(const std::string& file, std::uint32_t address,
 std::string LoadFailureText(const std::filesystem::path& path, const HexFileError& error) {
     const std::string name = path == StandardStreamName ? "standard input" : path.string();
     return name + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " + error.reason;
-}
-
-bool LoadImageContents(std::string contents, const std::filesystem::path& name, MemoryKind memory,
-                       std::span<std::uint8_t> image, std::size_t shownLength, LoadedImage& loaded,
-                       HexFileError& error) {
-    std::string reason;
-    const auto format = ChooseFormat(name, contents, reason);
-    if (!format) {
-        error = {0, std::move(reason)};
-        return false;
-    }
-    std::vector<std::uint8_t> copy(image.begin(), image.end());
-    std::fill_n(copy.begin(), std::min(shownLength, copy.size()), ErasedByte);
-    std::vector<bool> defined(copy.size(), false);
-    LoadedImage result;
-    result.format = *format;
-    switch (*format) {
-    case ImageFormat::IntelHex:
-    case ImageFormat::SRecord:
-        if (!ReadRecords(contents, copy, defined, error)) {
-            return false;
-        }
-        break;
-    case ImageFormat::Binary:
-        reason = ReadBinary(contents, copy, defined);
-        break;
-    case ImageFormat::Elf:
-        reason =
-            ReadElfImage(contents, memory, copy, defined, result.otherMemories, result.builtFor);
-        break;
-    }
-    if (!reason.empty()) {
-        error = {0, std::move(reason)};
-        return false;
-    }
-    result.defined = RangesOf(defined);
-    std::copy(copy.begin(), copy.end(), image.begin());
-    loaded = std::move(result);
-    return true;
 }
 
 } // namespace zelk

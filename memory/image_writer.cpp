@@ -83,7 +83,15 @@ bool WriteImageAnyFormat(const std::filesystem::path& path, std::optional<ImageF
     if (!format) {
         return false;
     }
-    const std::string contents = ImageText(*format, bytes, defined);
+    // A binary is written from the image itself; records are made first.
+    std::string records;
+    std::string_view contents;
+    if (*format == ImageFormat::Binary) {
+        contents = BinaryText(bytes, defined);
+    } else {
+        records = ImageText(*format, bytes, defined);
+        contents = records;
+    }
     if (path == StandardStreamName) {
         return WriteToStandardOutput(contents, error);
     }

@@ -1,11 +1,14 @@
 #include "hex_inputs.h"
 #include "memory/hex_file.h"
+#include "memory/image_file.h"
 #include "scratch_folder.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <numeric>
 #include <random>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -79,70 +82,144 @@ TEST(HexReader, StoresWhatEveryAcceptedFormSays) {
 
 // A later check refuses data beyond the device and writes only what a file defines.
 TEST(HexReader, TellsWhichAddressesTheFileDefines) {
-    Bytes image(0x20000, 0xFF);
-    HexFileReader reader;
-    reader.SetBuffer(image);
-    HexFileError error;
-    const std::string text =
-        ":020000040001F9\n" + Intel(0x10, {0xFF, 0xFF}) + ":020000040000FA\n" + T30 + Eof;
-    ASSERT_TRUE(reader.ReadText(text, error)) << error.reason;
-    const DefinedAddresses& defined = reader.Defined();
-    EXPECT_EQ(defined.Count(), 5u);
-    EXPECT_EQ(defined.Lowest(), 0x30u);
-    EXPECT_EQ(defined.Highest(), 0x10011u);
-    EXPECT_TRUE(defined.Contains(0x10010)) << "an erased value given by the file counts";
-    EXPECT_TRUE(defined.Contains(0x32));
-    EXPECT_FALSE(defined.Contains(0x33));
-    EXPECT_FALSE(defined.Contains(0x10));
-    EXPECT_FALSE(defined.Contains(0x20000));
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<AddressRange> defined;
+    } cases[] = {
+        {"erased values count, records out of order",
+         ":020000040001F9\n" + Intel(0x10, {0xFF, 0xFF}) + ":020000040000FA\n" + T30 + Eof,
+         {{0x30, 0x33}, {0x10010, 0x10012}}},
+        {"records that follow on make one range",
+         Intel(0x00, Bytes(16, 1)) + Intel(0x10, Bytes(16, 2)) + Intel(0x30, {3}) + Eof,
+         {{0x00, 0x20}, {0x30, 0x31}}},
+        {"backwards, touching",
+         Intel(0x10, {1}) + Intel(0x0F, {2}) + Intel(0x11, {3}) + Eof,
+         {{0x0F, 0x12}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes image(0x20000, 0xFF);
+        HexFileReader reader;
+        reader.SetBuffer(image);
+        HexFileError error;
+        ASSERT_TRUE(reader.ReadText(c.text, error)) << error.reason;
+        EXPECT_EQ(reader.Defined().Ranges(), c.defined);
+    }
+}
+
+// An address given twice is refused wherever the two records stand, naming both lines.
+TEST(HexReader, AnAddressGivenTwiceNamesBothLines) {
+    const struct {
+        const char* name;
+        std::string text;
+        int line;
+        const char* reason;
+    } cases[] = {
+        {"the record before", Intel(0x30, {1, 2}) + Intel(0x31, {3}) + Eof, 2,
+         "address 00000031 is given twice, lines 1 and 2"},
+        {"a record long before",
+         Intel(0x30, {1, 2}) + Intel(0x10, {3}) + Intel(0x20, {4}) + Intel(0x2F, {5, 6}) + Eof, 4,
+         "address 00000030 is given twice, lines 1 and 4"},
+        {"through an extended address",
+         ":020000040001F9\n" + Intel(0x10, {1}) + ":020000040000FA\n" + T30 + ":020000021000EC\n" +
+             Intel(0x0010, {2}) + Eof,
+         6, "address 00010010 is given twice, lines 2 and 6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes image(0x20000, 0xFF);
+        HexFileReader reader;
+        reader.SetBuffer(image);
+        HexFileError error;
+        EXPECT_FALSE(reader.ReadText(c.text, error));
+        EXPECT_EQ(error.line, c.line);
+        EXPECT_EQ(error.reason, c.reason);
+    }
+}
+
+// A file is read in 64 KiB pieces: wherever a piece ends (inside a record, between the CR and
+// the LF of a line end), the file reads as its text does, and a refusal names the same line.
+TEST(HexReader, AFileReadInPiecesReadsAsItsText) {
+    testing::ScratchFolder folder;
+    std::string records;
+    for (std::uint16_t address = 0; address < 0x6000; address += 16) {
+        std::string line = Intel(address, Bytes(16, static_cast<std::uint8_t>(address >> 4)));
+        line.insert(line.size() - 1, "\r"); // CR LF
+        records += line;
+    }
+    const std::string bad = ":0300400002337A1F\r\n";
+    for (std::size_t shift = 0; shift < 46; ++shift) {
+        SCOPED_TRACE("shifted by " + std::to_string(shift));
+        for (const std::string& text : {std::string(shift, ' ') + "\r\n" + records + Eof,
+                                        std::string(shift, ' ') + "\r\n" + records + bad + Eof}) {
+            Bytes fromText(0x20000, 0xFF);
+            HexFileReader textReader;
+            textReader.SetBuffer(fromText);
+            HexFileError textError;
+            const bool textAccepted = textReader.ReadText(text, textError);
+
+            testing::WriteWholeFile(folder / "a.hex", text);
+            const int fd = ::open((folder / "a.hex").c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            Bytes fromFile(0x20000, 0xFF);
+            HexFileReader fileReader;
+            fileReader.SetBuffer(fromFile);
+            HexFileError fileError;
+            EXPECT_EQ(fileReader.ReadFile(fd, fileError), textAccepted);
+            ::close(fd);
+            EXPECT_EQ(fileError.line, textError.line);
+            EXPECT_EQ(fileError.reason, textError.reason);
+            EXPECT_TRUE(fromFile == fromText);
+            EXPECT_EQ(fileReader.Defined(), textReader.Defined());
+        }
+    }
 }
 
 // Shipped as a file so that no toolchain is needed: its last record fills 0x1FFF0..0x1FFFF.
-TEST(LoadImageFile, RecordEndingExactlyAtTheImageEndLoads) {
+TEST(HexReader, RecordEndingExactlyAtTheImageEndLoads) {
     const std::filesystem::path file =
         std::filesystem::path(ZELK_TEST_DATA_DIR) / "ends_at_image_end.hex";
     Bytes image(0x20000, 0x00);
-    DefinedAddresses defined;
+    LoadedImage loaded;
     HexFileError error;
-    ASSERT_TRUE(LoadImageFile(file, image, image.size(), defined, error)) << error.reason;
+    ASSERT_TRUE(LoadImageAnyFormat(file, MemoryKind::Flash, image, image.size(), loaded, error))
+        << error.reason;
     EXPECT_EQ(image[0x1FFF0], 0xF0);
     EXPECT_EQ(image[0x1FFFF], 0xFF);
     EXPECT_EQ(image[0x1FFDF], 0xFF) << "erased before loading";
-    EXPECT_EQ(defined.Lowest(), 0x1FFE0u);
-    EXPECT_EQ(defined.Highest(), 0x1FFFFu);
+    EXPECT_EQ(loaded.Lowest(), 0x1FFE0u);
+    EXPECT_EQ(loaded.Highest(), 0x1FFFFu);
 
     Bytes smaller(0x1FFFF, 0x00);
-    EXPECT_FALSE(LoadImageFile(file, smaller, smaller.size(), error));
+    EXPECT_FALSE(
+        LoadImageAnyFormat(file, MemoryKind::Flash, smaller, smaller.size(), loaded, error));
     EXPECT_EQ(error.line, 3);
 }
 
 // Loading erases the shown part first; a failing file changes nothing at all, whatever it is.
-// The file is read in pieces, the text in one: both must refuse every damaged form.
-TEST(LoadImageFile, ErasesTheShownPartOrRefusesNamingTheLineAndLeavesImageUntouched) {
+TEST(HexReader, ErasesTheShownPartOrRefusesNamingTheLineAndLeavesImageUntouched) {
     testing::ScratchFolder folder;
     testing::WriteWholeFile(folder / "a.hex", T30 + Eof);
     Bytes image(0x100, 0x11);
+    LoadedImage loaded;
     HexFileError error;
-    ASSERT_TRUE(LoadImageFile(folder / "a.hex", image, 0x80, error)) << error.reason;
+    ASSERT_TRUE(LoadImageAnyFormat(folder / "a.hex", MemoryKind::Flash, image, 0x80, loaded, error))
+        << error.reason;
     EXPECT_EQ(image[0x00], 0xFF);
     EXPECT_EQ(image[0x30], 0x02);
     EXPECT_EQ(image[0x80], 0x11);
 
     for (const testing::HexInput& c : testing::RefusedHexInputs()) {
         SCOPED_TRACE(c.name);
-        Bytes buffer(0x20000, 0xFF);
-        HexFileReader reader;
-        reader.SetBuffer(buffer);
-        EXPECT_FALSE(reader.ReadText(c.text, error));
-        EXPECT_EQ(error.line, c.line) << error.reason;
-        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
-
+        Bytes buffer(0x20000);
         for (std::size_t i = 0; i < buffer.size(); ++i) {
             buffer[i] = static_cast<std::uint8_t>(i);
         }
         const Bytes before = buffer;
         testing::WriteWholeFile(folder / "bad.hex", c.text);
-        EXPECT_FALSE(LoadImageFile(folder / "bad.hex", buffer, buffer.size(), error));
+        EXPECT_FALSE(LoadImageAnyFormat(folder / "bad.hex", MemoryKind::Flash, buffer,
+                                        buffer.size(), loaded, error));
         EXPECT_EQ(error.line, c.line) << error.reason;
         EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
         EXPECT_EQ(buffer, before);
@@ -169,7 +246,9 @@ TEST(HexWriter, EveryFormatReadsBackAsTheSameImage) {
             }
             std::vector<std::uint8_t> readBack(size, 0x00);
             HexFileError readError;
-            ASSERT_TRUE(LoadImageFile(folder / name, readBack, size, readError))
+            LoadedImage loaded;
+            ASSERT_TRUE(LoadImageAnyFormat(folder / name, MemoryKind::Flash, readBack, size, loaded,
+                                           readError))
                 << readError.line << ": " << readError.reason;
             EXPECT_TRUE(readBack == image);
         }
