@@ -6,6 +6,10 @@ set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc)
 
+# Every source as the project's .clang-format lays it out.
+find . -path './build*' -prune -o -path ./.git -prune -o \( -name '*.cpp' -o -name '*.h' \) \
+    -print | xargs clang-format --dry-run --Werror
+
 cmake -S . -B build -G Ninja -DZELK_WERROR=ON
 cmake --build build -j "$JOBS"
 ctest --test-dir build -j "$JOBS" --output-on-failure
@@ -17,7 +21,8 @@ cmake --build build-clang-asan -j "$JOBS"
 ctest --test-dir build-clang-asan -j "$JOBS" --output-on-failure
 
 # The fuzz targets run side by side. Each is given 20 s of a processor: with fewer processors
-# than targets they share them and run longer.
+# than targets they share them and run longer. Inputs up to 64 KiB reach records near the end
+# of a flash image.
 set -- build-clang-asan/bin/*_fuzz
 slots=$((JOBS < $# ? JOBS : $#))
 seconds=$(((20 * $# + slots - 1) / slots))
@@ -29,15 +34,17 @@ for fuzzer; do
     if [ -d "tests/fuzz/corpus/$name" ]; then
         cp -r "tests/fuzz/corpus/$name/." "$work/$name/"
     fi
-    "$fuzzer" -max_total_time="$seconds" -max_len=4096 "$work/$name" >"$work/$name.log" 2>&1 &
+    "$fuzzer" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 "$work/$name" \
+        >"$work/$name.log" 2>&1 &
     echo $! >"$work/$name.pid"
 done
 failed=0
 for fuzzer; do
     name=$(basename "$fuzzer")
     if wait "$(cat "$work/$name.pid")"; then
-        echo "$name: $(grep -o 'Done [0-9]* runs' "$work/$name.log") in $seconds s, no crash," \
-            "no sanitizer report"
+        echo "$name: $(grep -o 'Done [0-9]* runs' "$work/$name.log") in $seconds s" \
+            "($(grep -o 'average_exec_per_sec: *[0-9]*' "$work/$name.log" | grep -o '[0-9]*$')" \
+            "a second), no crash, no sanitizer report"
     else
         tail -n 60 "$work/$name.log"
         echo "$name found a failure" >&2

@@ -2,6 +2,8 @@
 // a write onto a chip that was not erased fails at its verify, a short EEPROM file leaves the
 // chip's calibration data alone, a file larger than the chip is refused, Enter in the fuse
 // dialog writes nothing, and a stored port that cannot be used still opens the window.
+#include "../core/recording_target_ui.h"
+#include "../core/scratch_folder.h"
 #include "app/lock_fuse_dialog.h"
 #include "engine/memory_commands.h"
 #include "gui_test_support.h"
@@ -16,9 +18,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
-
-#include "../core/recording_target_ui.h"
-#include "../core/scratch_folder.h"
 
 namespace zelk::test {
 namespace {
@@ -108,8 +107,8 @@ TEST_F(BoardSafetyTest, WriteEepromOfAShortFileKeepsTheChipsCalibrationData) {
 
     testing::WriteWholeFile(folder / "data.eep", ":10000000000102030405060708090A0B0C0D0E0F78\n"
                                                  ":00000001FF\n");
-    ASSERT_TRUE(app->MemoryView(MemoryKind::Eeprom)->LoadFile(
-        QString::fromStdString((folder / "data.eep").string())));
+    ASSERT_TRUE(app->MemoryView(MemoryKind::Eeprom)
+                    ->LoadFile(QString::fromStdString((folder / "data.eep").string())));
     EXPECT_EQ(app->State().images.eepromImage[0x100], ErasedByte) << "the view shows the file";
     dialogs->messages.clear();
     Trigger(cmd::WriteEeprom);
@@ -161,11 +160,11 @@ TEST_F(BoardSafetyTest, AFileLargerThanTheChipIsRefused) {
 TEST_F(BoardSafetyTest, EnterInTheFuseDialogWritesNothing) {
     StartOnChip();
     const Programmer& programmer = *app->CurrentProgrammer();
-    CLockFuseDialog dialog(frame, programmer.device.name, programmer.DeviceDatabase(), *dialogs,
-                           [this](CommandId id, const CommandInput& input,
-                                  CTargetController::Done done) {
-                               return app->Target().Start(id, input, std::move(done));
-                           });
+    CLockFuseDialog dialog(
+        frame, programmer.device.name, programmer.DeviceDatabase(), *dialogs,
+        [this](CommandId id, const CommandInput& input, CTargetController::Done done) {
+            return app->Target().Start(id, input, std::move(done));
+        });
     dialog.show();
     for (int round = 0; round < 2000 && (dialog.Busy() || app->TargetCommandRunning()); ++round) {
         QTest::qWait(2);
@@ -195,10 +194,9 @@ TEST_F(BoardSafetyTest, EnterInTheFuseDialogWritesNothing) {
 // scrolls what does not fit.
 TEST_F(BoardSafetyTest, TheFuseDialogFitsTheScreen) {
     StartOnChip();
-    CLockFuseDialog dialog(frame, "ATmega328P", app->CurrentProgrammer()->DeviceDatabase(),
-                           *dialogs, [](CommandId, const CommandInput&, CTargetController::Done) {
-                               return false;
-                           });
+    CLockFuseDialog dialog(
+        frame, "ATmega328P", app->CurrentProgrammer()->DeviceDatabase(), *dialogs,
+        [](CommandId, const CommandInput&, CTargetController::Done) { return false; });
     const QSize screen = frame->screen()->availableGeometry().size();
     EXPECT_LE(dialog.height(), screen.height());
     EXPECT_LE(dialog.width(), screen.width());
