@@ -80,6 +80,15 @@ QWidget* CMyPropertySheet::BuildPortPage() {
                                        values.cablePosition < cableList->count()
                                    ? values.cablePosition
                                    : -1);
+    gpioLines = new QLineEdit(QString::fromStdString(values.gpioLines));
+    gpioLines->setObjectName(QStringLiteral("GpioLines"));
+    gpioLines->setToolTip(QStringLiteral("Line numbers (offsets) on the GPIO chip, as gpioinfo "
+                                         "lists them: sck, mosi, miso, reset; optional enable or "
+                                         "enable-low, power or power-low"));
+    gpioNote = new QLabel(QStringLiteral("A GPIO header has no loop-back wires: zelk cannot "
+                                         "recognise it and uses the lines as set here."));
+    gpioNote->setWordWrap(true);
+    connect(portList, &QComboBox::currentIndexChanged, this, [this] { ShowPortKind(); });
     sckHalfPeriod = NumberEdit(QStringLiteral("SckHalfPeriod"),
                                static_cast<std::uint32_t>(values.sckHalfPeriodUs));
     fixedWaits = new QCheckBox(QStringLiteral("Wait the full write times (do not poll the chip)"));
@@ -94,11 +103,23 @@ QWidget* CMyPropertySheet::BuildPortPage() {
     auto* form = new QFormLayout(page);
     form->addRow(QStringLiteral("Port base address"), portList);
     form->addRow(QStringLiteral("Interface Type"), cableList);
+    form->addRow(QStringLiteral("GPIO lines"), gpioLines);
+    form->addRow(gpioNote);
     form->addRow(QStringLiteral("SCK half period (us)"), sckHalfPeriod);
     form->addRow(fixedWaits);
     form->addRow(verifyWrites);
     form->addRow(singleRead);
+    ShowPortKind();
     return page;
+}
+
+void CMyPropertySheet::ShowPortKind() {
+    const int port = portList->currentIndex();
+    const bool gpio =
+        port >= 0 && ports[static_cast<std::size_t>(port)].portName.starts_with("gpio:");
+    cableList->setEnabled(!gpio);
+    gpioLines->setEnabled(gpio);
+    gpioNote->setVisible(gpio);
 }
 
 QWidget* CMyPropertySheet::BuildAutoProgramPage() {
@@ -180,6 +201,16 @@ bool CMyPropertySheet::TakePage(int page) {
             values.portName.clear();
         }
         values.cablePosition = cableList->currentIndex();
+        if (gpioLines->isEnabled()) {
+            GpioWiring wiring;
+            std::string problem;
+            if (!ApplyGpioLines(gpioLines->text().toStdString(), wiring, problem)) {
+                warn("GPIO lines: " + problem);
+                gpioLines->setFocus();
+                return false;
+            }
+            values.gpioLines = GpioLinesText(wiring);
+        }
         values.fixedWaits = fixedWaits->isChecked();
         values.verifyWrites = verifyWrites->isChecked();
         values.singleRead = singleRead->isChecked();

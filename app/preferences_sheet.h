@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTabWidget;
 
@@ -38,6 +39,8 @@ private:
     // is refused.
     bool TakePage(int page);
     bool TakeNumber(QLineEdit* edit, NumberField field, std::uint32_t& value);
+    // The GPIO lines and their note are for a GPIO port; the cable list for the others.
+    void ShowPortKind();
 
     PreferenceValues values;
     std::vector<PortChoice> ports;
@@ -47,6 +50,8 @@ private:
     std::vector<bool> shown;
     QComboBox* portList = nullptr;
     QComboBox* cableList = nullptr;
+    QLineEdit* gpioLines = nullptr;
+    QLabel* gpioNote = nullptr;
     QLineEdit* sckHalfPeriod = nullptr;
     QCheckBox* fixedWaits = nullptr;
     QCheckBox* verifyWrites = nullptr;

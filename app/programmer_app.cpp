@@ -305,7 +305,7 @@ void CProgrammerApp::OnPreferences() {
     }
     const PreferenceValues stored = LoadPreferences(settings);
     const PreferenceValues before = WithSessionPort(stored, sessionPort);
-    CMyPropertySheet sheet(frame.get(), before, PortChoices(ParportFolder, devices),
+    CMyPropertySheet sheet(frame.get(), before, PortChoices(ParportFolder, GpioChips(), devices),
                            [this](const std::string& text) { dialogs->ShowMessage(text); });
     if (sheet.exec() != QDialog::Accepted) {
         return;

@@ -4,7 +4,9 @@
 // each cable, on a simulated ATmega328P: the accesses of one instruction whose answer is read
 // and of one whose answer is not, of a flash page written, and of a 32 KiB write, read and
 // verify, with the time these take at 1 us and at 3 us an access (the accesses plus the waits
-// the protocol asks for: the SCK half periods and the chip's write times).
+// the protocol asks for: the SCK half periods and the chip's write times). On the GPIO header
+// the figures count line requests: a setting of the driven lines as a write, a read of MISO as
+// a read.
 #include "bench/quiet_ui.h"
 #include "engine/command_support.h"
 #include "engine/connection.h"
@@ -55,10 +57,7 @@ Costs Measure(const CableInfo& cable, const SimDevice& device,
     SimulatedPort* chip = nullptr;
     Programmer programmer(
         [&](std::string& reason) -> std::unique_ptr<PortIo> {
-            auto port = MakeSimulatedPort(config, reason);
-            chip = port.get();
-            return port ? std::make_unique<CountingPort>(std::move(port), counts, accessUs)
-                        : nullptr;
+            return CountedSimulatedPort(config, counts, accessUs, reason, &chip);
         },
         cable.type, database);
     bench::QuietUi ui;
@@ -152,7 +151,7 @@ int main(int argc, char** argv) {
     std::printf("| cable             | read instr.  | load instr.  | a page | write 1 | write 3 "
                 "| read 1  | read 3  | verify 1| verify 3|\n");
     for (const zelk::CableInfo& cable : zelk::Cables()) {
-        if (!cable.cliName.empty()) {
+        if (cable.type != zelk::CableNone) {
             zelk::Report(cable, *chip, database, image);
         }
     }

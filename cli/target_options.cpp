@@ -1,6 +1,7 @@
 #include "cli/target_options.h"
 
 #include "engine/cables.h"
+#include "platform/gpio_chip.h"
 #include "sim/sim_faults.h"
 #include "station/stored_connection.h"
 
@@ -29,7 +30,8 @@ ProgressStyle TargetOptions::Style() const {
 
 void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
     app.add_option("--port", options.port,
-                   "lpt1, lpt2, lpt3, /dev/parportN or sim:DEVICE (default: the stored port)")
+                   "lpt1, lpt2, lpt3, /dev/parportN, gpio:/dev/gpiochipN (or gpio:N) or sim:DEVICE "
+                   "(default: the stored port)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 ConnectionSettings ignored;
@@ -38,8 +40,16 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
                 return error;
             },
             "PORT"));
-    app.add_option("--cable", options.cable, "Cable type (default: the stored cable)")
+    app.add_option("--cable", options.cable,
+                   "Cable type (default: the stored cable); gpio puts a simulated target behind "
+                   "the GPIO header's code path")
         ->check(CLI::IsMember(CableChoices()));
+    app.add_option(
+        "--gpio", options.gpio,
+        "Lines of a gpio: port, as gpioinfo numbers them: sck=N,mosi=N,miso=N,reset=N, "
+        "optional enable=N or enable-low=N (a level shifter's buffer enable) and "
+        "power=N or power-low=N (the target's supply) (default: the stored lines, "
+        "first sck=11,mosi=10,miso=9,reset=25: the Raspberry Pi's SPI0 pins and BCM 25)");
     app.add_option("--ini", options.ini, "Device database (default: zelk.ini beside zelk)");
     app.add_option("--sck-us,--sck-half-period", options.sckHalfPeriodUs,
                    "Microseconds SCK stays high and low; a target clocked at F Hz needs more "
@@ -77,12 +87,33 @@ void AddConnectionOptions(CLI::App& app, TargetOptions& options) {
 bool ConnectionOf(const TargetOptions& options, const SettingsStore& store,
                   ConnectionSettings& settings, std::string& error) {
     settings = StoredConnection(store);
-    if (!options.port.empty() && !ApplyPortName(options.port, settings, error)) {
-        return false;
+    if (!options.port.empty()) {
+        if (!ApplyPortName(options.port, settings, error)) {
+            return false;
+        }
+        settings.storedPortProblem.clear();
+    }
+    if (!options.gpio.empty()) {
+        if (settings.port != PortKind::Gpio) {
+            error = "--gpio names the lines of a GPIO port: give --port gpio:/dev/gpiochipN too";
+            return false;
+        }
+        GpioWiring wiring = GpioWiring{}; // the lines given, over the defaults
+        wiring.chip = settings.gpio.chip;
+        if (!ApplyGpioLines(options.gpio, wiring, error)) {
+            error = "--gpio: " + error;
+            return false;
+        }
+        settings.gpio = wiring;
+        settings.storedGpioProblem.clear();
     }
     if (!options.cable.empty()) {
         const CableInfo* cable = FindCableByCliName(options.cable);
         settings.cable = cable != nullptr ? cable->type : CableAutoDetect;
+        if (settings.port == PortKind::Gpio && cable != nullptr && cable->type != CableGpio) {
+            error = "a gpio: port has the GPIO header's wiring: leave --cable out";
+            return false;
+        }
     }
     settings.deviceDatabase = options.ini;
     settings.sckHalfPeriodUs = options.sckHalfPeriodUs;

@@ -17,6 +17,7 @@ enum class ProgressStyle { Bar, Json, Quiet };
 struct TargetOptions {
     std::string port;  // lpt1..lpt3, /dev/parportN or sim:DEVICE; empty: the stored "PortBase"
     std::string cable; // empty: the stored "Interface"
+    std::string gpio;  // empty: the stored "GpioLines"
     std::string ini;
     std::int32_t sckHalfPeriodUs = 1;
     bool fixedWaits = false;

@@ -15,8 +15,9 @@ set(CPACK_PACKAGE_VENDOR "Brasswick")
 set(CPACK_PACKAGE_CONTACT "zelk maintainers <zelk@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "In-system programmer for Atmel AVR microcontrollers")
 set(CPACK_PACKAGE_DESCRIPTION "zelk reads, writes and verifies the flash, EEPROM, lock and \
-fuse bits of AVR microcontrollers through a parallel-port programming cable, with a simulated \
-cable and chip for working without hardware. Users of /dev/parport* must be in the group lp.")
+fuse bits of AVR microcontrollers through a parallel-port programming cable or the GPIO header \
+of a single-board computer, with a simulated cable and chip for working without hardware. Users \
+of /dev/parport* must be in the group lp, users of /dev/gpiochip* in a group that owns them.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

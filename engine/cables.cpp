@@ -1,5 +1,7 @@
 #include "engine/cables.h"
 
+#include "platform/gpio_port.h"
+
 #include <array>
 
 namespace zelk {
@@ -14,7 +16,7 @@ constexpr std::uint8_t AlteraDriversOff = 0xDD;
 
 constexpr PinMap KestanPins{.miso = 0x80, .mosi = 0x40, .sck = 0x01, .reset = 0x02, .reset2 = 0x04};
 
-constexpr std::array<CableInfo, 6> CableTable = {{
+constexpr std::array<CableInfo, 7> CableTable = {{
     {CableKestan,
      "Kestan's Original",
      "kestan",
@@ -70,6 +72,20 @@ constexpr std::array<CableInfo, 6> CableTable = {{
      0,
      0,
      MisoPolarity::Inverted},
+    // No loop-back wires: it is used as chosen. The port turns the data bits into line
+    // requests and reads MISO as it is.
+    {CableGpio,
+     "GPIO header",
+     "gpio",
+     {.miso = GpioMisoBit, .mosi = GpioMosiBit, .sck = GpioSckBit, .reset = GpioResetBit},
+     {},
+     false,
+     DriverSwitch::DataBitsLow,
+     0,
+     0,
+     GpioDriverBits,
+     MisoPolarity::AsRead,
+     CableMedium::Gpio},
     {CableNone, "", "", {}, {}, false, DriverSwitch::None, 0, 0, 0, MisoPolarity::Inverted},
 }};
 

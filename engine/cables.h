@@ -15,6 +15,8 @@ inline constexpr int CableAltera = 2;
 inline constexpr int CableStk200 = 3;
 inline constexpr int CableSp12 = 4;
 inline constexpr int CableUsb = 5;
+// The GPIO header of a single-board computer, reached with a "gpio:" port only.
+inline constexpr int CableGpio = 6;
 // No usable cable: every line mask is 0.
 inline constexpr int CableNone = 0xFFFF;
 
@@ -41,6 +43,9 @@ enum class DriverSwitch : std::uint8_t {
 
 enum class MisoPolarity : std::uint8_t { Inverted, AsRead };
 
+// What a cable hangs on.
+enum class CableMedium : std::uint8_t { ParallelPort, Gpio };
+
 struct CableInfo {
     int type;
     std::string_view name;    // the Preferences text
@@ -54,9 +59,10 @@ struct CableInfo {
     std::uint8_t controlOff; // ControlRegister
     std::uint8_t driverBits; // DataBitsLow
     MisoPolarity miso;
+    CableMedium medium = CableMedium::ParallelPort;
 };
 
-// Every cable type 1 to 5 in the order recognition tries their loop-backs, then CableNone.
+// Every cable type 1 to 6 in the order recognition tries their loop-backs, then CableNone.
 std::span<const CableInfo> Cables();
 // The row of a cable type; null for "<AutoDetect>" and values not in the table.
 const CableInfo* FindCable(int type);

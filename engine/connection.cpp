@@ -1,7 +1,10 @@
 #include "engine/connection.h"
 
+#include "platform/gpio_chip.h"
+#include "platform/gpio_port.h"
 #include "platform/ini_document.h"
 #include "platform/ppdev_port.h"
+#include "sim/simulated_gpio_lines.h"
 #include "sim/simulated_port.h"
 
 #include <utility>
@@ -45,7 +48,8 @@ bool SimulatorOpener(const ConnectionSettings& settings, const std::filesystem::
     config.virtualTime = settings.simulator.virtualTime;
     config.stateFile = settings.simulator.stateFile;
     config.faults = settings.simulator.faults;
-    opener = MakeSimulatedPortOpener(std::move(config));
+    opener = config.cableType == CableGpio ? MakeSimulatedGpioOpener(std::move(config))
+                                           : MakeSimulatedPortOpener(std::move(config));
     return true;
 }
 
@@ -85,6 +89,19 @@ SimDevice SimDeviceOf(const DeviceEntry& entry) {
 
 std::unique_ptr<Programmer> MakeProgrammer(const ConnectionSettings& settings, std::string& error,
                                            const HardwarePortOpener& openHardware) {
+    if (!settings.storedPortProblem.empty()) {
+        error = settings.storedPortProblem;
+        return nullptr;
+    }
+    if (settings.port == PortKind::Gpio && !settings.storedGpioProblem.empty()) {
+        error = settings.storedGpioProblem;
+        return nullptr;
+    }
+    const bool gpioCable = settings.cable == CableGpio;
+    if (gpioCable && (settings.port == PortKind::Lpt || settings.port == PortKind::Parport)) {
+        error = "the GPIO header is reached through a gpio: port, not a parallel port";
+        return nullptr;
+    }
     if (settings.sckHalfPeriodUs < 1) {
         error = "the SCK half period must be at least 1 microsecond";
         return nullptr;
@@ -101,14 +118,21 @@ std::unique_ptr<Programmer> MakeProgrammer(const ConnectionSettings& settings, s
             return OpenPpdevDevice(path, reason);
         };
         break;
+    case PortKind::Gpio:
+        opener = [wiring = settings.gpio](std::string& reason) -> std::unique_ptr<PortIo> {
+            std::unique_ptr<GpioLines> lines = OpenGpioChip(wiring, reason);
+            return lines ? std::make_unique<GpioPort>(std::move(lines)) : nullptr;
+        };
+        break;
     case PortKind::Simulator:
         if (!SimulatorOpener(settings, database, opener, error)) {
             return nullptr;
         }
         break;
     }
-    auto programmer = std::make_unique<Programmer>(std::move(opener), settings.cable, database,
-                                                   settings.sckHalfPeriodUs);
+    const int cable = settings.port == PortKind::Gpio ? CableGpio : settings.cable;
+    auto programmer =
+        std::make_unique<Programmer>(std::move(opener), cable, database, settings.sckHalfPeriodUs);
     programmer->fixedWaits = settings.fixedWaits;
     programmer->confirmReads = settings.confirmReads;
     return programmer;

@@ -1,9 +1,11 @@
 // Everything a Programmer is built from, and the one function that builds it for the GUI,
-// zelk-cli and the tests: a hardware port by LPT index or ppdev path, or the simulator.
+// zelk-cli and the tests: a hardware port by LPT index or ppdev path, a GPIO chip's lines, or
+// the simulator.
 #pragma once
 
 #include "engine/cables.h"
 #include "engine/programmer.h"
+#include "platform/gpio_lines.h"
 #include "platform/hardware_port.h"
 #include "sim/sim_device.h"
 #include "sim/sim_faults.h"
@@ -15,7 +17,7 @@
 
 namespace zelk {
 
-enum class PortKind { Lpt, Parport, Simulator };
+enum class PortKind { Lpt, Parport, Gpio, Simulator };
 
 struct SimulatorSettings {
     std::string device; // a [Devices] name of the device database, any case
@@ -29,10 +31,16 @@ struct ConnectionSettings {
     PortKind port = PortKind::Lpt;
     int lptIndex = 0;        // Lpt: 0, 1, 2 for 0x378, 0x278, 0x3BC
     std::string parportPath; // Parport: "/dev/parport0"
+    GpioWiring gpio;         // Gpio: the chip and the lines of each signal
     SimulatorSettings simulator;
     // The stored "Interface" choice; the simulator attaches this cable ("Kestan's Original"
-    // for "<AutoDetect>" and values that name no cable).
+    // for "<AutoDetect>" and values that name no cable), and CableGpio puts it behind the
+    // GPIO header's code path. A Gpio port always has the GPIO header's wiring.
     int cable = CableAutoDetect;
+    // Why the stored port, or the stored GPIO lines of a Gpio port, cannot be used: nothing is
+    // built from them.
+    std::string storedPortProblem;
+    std::string storedGpioProblem;
     // Empty: zelk.ini beside the executable.
     std::filesystem::path deviceDatabase;
     std::int32_t sckHalfPeriodUs = 1;

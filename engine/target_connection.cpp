@@ -98,7 +98,10 @@ int PrepareWithCursor(Programmer& programmer, TargetUi& ui) {
     std::string reason;
     if (!programmer.OpenPort(reason)) {
         ui.ShowMessage(MessageKind::Failure,
-                       "Cannot find any supported interface on the selected LPT port.\n" + reason);
+                       ((programmer.ConfiguredCable() & 0xFFFF) == CableGpio
+                            ? "Cannot use the lines of the GPIO header.\n"
+                            : "Cannot find any supported interface on the selected LPT port.\n") +
+                           reason);
         programmer.targetReady = 0;
         programmer.SelectCable(CableNone);
         return 0;

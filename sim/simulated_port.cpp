@@ -1,6 +1,8 @@
 #include "sim/simulated_port.h"
 
 #include "platform/busy_wait.h"
+#include "platform/gpio_port.h"
+#include "sim/simulated_gpio_lines.h"
 
 #include <utility>
 
@@ -40,6 +42,9 @@ std::optional<SimulatedPort::Cable> SimulatedPort::CableOfType(int type) {
         // SELECT is not inverted by the port, so this cable inverts MISO itself: the host
         // reads every MISO bit but STK200's as the complement.
         return Cable{0x10, true, 0x01, 0x02, 0x04, 0x08, 0x00, 0x00, Drivers::None};
+    case SimulatedGpioCable: // the lines as SimulatedGpioLines shows them on the data bits
+        return Cable{GpioMisoBit, false, GpioMosiBit, GpioSckBit,       GpioResetBit,
+                     0x00,        0x00,  0x00,        Drivers::DataD2D3};
     default:
         return std::nullopt;
     }
@@ -166,6 +171,10 @@ PortOpener MakeSimulatedPortOpener(SimConfig config) {
 }
 
 bool SaveSimulatedChip(PortIo* port, std::string& error) {
+    if (auto* gpio = dynamic_cast<GpioPort*>(port)) {
+        auto* lines = dynamic_cast<SimulatedGpioLines*>(&gpio->Lines());
+        return lines == nullptr || lines->Port().SaveState(error);
+    }
     auto* simulated = dynamic_cast<SimulatedPort*>(port);
     return simulated == nullptr || simulated->SaveState(error);
 }

@@ -28,6 +28,9 @@ struct SimConfig {
     SimFaults faults;
 };
 
+// The cable type of the GPIO header's wiring ("Interface" 6).
+inline constexpr int SimulatedGpioCable = 6;
+
 // Status bits read their idle level wherever nothing drives them: the port's pull-ups hold
 // every input pin high, so the register reads 0x7F (BUSY is inverted by the port; the three
 // unused low bits read 1).

@@ -61,6 +61,7 @@ PreferenceValues LoadPreferences(const SettingsStore& store) {
     values.portPosition = store.ReadInt(Section, "PortBase", 0);
     values.portName = store.ReadString(Section, "Port", "");
     values.cablePosition = store.ReadInt(Section, "Interface", 0);
+    values.gpioLines = store.ReadString(Section, "GpioLines", values.gpioLines);
     values.sckHalfPeriodUs = store.ReadInt(Section, "SckHalfPeriod", 1);
     values.fixedWaits = store.ReadInt(Section, "FixedWaits", 0) != 0;
     values.verifyWrites = store.ReadInt(Section, "VerifyWrites", 1) != 0;
@@ -77,6 +78,7 @@ bool StorePreferences(SettingsStore& store, const PreferenceValues& values) {
         {"PortBase", std::to_string(values.portPosition & 0xFFFF)},
         {"Port", values.portName},
         {"Interface", std::to_string(values.cablePosition & 0xFFFF)},
+        {"GpioLines", values.gpioLines},
         {"SckHalfPeriod", std::to_string(values.sckHalfPeriodUs)},
         {"FixedWaits", values.fixedWaits ? "1" : "0"},
         {"VerifyWrites", values.verifyWrites ? "1" : "0"},
@@ -108,9 +110,15 @@ ConnectionSettings ConnectionOf(const PreferenceValues& values) {
     settings.sckHalfPeriodUs = values.sckHalfPeriodUs;
     settings.fixedWaits = values.fixedWaits;
     settings.confirmReads = !values.singleRead;
-    std::string ignored;
-    if (!values.portName.empty() && ApplyPortName(values.portName, settings, ignored) &&
-        settings.port == PortKind::Simulator) {
+    std::string error;
+    if (!ApplyGpioLines(values.gpioLines, settings.gpio, error)) {
+        settings.storedGpioProblem = "the stored GPIO lines \"" + values.gpioLines + "\": " + error;
+    }
+    if (!values.portName.empty() && !ApplyPortName(values.portName, settings, error)) {
+        settings.storedPortProblem = "the stored port \"" + values.portName + "\" " + error;
+        return settings;
+    }
+    if (settings.port == PortKind::Simulator) {
         settings.simulator.virtualTime = false;
         std::error_code noFolder;
         std::filesystem::create_directories(StateFolder(), noFolder);
@@ -138,6 +146,7 @@ PreferenceValues WithoutSessionPort(PreferenceValues chosen, const PreferenceVal
 }
 
 std::vector<PortChoice> PortChoices(const std::filesystem::path& parportProc,
+                                    const std::vector<std::string>& gpioChips,
                                     const std::vector<std::string>& simulatedDevices) {
     std::vector<PortChoice> choices;
     for (std::size_t i = 0; i < LptTexts.size(); ++i) {
@@ -166,6 +175,9 @@ std::vector<PortChoice> PortChoices(const std::filesystem::path& parportProc,
     std::ranges::sort(others, {}, &std::pair<unsigned, PortChoice>::first);
     for (auto& other : others) {
         choices.push_back(std::move(other.second));
+    }
+    for (const std::string& chip : gpioChips) {
+        choices.push_back({"GPIO header: " + chip, -1, "gpio:" + chip});
     }
     for (const std::string& device : simulatedDevices) {
         choices.push_back({"Simulated target: " + device, -1, "sim:" + device});

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/connection.h"
+#include "platform/gpio_chip.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +38,9 @@ struct PreferenceValues {
     std::string portName;
     // "Interface": the cable list's position, 0 "<AutoDetect>" to 5.
     int cablePosition = 0;
+    // "GpioLines": the lines of a GPIO port ("sck=11,mosi=10,miso=9,reset=25"), as zelk-cli's
+    // --gpio takes them.
+    std::string gpioLines = GpioLinesText(GpioWiring{});
     std::int32_t sckHalfPeriodUs = 1;
     // "FixedWaits": every write waits the data sheets' worst case, even where the part could
     // be polled for ready.
@@ -78,9 +82,10 @@ struct PortChoice {
 };
 
 // The "Port" list: the three LPT entries, every other parallel port the kernel lists under
-// `parportProc` (/proc/sys/dev/parport) with its base address, then one simulated target per
-// device.
+// `parportProc` (/proc/sys/dev/parport) with its base address, the GPIO chips, then one
+// simulated target per device.
 std::vector<PortChoice> PortChoices(const std::filesystem::path& parportProc,
+                                    const std::vector<std::string>& gpioChips,
                                     const std::vector<std::string>& simulatedDevices);
 // The entry the values choose; -1 when none does (a "PortBase" beyond the list, a port gone).
 int FindPortChoice(const std::vector<PortChoice>& choices, const PreferenceValues& values);

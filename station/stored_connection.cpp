@@ -16,11 +16,17 @@ bool ApplyPortName(std::string_view name, ConnectionSettings& settings, std::str
     } else if (name.starts_with("/dev/")) {
         settings.port = PortKind::Parport;
         settings.parportPath = name;
+    } else if (name.starts_with("gpio:") && name.size() > 5) {
+        const std::string_view chip = name.substr(5);
+        const bool number = chip.find_first_not_of("0123456789") == std::string_view::npos;
+        settings.port = PortKind::Gpio;
+        settings.gpio.chip = number ? "/dev/gpiochip" + std::string(chip) : std::string(chip);
     } else if (name.starts_with("sim:") && name.size() > 4) {
         settings.port = PortKind::Simulator;
         settings.simulator.device = name.substr(4);
     } else {
-        error = "must be lpt1, lpt2, lpt3, a /dev/parportN path or sim:DEVICE";
+        error = "must be lpt1, lpt2, lpt3, a /dev/parportN path, gpio:/dev/gpiochipN (or gpio:N) "
+                "or sim:DEVICE";
         return false;
     }
     return true;

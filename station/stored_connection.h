@@ -14,8 +14,9 @@ class SettingsStore;
 
 ConnectionSettings StoredConnection(const SettingsStore& store);
 
-// A port named on the command line: "lpt1" to "lpt3", a ppdev path ("/dev/parport0") or
-// "sim:DEVICE". False, with the reason and `settings` unchanged, for anything else.
+// A port named on the command line: "lpt1" to "lpt3", a ppdev path ("/dev/parport0"), a GPIO
+// chip ("gpio:/dev/gpiochip0", or "gpio:0" for the same) or "sim:DEVICE". False, with the
+// reason and `settings` unchanged, for anything else.
 bool ApplyPortName(std::string_view name, ConnectionSettings& settings, std::string& error);
 
 } // namespace zelk

@@ -12,4 +12,4 @@ $SUDO apt-get install -y -q --no-install-recommends \
     qt6-base-dev qt6-svg-dev libgl-dev libx11-dev fonts-dejavu-core xvfb xauth \
     xdotool x11-apps imagemagick \
     libgtest-dev libgmock-dev libcli11-dev libelf-dev pkgconf \
-    srecord binutils-avr dpkg-dev nettle-dev
+    srecord binutils-avr dpkg-dev nettle-dev libgpiod-dev

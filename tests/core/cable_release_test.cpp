@@ -1,7 +1,8 @@
 // Every command, whether it succeeds or fails, ends with the target released and the cable's
 // line drivers off, so that the board runs and the cable lets go of its lines. The cables that
-// switch their drivers (STK200/300 through data bits, Altera through the control register)
-// are watched through a port that records every write on its way to the simulated chip.
+// switch their drivers (STK200/300 through data bits, Altera through the control register, the
+// GPIO header by letting its lines go) are watched through a port that records every write on
+// its way to the simulated chip.
 #include "engine/autoprogram.h"
 #include "engine/cables.h"
 #include "engine/connection.h"
@@ -10,8 +11,10 @@
 #include "engine/program_sequence.h"
 #include "engine/serial_numbering.h"
 #include "engine/target_connection.h"
+#include "platform/gpio_port.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
+#include "sim/simulated_gpio_lines.h"
 #include "sim/simulated_port.h"
 #include "sim_target_fixture.h"
 
@@ -104,7 +107,7 @@ TEST(CableRelease, EveryCommandEndsWithTheTargetReleasedAndTheDriversOff) {
              return WriteLockByte(p, u, 0xFF) == LockWrite::Confirmed;
          }},
     };
-    for (const int cable : {CableStk200, CableAltera}) {
+    for (const int cable : {CableStk200, CableAltera, CableGpio}) {
         const CableInfo& info = *FindCable(cable);
         for (const bool stuck : {false, true}) {
             for (const auto& [name, command] : commands) {
@@ -114,10 +117,17 @@ TEST(CableRelease, EveryCommandEndsWithTheTargetReleasedAndTheDriversOff) {
                 config.cableType = cable;
                 config.faults.stuckBusy = stuck;
                 LastWrites last;
+                SimulatedGpioLines* lines = nullptr;
                 Programmer programmer(
                     [&](std::string& reason) -> std::unique_ptr<PortIo> {
-                        return std::make_unique<RecordingPort>(MakeSimulatedPort(config, reason),
-                                                               last);
+                        std::unique_ptr<SimulatedPort> chip = MakeSimulatedPort(config, reason);
+                        if (cable != CableGpio) {
+                            return std::make_unique<RecordingPort>(std::move(chip), last);
+                        }
+                        auto gpio = std::make_unique<SimulatedGpioLines>(std::move(chip));
+                        lines = gpio.get();
+                        return std::make_unique<RecordingPort>(
+                            std::make_unique<GpioPort>(std::move(gpio)), last);
                     },
                     cable, test::ShippedIni());
                 TargetImages images;
@@ -135,6 +145,9 @@ TEST(CableRelease, EveryCommandEndsWithTheTargetReleasedAndTheDriversOff) {
                     EXPECT_EQ(*last.data & info.driverBits, info.driverBits) << "drivers off";
                 } else {
                     EXPECT_EQ(last.control, std::optional(info.controlOff)) << "drivers off";
+                }
+                if (lines != nullptr) {
+                    EXPECT_FALSE(lines->Driven()) << "the GPIO lines let go";
                 }
             }
         }

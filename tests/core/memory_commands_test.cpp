@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 #include <vector>
 
 namespace zelk {
@@ -27,10 +28,16 @@ std::string AtAddress(const char* what, std::uint32_t address) {
     return text;
 }
 
-class EveryAlgorithm : public SimTargetTest, public ::testing::WithParamInterface<const char*> {};
+// Each device on a parallel-port cable and behind the GPIO header's code path.
+class EveryAlgorithm : public SimTargetTest,
+                       public ::testing::WithParamInterface<std::tuple<const char*, int>> {
+protected:
+    const char* Device() const { return std::get<0>(GetParam()); }
+    void SetUp() override { cable = std::get<1>(GetParam()); }
+};
 
 TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
-    Attach(GetParam());
+    Attach(Device());
     ASSERT_TRUE(EraseChip(*programmer, ui));
     const std::uint32_t size = programmer->device.programSize;
     ASSERT_GT(size, 0u);
@@ -71,12 +78,12 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
     // then 4 per byte read, the byte read last.
     SimFaults bitError;
     bitError.bitErrorAtByte = 40 + 4 * 0x12A + 4;
-    Attach(GetParam(), bitError);
+    Attach(Device(), bitError);
     std::copy(written.begin(), written.end(), app.images.flashImage.begin());
     EXPECT_FALSE(VerifyFlash(*programmer, app.images, ui));
     EXPECT_EQ(ui.LastMessage(), AtAddress("Verify", 0x12A));
 
-    Attach(GetParam());
+    Attach(Device());
     ASSERT_TRUE(EraseChip(*programmer, ui));
     EXPECT_TRUE(BlankCheck(*programmer, ui));
     EXPECT_EQ(ui.LastMessage(), "Device is Empty");
@@ -84,8 +91,9 @@ TEST_P(EveryAlgorithm, EveryMemoryCommandRoundTrips) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, EveryAlgorithm,
-                         ::testing::Values("AT90S1200", "AT90S2313", "Page2", "ATmega328P",
-                                           "ATmega128"));
+                         ::testing::Combine(::testing::Values("AT90S1200", "AT90S2313", "Page2",
+                                                              "ATmega328P", "ATmega128"),
+                                            ::testing::Values(CableAutoDetect, CableGpio)));
 
 // The waits of a page write: an erased page costs none, every other page the same.
 TEST_F(SimTargetTest, PageWriteSkipsErasedPages) {

@@ -27,25 +27,28 @@ std::vector<std::string> Texts(const std::vector<PortChoice>& choices) {
 }
 
 // The three LPT entries stay first and keep their positions; the kernel's other ports follow
-// in number order (a port at an LPT address is that LPT entry), then the simulated targets. The
-// kernel's port is found by the first number of its base address.
-TEST(PortChoices, LptFirstThenTheKernelsOtherPortsThenTheSimulator) {
+// in number order (a port at an LPT address is that LPT entry), then the GPIO chips, then the
+// simulated targets. The kernel's port is found by the first number of its base address.
+TEST(PortChoices, LptFirstThenTheKernelsOtherPortsThenGpioThenTheSimulator) {
     ScratchFolder proc;
     AddParport(proc, "default", "888\n");
     AddParport(proc, "parport0", "888\t0\n");
     AddParport(proc, "parport10", "49168\t49176\n");
     AddParport(proc, "parport2", "57360\t57368\n");
     AddParport(proc, "parport3", "not a number\n");
-    const std::vector<PortChoice> choices = PortChoices(proc.Path(), {"ATmega328P"});
+    const std::vector<PortChoice> choices =
+        PortChoices(proc.Path(), {"/dev/gpiochip0"}, {"ATmega328P"});
     EXPECT_EQ(Texts(choices),
               (std::vector<std::string>{"0x378 (LPT1:)", "0x278 (LPT2:)", "0x3BC (Alternate LPT1:)",
                                         "0xE010 (/dev/parport2)", "0xC010 (/dev/parport10)",
+                                        "GPIO header: /dev/gpiochip0",
                                         "Simulated target: ATmega328P"}));
     EXPECT_EQ(choices[2].portPosition, 2);
     EXPECT_EQ(choices[4].portName, "/dev/parport10");
-    EXPECT_EQ(choices[5].portName, "sim:ATmega328P");
+    EXPECT_EQ(choices[5].portName, "gpio:/dev/gpiochip0");
+    EXPECT_EQ(choices[6].portName, "sim:ATmega328P");
 
-    EXPECT_EQ(Texts(PortChoices(proc / "missing", {})).size(), 3u) << "no parport driver";
+    EXPECT_EQ(Texts(PortChoices(proc / "missing", {}, {})).size(), 3u) << "no parport driver";
 
     PreferenceValues values;
     const struct {
@@ -56,7 +59,8 @@ TEST(PortChoices, LptFirstThenTheKernelsOtherPortsThenTheSimulator) {
                  {3, "", -1},
                  {65535, "", -1},
                  {-1, "/dev/parport10", 4},
-                 {-1, "sim:ATmega328P", 5},
+                 {-1, "gpio:/dev/gpiochip0", 5},
+                 {-1, "sim:ATmega328P", 6},
                  {-1, "/dev/parport7", -1}};
     for (const auto& c : cases) {
         values.portPosition = c.position;

@@ -4,8 +4,10 @@
 
 #include "engine/connection.h"
 #include "engine/memory_commands.h"
+#include "platform/gpio_port.h"
 #include "recording_target_ui.h"
 #include "scratch_folder.h"
+#include "sim/simulated_gpio_lines.h"
 #include "sim/simulated_port.h"
 #include "station/app_state.h"
 
@@ -71,8 +73,8 @@ protected:
 
     std::filesystem::path Ini() const { return folder / "zelk.ini"; }
 
-    // Builds the Programmer for a chip of `device` on a "<AutoDetect>" cable, through the set-up
-    // the GUI and zelk-cli use. The chip lives in a state file of its own, so it keeps its
+    // Builds the Programmer for a chip of `device` on the `cable` of the fixture, through the
+    // set-up the GUI and zelk-cli use. The chip lives in a state file of its own, so it keeps its
     // memories when it is attached again with other faults.
     void Attach(const std::string& device, const SimFaults& faults = {},
                 const std::filesystem::path& database = {}) {
@@ -83,6 +85,7 @@ protected:
         settings.port = PortKind::Simulator;
         settings.deviceDatabase = database.empty() ? Ini() : database;
         settings.simulator.device = device;
+        settings.cable = cable;
         settings.simulator.faults = faults;
         settings.simulator.stateFile = folder / (device + ".chip");
         settings.sckHalfPeriodUs = sckHalfPeriodUs;
@@ -109,10 +112,17 @@ protected:
     bool WriteFlashImage() { return WriteFlashImage(ui); }
 
     // The chip as it is now; the port must have been opened by a command.
-    const ChipState& Chip() { return dynamic_cast<SimulatedPort&>(*programmer->Port()).Chip(); }
+    const ChipState& Chip() {
+        if (auto* gpio = dynamic_cast<GpioPort*>(programmer->Port())) {
+            return dynamic_cast<SimulatedGpioLines&>(gpio->Lines()).Port().Chip();
+        }
+        return dynamic_cast<SimulatedPort&>(*programmer->Port()).Chip();
+    }
 
     testing::ScratchFolder folder;
-    // The bit timing and waits of the next Attach.
+    // The cable, bit timing and waits of the next Attach. CableGpio puts the chip behind the
+    // GPIO header's code path.
+    int cable = CableAutoDetect;
     std::int32_t sckHalfPeriodUs = 1;
     bool fixedWaits = false;
     std::optional<std::string> savedConfigHome;

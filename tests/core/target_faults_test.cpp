@@ -140,22 +140,26 @@ TEST_F(TargetFaults, NoCommandReportsAFailureAsSuccess) {
          },
          "Write failed at 00000000 !" + notErased},
     };
-    for (const FaultCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        Program(c.device, firmware);
-        Attach(c.device, c.faults);
-        app.images.flashImage.assign(FlashImageSize, 0xA5);
-        app.images.eepromImage.assign(EepromImageSize, 0xA5);
-        DefineWholeMemories();
-        EXPECT_FALSE(c.command(*programmer, app.images, ui));
-        EXPECT_EQ(ui.LastMessage(), c.message);
-        EXPECT_EQ(ui.kinds, std::vector<MessageKind>(ui.kinds.size(), MessageKind::Failure));
-        if (std::string(c.name).starts_with("read")) {
-            EXPECT_EQ(app.images.flashImage, std::vector<std::uint8_t>(FlashImageSize, 0xA5));
-            EXPECT_EQ(app.images.eepromImage, std::vector<std::uint8_t>(EepromImageSize, 0xA5))
-                << "a failed read leaves the image as it was";
+    // On a parallel-port cable and behind the GPIO header's code path.
+    for (const int medium : {CableAutoDetect, CableGpio}) {
+        cable = medium;
+        for (const FaultCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (medium == CableGpio ? ", GPIO" : ""));
+            Program(c.device, firmware);
+            Attach(c.device, c.faults);
+            app.images.flashImage.assign(FlashImageSize, 0xA5);
+            app.images.eepromImage.assign(EepromImageSize, 0xA5);
+            DefineWholeMemories();
+            EXPECT_FALSE(c.command(*programmer, app.images, ui));
+            EXPECT_EQ(ui.LastMessage(), c.message);
+            EXPECT_EQ(ui.kinds, std::vector<MessageKind>(ui.kinds.size(), MessageKind::Failure));
+            if (std::string(c.name).starts_with("read")) {
+                EXPECT_EQ(app.images.flashImage, std::vector<std::uint8_t>(FlashImageSize, 0xA5));
+                EXPECT_EQ(app.images.eepromImage, std::vector<std::uint8_t>(EepromImageSize, 0xA5))
+                    << "a failed read leaves the image as it was";
+            }
+            ui.messages.clear();
         }
-        ui.messages.clear();
     }
 }
 
@@ -275,20 +279,23 @@ TEST_F(TargetFaults, CancelStopsEveryLongCommandAtItsNextByte) {
          [](Programmer& p, TargetImages& i, TargetUi& u) { return WriteEeprom(p, i, u); }},
     };
     for (const auto& [name, command] : cases) {
-        SCOPED_TRACE(name);
-        Program("ATmega328P", {});
-        std::atomic<int> cancel{1};
-        programmer->SetCancelFlag(&cancel);
-        app.images.flashImage.assign(FlashImageSize, 0xA5);
-        app.images.eepromImage.assign(EepromImageSize, 0xA5);
-        const std::uint64_t before = programmer->RequestedDelayUs();
-        EXPECT_FALSE(command(*programmer, app.images, ui));
-        EXPECT_EQ(ui.messages, std::vector<std::string>{CancelledMessage});
-        EXPECT_EQ(app.images.flashImage[0], 0xA5);
-        EXPECT_EQ(app.images.eepromImage[0], 0xA5);
-        EXPECT_EQ(Chip().eeprom[0], 0x55) << "nothing written";
-        EXPECT_LT(programmer->RequestedDelayUs() - before, 100000u) << "only the preparation";
-        programmer->SetCancelFlag(nullptr);
+        for (const int medium : {CableAutoDetect, CableGpio}) {
+            cable = medium;
+            SCOPED_TRACE(std::string(name) + (medium == CableGpio ? ", GPIO" : ""));
+            Program("ATmega328P", {});
+            std::atomic<int> cancel{1};
+            programmer->SetCancelFlag(&cancel);
+            app.images.flashImage.assign(FlashImageSize, 0xA5);
+            app.images.eepromImage.assign(EepromImageSize, 0xA5);
+            const std::uint64_t before = programmer->RequestedDelayUs();
+            EXPECT_FALSE(command(*programmer, app.images, ui));
+            EXPECT_EQ(ui.messages, std::vector<std::string>{CancelledMessage});
+            EXPECT_EQ(app.images.flashImage[0], 0xA5);
+            EXPECT_EQ(app.images.eepromImage[0], 0xA5);
+            EXPECT_EQ(Chip().eeprom[0], 0x55) << "nothing written";
+            EXPECT_LT(programmer->RequestedDelayUs() - before, 100000u) << "only the preparation";
+            programmer->SetCancelFlag(nullptr);
+        }
     }
 }
 

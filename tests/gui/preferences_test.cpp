@@ -70,6 +70,31 @@ TEST_F(PreferencesTest, ARefusedNumberKeepsTheSheetOnItsPage) {
     EXPECT_EQ(store->ReadInt("Preferences", "Length", 0), 4);
 }
 
+// A GPIO port has no cable to choose: its lines are given instead, read by the rule zelk-cli's
+// --gpio uses, and a wiring that cannot be is refused before anything is stored.
+TEST_F(PreferencesTest, AGpioPortTakesItsLinesInsteadOfACable) {
+    Start();
+    std::vector<std::string> warnings;
+    CMyPropertySheet sheet(frame, PreferenceValues{},
+                           PortChoices(folder / "no-parport", {"/dev/gpiochip0"}, {}),
+                           [&warnings](const std::string& text) { warnings.push_back(text); });
+    auto* ports = Child<QComboBox>(sheet, QStringLiteral("PortList"));
+    auto* cables = Child<QComboBox>(sheet, QStringLiteral("CableList"));
+    QLineEdit* lines = Edit(sheet, "GpioLines");
+    EXPECT_TRUE(cables->isEnabled());
+    EXPECT_FALSE(lines->isEnabled());
+    ports->setCurrentIndex(3);
+    EXPECT_FALSE(cables->isEnabled());
+    EXPECT_TRUE(lines->isEnabled());
+    lines->setText(QStringLiteral("reset=11"));
+    sheet.accept();
+    EXPECT_EQ(warnings, std::vector<std::string>{"GPIO lines: sck and reset are both line 11"});
+    lines->setText(QStringLiteral("reset=24,enable-low=17"));
+    sheet.accept();
+    EXPECT_EQ(sheet.Values().portName, "gpio:/dev/gpiochip0");
+    EXPECT_EQ(sheet.Values().gpioLines, "sck=11,mosi=10,miso=9,reset=24,enable-low=17");
+}
+
 TEST_F(PreferencesTest, CancelChangesNothingAndOkSwitchesToTheSimulatedTarget) {
     Start();
     Programmer* before = app->CurrentProgrammer();
