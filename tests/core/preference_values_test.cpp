@@ -38,11 +38,10 @@ TEST(PortChoices, LptFirstThenTheKernelsOtherPortsThenGpioThenTheSimulator) {
     AddParport(proc, "parport3", "not a number\n");
     const std::vector<PortChoice> choices =
         PortChoices(proc.Path(), {"/dev/gpiochip0"}, {"ATmega328P"});
-    EXPECT_EQ(Texts(choices),
-              (std::vector<std::string>{"0x378 (LPT1:)", "0x278 (LPT2:)", "0x3BC (Alternate LPT1:)",
-                                        "0xE010 (/dev/parport2)", "0xC010 (/dev/parport10)",
-                                        "GPIO header: /dev/gpiochip0",
-                                        "Simulated target: ATmega328P"}));
+    EXPECT_EQ(Texts(choices), (std::vector<std::string>{
+                                  "0x378 (LPT1:)", "0x278 (LPT2:)", "0x3BC (Alternate LPT1:)",
+                                  "0xE010 (/dev/parport2)", "0xC010 (/dev/parport10)",
+                                  "GPIO header: /dev/gpiochip0", "Simulated target: ATmega328P"}));
     EXPECT_EQ(choices[2].portPosition, 2);
     EXPECT_EQ(choices[4].portName, "/dev/parport10");
     EXPECT_EQ(choices[5].portName, "gpio:/dev/gpiochip0");
