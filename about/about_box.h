@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "About zelk": the credits roll, and a click anywhere outside the button opens the
 // project's web page.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The credits roll without a window: the markup of the credits text, and where each line
 // stands as the roll rises one pixel per tick, endlessly.
 #pragma once

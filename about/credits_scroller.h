@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The credits roll of the about box: lines of text in four styles and pictures rising over
 // a tiled backdrop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the about box sends the user: the project's web page when the build names one,
 // else the README installed with the program.
 #pragma once

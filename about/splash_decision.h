@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the start-up picture may be shown: not when the program was started as a server
 // for another program ("-Embedding", "/Automation" and the like, in any letter case).
 #pragma once

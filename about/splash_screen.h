@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up picture: borderless, centred, gone after its time or at the first key or
 // mouse press anywhere in the program, which it swallows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the target commands show in the GUI: message boxes, the wait cursor, the device bar,
 // the progress window named for the command and its steps, and the memory views. Calls from a
 // worker thread are queued to the GUI thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Lockbits & Fuses": one box per lock and fuse bit of the device, laid out from zelk.ini,
 // with each byte's value in hex beside its boxes and kept in step with them. It reads the
 // chip when it opens; a write is read back and a difference reported, and a fuse write the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelk: the AVR in-system programmer's main window.
 #include "about/splash_decision.h"
 #include "app/programmer_app.h"

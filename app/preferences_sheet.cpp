@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/preferences_sheet.h"
 
 #include "engine/cables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Preferences: "Port", "AutoProgram" and "Serial Numbering" pages over the values of
 // preference_values.h. A page is read back and checked when the user leaves it or presses OK;
 // a page never shown keeps its values as they were loaded.

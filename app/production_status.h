@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production count in the status bar: this session's boards and the stored totals, which
 // AutoProgram runs of the GUI and of zelk-cli count up alike.
 #pragma once

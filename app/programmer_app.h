@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: start-up and shutdown, and the one table that routes every command
 // id to its handler. What the commands do lives in parts with one job each: the project
 // document, the target command controller (the Programmer and its worker), the window layout

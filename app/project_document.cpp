@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/project_document.h"
 
 #include "engine/command_support.h"

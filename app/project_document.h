@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The open project: its title, comment and files (AppState), its three windows, the file it
 // was opened from and the recent-project list. New, Open, Save, Save As and Close; a project
 // file that cannot be opened leaves the open project as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File dialogs and message boxes over the main window.
 #pragma once
 

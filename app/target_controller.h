@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The target commands in the GUI: the Programmer, and the worker that runs a row of the
 // command table on it with a copy of the project's images, so that the window never waits on
 // the port. The completion, queued to the GUI thread, hands the Programmer back, takes over

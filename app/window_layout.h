@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the main window is and how its bars are laid out, kept in the settings store
 // ("MainWindow", "CtrlBars") from one run to the next.
 #pragma once

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # zelk-cli convert against srec_cat, side by side in one run, on a full 128 KiB and a full
 # 8 MiB Intel HEX file (whole-process runs), then the reader alone on the 8 MiB file, and what
 # the atomic write of the output (its fsyncs and rename) costs over writing to a pipe. Builds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looking a device up in a zelk.ini of 10,000 generated devices, as every target command
 // does: reading and indexing the file, then finding the last device in [Devices].
 #include "engine/device_database.h"

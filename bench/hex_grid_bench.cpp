@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the hex editor takes to paint a full screen, and to page through the flash image
 // with Page Down held. Run with QT_QPA_PLATFORM=offscreen.
 #include "memory/hex_grid.h"

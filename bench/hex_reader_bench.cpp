@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HEX and S-record reader alone: the file is read into memory once, then parsed over and
 // over into an image of its size, and the best pass is reported in MB/s of record text.
 //   hex_reader_bench FILE [IMAGE_BYTES] [PASSES]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How live the main window stays while Read Flash of an ATmega128 runs on the simulated chip
 // in real time: the longest gap between two turns of the GUI event loop, from the command's
 // start to its end. Run with QT_QPA_PLATFORM=offscreen; the settings go to a scratch folder.

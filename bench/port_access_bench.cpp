@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port accesses of the serial programming protocol, counted rather than timed: on a real port
 // each access is a bus cycle (about 1 us on a mainboard's port, 2-4 us on a PCIe card, plus
 // an ioctl through ppdev), so their number sets the pace of a command on a real bench. For

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TargetUi for benchmarks: it shows nothing and keeps the last message for the report.
 #pragma once
 

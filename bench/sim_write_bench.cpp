@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the flash write and verify run on the simulated target: on real time against the
 // waits the protocol asked for, and on virtual time in CPU seconds for a full 128 KiB part.
 #include "bench/quiet_ui.h"

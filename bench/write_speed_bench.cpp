@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Write and verify speed on a simulated ATmega328P on real time: a 32 KiB random flash image
 // and a 1 KiB random EEPROM image, with the data sheets' fixed waits and with Poll RDY/BSY,
 // each against its physical floor: the chip's own write times plus the SPI bits of the chosen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that end a command early (Ctrl-C, SIGTERM, a hang-up, SIGQUIT, a reader that
 // went away): the handler only stores the signal's number into an atomic flag, which the
 // Programmer hands to the byte and page loops; the command then stops, releases the target,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What zelk-cli tells the user on stderr besides progress: failures and notes. As text, one
 // line each; with --progress json, one JSON object a line, so that every line on stderr is
 // one object. The last failure is kept for the summary that ends a command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_target_ui.h"
 
 #include "cli/cli_messages.h"

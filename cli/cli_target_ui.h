@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TargetUi of zelk-cli. Messages that report success go to stdout, failures to stderr.
 // Progress goes to stderr: a bar naming the step, drawn only on a terminal, or one JSON
 // object a line (failures too are objects then); --quiet shows neither and drops the success

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subcommands of zelk-cli. Each adds itself to the app; its callback sets `exitCode`
 // (the statuses of cli/exit_status.h) and prints its own messages.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelk-cli convert: turns a HEX, S-record, binary or ELF file into HEX, S-records or binary.
 #include "cli/cli_messages.h"
 #include "cli/commands.h"

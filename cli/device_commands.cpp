@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // detect, reset, erase and blank-check: the commands that need no file.
 #include "cli/commands.h"
 #include "cli/target_session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelk-cli's exit statuses, as its manual page documents them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock byte and the fuse bytes, read and written in hex. A write waits the chip's write
 // time and reads the byte back.
 #include "cli/commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelk-cli: the programmer's command-line front end for scripts and production lines.
 #include "cli/cancel_request.h"
 #include "cli/commands.h"

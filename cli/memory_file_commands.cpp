@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that move a memory between the target and a file: read, write, verify and
 // program. Files are HEX, S-records, raw binary or ELF, chosen by extension and content; "-"
 // is standard input or output.

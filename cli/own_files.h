@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files zelk keeps for itself, which no output of a command may replace: the simulator's
 // state file and its lock file, the settings file and its lock file, the production log.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production commands: AutoProgram with a project, and serial numbering with its numbers
 // in the settings store.
 #include "cli/commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options every target command of zelk-cli takes: the connection, the bit timing, the
 // simulator and the way progress is shown.
 #pragma once

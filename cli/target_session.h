@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of a zelk-cli target command: the Programmer built from the options, the images,
 // the output, and the end that every command shares: the target released, the drivers off,
 // the simulated chip saved, a summary line and the exit status.

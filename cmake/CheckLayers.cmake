@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 cmake_minimum_required(VERSION 3.25)
 # Fails when an include crosses the layers of docs/architecture.md: a core file that includes
 # Qt, engine/ including station/ or a front end, station/ including a front end, sim/,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation into the usual places and the Debian package.
 include(GNUInstallDirs)
 

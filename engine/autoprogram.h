@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AutoProgram: the one-command production step. It keeps the target's EEPROM, reloads the
 // project's files, erases the chip, writes and verifies the flash and the EEPROM, all in one
 // preparation of the target.

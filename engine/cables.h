@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programming cables: one row per cable type, read by cable recognition, the line
 // operations, the driver switching, zelk-cli's --cable names and the Preferences list.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every target command shares: the preparation of a known device, the progress bar
 // arithmetic, the address messages and the lengths taken from the device.
 #pragma once

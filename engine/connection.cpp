@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/connection.h"
 
 #include "platform/gpio_chip.h"

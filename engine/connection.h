@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything a Programmer is built from, and the one function that builds it for the GUI,
 // zelk-cli and the tests: a hardware port by LPT index or ppdev path, a GPIO chip's lines, or
 // the simulator.

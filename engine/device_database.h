@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device database zelk.ini: the [Devices] list, one section per device, and the lookup
 // of a signature.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a fuse write would do that the cable cannot undo: programming RSTDISBL or DWEN, which
 // end serial programming, or changing the CKSEL bits or CKDIV8, which may give the chip a
 // clock the board does not have or one too slow for the bit timing. The lock and fuse dialog

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVR serial programming instructions, each four bytes on the cable's SPI lines.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock bits and fuses: the layout of the dialog built from the device's patterns in
 // zelk.ini, the conversion between ticked boxes and the bytes on the chip, and the reads and
 // writes on the target. A ticked box is a programmed bit, one that reads 0 on the chip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands on the target's memories, each a choice of steps run in the one frame of
 // engine/program_sequence.h: the progress window, the preparation, the steps, the signature
 // read again, the target released and the outcome told.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/memory_steps.h"
 
 #include "engine/instructions.h"

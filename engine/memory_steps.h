@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte and page loops of the memory commands, on a target already in programming mode.
 // They neither prepare nor release the target and tell the user nothing but the progress, so
 // that one preparation can carry several of them (erase, write and verify in one run).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one frame every command on the target's memories runs in: the progress window opened
 // before the target is touched, the preparation, the steps in a fixed order (erase, blank check,
 // write and verify the flash, write and verify the EEPROM, reads), the signature read again at

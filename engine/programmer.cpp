@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/programmer.h"
 
 #include "platform/busy_wait.h"

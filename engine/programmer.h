@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer: the port with its cable, the data shadow, the bit timing and the device
 // found on it. Every target operation takes the Programmer; nothing of it is process-wide, so
 // whoever holds the object is the one user of the port.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/serial_numbering.h"
 
 #include "engine/command_support.h"

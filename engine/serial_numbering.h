@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial numbering: writes the stored serial number as zero-padded ASCII digits into the
 // target's EEPROM and reads the EEPROM back into its image; the caller stores the next number.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/target_connection.h"
 
 #include "engine/device_database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entering programming mode and identifying the attached device.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What target commands show the user. The GUI answers with message boxes and a progress
 // dialog, the CLI with stderr and a progress bar, tests with a recorder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which addresses of an image hold a value someone gave it (a file, a read of the chip, the
 // user's typing), as sorted ranges: a write or a verify touches those and no others, so that
 // what a file leaves alone on a chip (calibration data in the EEPROM) stays as it is.

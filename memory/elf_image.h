@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the memories of an AVR program from the ELF file avr-gcc links.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialogs of zelk. All of them are the desktop's own dialogs where it has them, so
 // that Load File, Save File and the project dialogs look and behave alike.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Intel HEX and Motorola S-record files into an image, and writing images out.
 #pragma once
 

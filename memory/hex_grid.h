@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hex editor control: paints a HexGridModel in a fixed-pitch font and feeds it the
 // keyboard, the mouse, the wheel and the scroll bar.
 #pragma once

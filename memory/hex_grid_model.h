@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hex editor's logic without a window: row layout, caret, editing mode, keys, typing,
 // clicks and scrolling. CHexGrid paints it and feeds it input; tests drive it directly.
 #pragma once

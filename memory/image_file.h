@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading an image from any file format zelk knows (Intel HEX, S-records, raw binary, ELF),
 // from a file or standard input, and writing one to a file or standard output.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window of one target memory image: a hex editor over the image, Load File and Save
 // File.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a user's file so that a crash or a full disk never leaves it half-written.
 #pragma once
 

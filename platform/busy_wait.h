@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wait every protocol timing uses on hardware.
 #pragma once
 

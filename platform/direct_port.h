@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parallel port by direct I/O instructions (x86, root or CAP_SYS_RAWIO only).
 #pragma once
 

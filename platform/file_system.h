@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system calls that change files, behind an interface so that a test can record
 // them (and check, say, that the data reaches the disk before the rename that publishes it).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of a GPIO chip (/dev/gpiochipN) through libgpiod, checked before anything is
 // requested: four distinct lines, each on the chip, none used by another consumer.
 #pragma once

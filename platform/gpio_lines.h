@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of a single-board computer's GPIO header that carry the ISP signals, and the seam
 // between the GPIO port and the kernel: the port drives an object of GpioLines, which is the
 // chip's lines through libgpiod on a board, or the simulated target in tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GPIO header as a port for the engine: the cable row "GPIO header" puts SCK, MOSI and
 // RESET on data register bits and MISO on a status bit, and this port turns the register
 // writes into line requests, only when a line's level changes. The drivers are on while the

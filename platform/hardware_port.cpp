@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/hardware_port.h"
 
 #include "platform/direct_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real parallel port: Linux ppdev, else direct port I/O on x86 (root only).
 #pragma once
 

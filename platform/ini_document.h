@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // INI text as private-profile files have it: "[Section]" header lines and name=value lines,
 // section and value names compared without regard to (ASCII) case, every other line (blank,
 // ";" comment, stray text) kept and ignored. One parser for zelk.ini, project files and the

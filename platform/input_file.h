@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a file the user named: only a regular file, only up to a size the caller sets, in
 // pieces, so that a device, a pipe or a huge file can neither block nor exhaust memory.
 #pragma once

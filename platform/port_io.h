@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three registers of a parallel port and the backend that reaches them.
 #pragma once
 

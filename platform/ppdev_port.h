@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parallel port through the Linux ppdev driver (/dev/parportN).
 #pragma once
 

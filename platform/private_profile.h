@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private-profile (INI) files: zelk.ini, project files and the settings store.
 // Section and value names compare without regard to case; lines the module does not
 // understand are kept byte for byte; lines are written with CR LF; every write replaces

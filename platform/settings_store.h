@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user settings store: an INI-format file, by default
 // $XDG_CONFIG_HOME/Brasswick/zelk.conf (~/.config when that is not set). Absent values give the
 // caller's default; reading never writes; a corrupt or unreadable file reads as defaults. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures compiled into zelk_ui. A static library's resources are not registered by
 // themselves: whatever shows a picture first calls this.
 #pragma once

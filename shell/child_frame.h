@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three child windows of an open project: the project window holding the project form,
 // and one memory window each for the flash and the EEPROM image.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which commands the user may choose in the present state: one table for the menus, the
 // toolbar and the device bar.
 #pragma once

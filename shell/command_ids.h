@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every command of the menus, the toolbar and the device bar: its number, menu text, and the
 // string that holds the status-bar prompt and, after a line break, the tooltip.
 #pragma once

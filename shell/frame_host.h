@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window asks of the application that owns it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state of the lock keys as the keyboard's own lights show it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: menus, toolbar, device bar, status bar and the MDI client that holds the
 // project's windows.
 #pragma once

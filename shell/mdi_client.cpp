@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/mdi_client.h"
 
 #include "resources/zelk_resources.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's client area, which holds the child windows: black, covered with tiles of
 // the board picture. Qt paints a widget whole after every size change, so the tiles are
 // always drawn from the top-left corner.

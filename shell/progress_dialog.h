@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modeless "Progress" window of the target commands.
 #pragma once
 

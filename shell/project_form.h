@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project window's form: the project title and a comment that may span several lines.
 #pragma once
 

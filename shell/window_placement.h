@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a window restored from stored numbers may go: onto an area the user can see (a
 // screen that exists, the visible part of the area that holds the child windows).
 #pragma once

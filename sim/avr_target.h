@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An AVR seen at its RESET, SCK, MOSI and MISO pins: serial programming mode while RESET is
 // low, a small demo program answering on SPI while it runs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a simulated chip keeps while unpowered: flash, EEPROM, lock and fuse bytes, and the
 // state file that carries them from one run to the next.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counters of what a command costs at the port: the register accesses a port passes on to
 // another (on a real parallel port each is a bus cycle of one to a few microseconds and,
 // through ppdev, an ioctl), and the line requests of the GPIO header (each an ioctl of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's sense of time: a virtual clock that only the port's waits move, or the
 // monotonic clock of the machine.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameters of the simulated chip, as the device database describes the part.
 #pragma once
 

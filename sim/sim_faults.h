@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults the simulated cable and target can be told to show, and their command-line form.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/simulated_gpio_lines.h"
 
 #include "platform/gpio_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated target behind GPIO lines, for trying the GPIO header's code path without a
 // board: the lines reach a simulated port whose cable is the GPIO header's wiring, so every
 // fault, the target clock and the virtual time of the simulator apply.

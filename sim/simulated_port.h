@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A parallel port with a programming cable and an AVR target on it, all simulated.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the application keeps besides the Programmer: the images, the open project and its
 // flag.
 #pragma once

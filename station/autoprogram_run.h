@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AutoProgram with the steps the "AutoProgram" page chooses, as one job for the runner: keep
 // the target's EEPROM, reload the files, erase, program and verify the flash, program and
 // verify the EEPROM. The steps' own messages are gathered into one outcome for the run.

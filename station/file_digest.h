@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SHA-256 of a file, by which a production log names exactly what went onto a board.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The values of the Preferences sheet: where they are stored, which ports the "Port" page
 // offers, and what the numeric fields accept.
 #pragma once

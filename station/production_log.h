@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production record: how many boards passed and failed since start and in total (kept in
 // the settings store, resettable), and one line per run appended to a log in the state folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project file (".prj"): one section "zelk Project" holding the title, the comment, the
 // two HEX file names and the rectangles of the project's three windows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A project file put into the application's state, the same for the GUI and zelk-cli.
 #pragma once
 

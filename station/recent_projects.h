@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recent-project list: up to four full paths, most recent first, kept in the settings
 // store under "Recent File List" as "File1".."File4".
 #pragma once

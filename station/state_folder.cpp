@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/state_folder.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection the user chose, read from the settings store: the port ("PortBase", or
 // "Port" for the others), the cable ("Interface") and the bit timing of the Preferences. The GUI
 // and zelk-cli start from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/target_commands.h"
 
 #include "engine/command_support.h"

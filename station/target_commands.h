@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The target commands of zelk and zelk-cli, one row each: what it is called, what it needs and
 // the steps it runs. Both front ends run the same rows through one frame, so that a rule
 // (verify after a write, refuse data beyond the chip, touch only the addresses an image

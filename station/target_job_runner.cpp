@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/target_job_runner.h"
 
 #include <system_error>

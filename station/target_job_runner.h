@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs one target command off the GUI thread. The job gets the Programmer (moved in for the
 // run and handed back with the outcome, so nothing else can drive the port meanwhile), a
 // private copy of the images (a cancelled or failed read leaves the user's images as they

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The questions and messages the project commands put to the user. The GUI answers with
 // file dialogs and message boxes; tests answer with prepared paths and a record.
 #pragma once

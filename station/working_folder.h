@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder relative names are taken against, for a user who may have started zelk in a
 // folder that has since been deleted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "terminal/programmer_spi_link.h"
 
 #include "engine/instructions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SPI terminal's cable through the application's Programmer. Acquire takes the
 // Programmer out of its slot and Release puts it back, so while the terminal holds the port
 // no other command can reach it, and while the flash write worker holds it the slot is empty

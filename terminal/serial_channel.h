@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One serial port: raw line settings of our own, a reader thread that hands every burst of
 // received bytes to its owner, and writes from the owner's thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial ports offered by name: COM1..COM16 as the first sixteen on-board ports, the USB
 // serial adapters present, and ports the process adds itself (the simulated board).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mini terminal on a serial port: five lists for the line settings, the received text
 // below them, and every typed character sent to the port.
 #pragma once

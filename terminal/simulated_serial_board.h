@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A board on a pseudo-terminal for trying the serial terminal without hardware: its program
 // sends every received byte back in upper case, and a carriage return as CR LF.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the SPI terminal needs of the programming cable: the port for itself, the target
 // started, and one byte exchanged at a time.
 #pragma once

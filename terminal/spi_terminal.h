@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mini terminal on the cable's SPI lines: typed characters go to the program running on
 // the target, its answers are shown.
 #pragma once

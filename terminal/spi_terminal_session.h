@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SPI terminal's exchange with the program running on the target, on a worker thread so
 // that the window stays responsive while an answer comes in.
 //

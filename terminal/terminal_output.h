@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text pane of both terminals: shows received bytes, and hands every typed character to
 // its terminal instead of inserting it.
 #pragma once

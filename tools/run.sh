@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds zelk and starts it on a simulated ATmega328P, so it runs without a programming cable.
 # Extra arguments go to zelk.
 set -eu

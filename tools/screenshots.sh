@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of zelk on a simulated ATmega328P under a virtual X display of 1280x900:
 # the splash at start, after New Project, after Detect Device and with a HEX file loaded into
 # the flash window; then the same at twice the scale (QT_SCALE_FACTOR=2) with a 12-point font;

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds zelk and runs every test: the full suite; the core suite under the address and
 # undefined-behaviour sanitizers, with each fuzz target of the same build for a bounded time;
 # and the tests that run the flash write worker under the thread sanitizer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "about/credits_roll.h"
 #include "about/home_page.h"
 #include "about/splash_decision.h"

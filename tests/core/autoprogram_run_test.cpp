@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AutoProgram end to end on the simulator, as the GUI and zelk-cli run it: each step can be
 // left out, and a run that cannot be sure of the board stops before the erase and says where.
 #include "engine/memory_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every command, whether it succeeds or fails, ends with the target released and the cable's
 // line drivers off, so that the board runs and the cable lets go of its lines. The cables that
 // switch their drivers (STK200/300 through data bits, Altera through the control register, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built zelk-cli as a separate process, as a script on a production line would.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelk-cli's target commands against the simulated target, run as separate processes that
 // share the chip through a state file.
 #include "cli_run.h"

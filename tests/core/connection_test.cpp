@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From the user's choice of port and cable to the Programmer: the simulator's set-up from
 // zelk.ini and its state file, with messages that name the real problem, the lock that keeps
 // two runs apart and saves that report their failure; and a project into the state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli_run.h"
 #include "hex_inputs.h"
 #include "scratch_folder.h"

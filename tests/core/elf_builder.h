@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small ELF files laid out by hand, for cases the toolchain does not make: each allocated
 // section gets a loadable segment of its own that gives its run address and its load address.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A parallel port for tests: logs every register access at its virtual time, derives the
 // status register from the data pins (loop-back wires), and can play a target on the cable's
 // SPI lines. Waits advance a virtual clock, so tests run instantly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GPIO header's code path below the engine: the port that turns register writes into line
 // requests, the wiring a user gives, and the checks on a chip's lines. The commands themselves
 // run through it in the round-trip, fault, cancel and release tests (their GPIO rows).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HEX and S-record texts that must load as exactly what they say or not at all, shared by the
 // reader's tests and the command-line tests. Each is read into a 0x20000-byte image.
 #pragma once

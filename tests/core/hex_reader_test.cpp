@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "hex_inputs.h"
 #include "memory/hex_file.h"
 #include "memory/image_file.h"

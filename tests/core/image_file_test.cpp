@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "elf_builder.h"
 #include "memory/image_file.h"
 #include "scratch_folder.h"

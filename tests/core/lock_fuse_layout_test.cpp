@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock and fuse dialog's layout, the bytes its boxes stand for, and the question asked
 // before a fuse write that ends serial programming or changes the clock.
 #include "engine/fuse_guard.h"

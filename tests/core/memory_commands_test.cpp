@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The target memory commands end to end on the simulated cable and target.
 #include "engine/lock_fuse.h"
 #include "engine/memory_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port accesses of the protocol, pinned for every cable: on a real port each access is a
 // bus cycle (and through ppdev an ioctl), and on the GPIO header each line request an ioctl, so
 // an access added to the bit loop slows every command on a bench. A bit whose answer is read costs

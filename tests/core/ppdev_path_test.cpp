@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parallel-port path a user's port runs, proven without a port: zelk-cli's ppdev backend,
 // its claim and release and its register ioctls, against the stand-in for the kernel's ppdev
 // (tests/ppdev_standin), behind which sits the simulated cable and chip. Every exit path must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial numbering end to end on the simulator: the number in the settings reaches the
 // chip's EEPROM and advances only when its digits read back.
 #include "engine/serial_numbering.h"

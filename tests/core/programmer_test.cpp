@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Programmer's line operations, waits and instructions on a fake port that logs every
 // access at its virtual time.
 #include "engine/instructions.h"

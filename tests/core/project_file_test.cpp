@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scratch_folder.h"
 #include "station/project_file.h"
 #include "station/recent_projects.h"

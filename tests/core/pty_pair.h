@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal pair: the port end a serial channel opens, and the far end a test
 // writes and reads as the device would.
 #pragma once

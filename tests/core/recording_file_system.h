@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A FileSystem that passes every call on to the real one and logs it, with the names of the
 // files the calls reach, so that a test can assert what reached the disk and in which order.
 #pragma once

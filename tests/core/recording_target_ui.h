@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TargetUi that records what a command showed, for tests to assert on.
 #pragma once
 

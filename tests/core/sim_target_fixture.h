@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated cable and target for end-to-end tests of the target commands, on virtual time,
 // with a settings store and a device database of their own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated cable and AVR target, driven bit by bit at the pins through the engine's own
 // line operations and SPI transfer, and end to end through the target commands. The chip is as
 // strict as the data sheets: write times, the target clock's limit on SCK, the echo of each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The target commands against a misbehaving target: a chip whose writes never finish, one
 // that goes away in the middle of a command, a flipped bit. None may report success.
 #include "engine/autoprogram.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim_target_fixture.h"
 #include "station/target_commands.h"
 #include "station/target_job_runner.h"

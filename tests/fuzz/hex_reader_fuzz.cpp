@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the HEX reader as a file's contents, over an EEPROM-sized and a
 // flash-sized image: whatever the text, the reader must answer without touching memory
 // outside the image, give a reason for every refusal, and define something when it accepts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the loader as standard input would, for both memories: whatever
 // the bytes (ELF, records or neither), the load must answer without touching memory outside
 // the image, and a refusal must say why.

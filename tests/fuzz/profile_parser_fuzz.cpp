@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the profile parser. The first line of the input names a section,
 // a value name and a value to write; the rest is the file. Checks that every value read
 // survives a write and a fresh parse, and that a write reads back as written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GUI as careful with a board as zelk-cli, tried through the real window as a user would:
 // a write onto a chip that was not erased fails at its verify, a short EEPROM file leaves the
 // chip's calibration data alone, a file larger than the chip is refused, Enter in the fuse

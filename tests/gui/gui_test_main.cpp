@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the GUI tests on the offscreen platform, with the settings store and the simulator's
 // state in a folder of their own.
 #include <cstdlib>

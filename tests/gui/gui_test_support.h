@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A started application with prepared answers to its dialogs, in a fresh current folder, with
 // an empty settings store and a state folder of its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/qt_user_dialogs.h"
 #include "memory/file_dialogs.h"
 #include "memory/memory_view.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a parallel port, as a user's bench has it: the stored port LPT1 is reached
 // through ppdev (the stand-in for the kernel's driver, preloaded by the test's runner, with the
 // simulated cable and chip behind it), the chip is identified, written and read back, and the

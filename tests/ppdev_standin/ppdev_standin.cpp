@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the kernel's ppdev driver, for tests only: loaded with LD_PRELOAD it answers
 // open, ioctl and close for one configured /dev/parportN the way ppdev does (the real ioctl
 // numbers of <linux/ppdev.h>, PPCLAIM before any register access else EINVAL, PPEXCL only
