@@ -17,6 +17,10 @@ void AddCommands(CLI::App& app, int& exitCode);
 void AddConvertCommand(CLI::App& app, int& exitCode,
                        const std::shared_ptr<const TargetOptions>& connection);
 
+// devices: the device database, checked; it reads the connection options for --ini only.
+void AddDeviceListCommand(CLI::App& app, int& exitCode,
+                          const std::shared_ptr<const TargetOptions>& connection);
+
 // The families of target commands AddCommands adds.
 // detect, reset, erase, blank-check.
 void AddDeviceCommands(CLI::App& app, int& exitCode,

@@ -7,6 +7,7 @@ void AddCommands(CLI::App& app, int& exitCode) {
     auto connection = std::make_shared<TargetOptions>();
     AddConnectionOptions(app, *connection);
     AddConvertCommand(app, exitCode, connection);
+    AddDeviceListCommand(app, exitCode, connection);
     AddDeviceCommands(app, exitCode, connection);
     AddMemoryFileCommands(app, exitCode, connection);
     AddProductionCommands(app, exitCode, connection);

@@ -217,6 +217,31 @@ std::vector<DeviceEntry> DeviceDatabase::Devices() const {
     return devices;
 }
 
+std::vector<CheckedDevice> DeviceDatabase::Checked() const {
+    std::vector<CheckedDevice> checked;
+    // The entry a lookup finds for each signature: the first that has it.
+    std::map<std::uint16_t, std::string> found;
+    for (const std::string& name : DeviceSectionNames(index)) {
+        RawEntry raw = ReadEntry(index, name);
+        const bool hasSignature = index.Find(name, "Signature") != nullptr;
+        const auto code = static_cast<std::uint16_t>(raw.entry.signature & 0xFFFF);
+        const auto [first, firstWithIt] =
+            hasSignature ? found.emplace(code, name) : std::pair{found.end(), false};
+        std::string problem = WhyUnsafe(raw);
+        if (!index.HeaderLine(name)) {
+            problem = "[Devices] names it, but there is no [" + name + "] section";
+        } else if (!hasSignature) {
+            problem = "no Signature: it cannot identify a device";
+        } else if (!firstWithIt) {
+            problem = "its signature is " + first->second + "'s, listed before: it never matches";
+        } else if (problem.empty() && raw.entry.programSize == 0) {
+            problem = "ProgramSize is 0: the device has no flash to program";
+        }
+        checked.push_back({std::move(raw.entry), std::move(problem)});
+    }
+    return checked;
+}
+
 DeviceLookup DeviceDatabase::Lookup(std::uint16_t deviceCode) const {
     DeviceLookup lookup;
     for (const std::string& name : DeviceSectionNames(index)) {

@@ -76,6 +76,12 @@ struct DeviceLookup {
 inline constexpr std::size_t BitLabelLimit = 29;
 using BitLabels = std::map<char, std::string>;
 
+// A [Devices] entry with what keeps it from being used: empty when nothing does.
+struct CheckedDevice {
+    DeviceEntry entry;
+    std::string problem;
+};
+
 // zelk.ini read once and indexed, for any number of questions.
 class DeviceDatabase {
 public:
@@ -85,6 +91,9 @@ public:
 
     // Every device named in [Devices], in file order.
     std::vector<DeviceEntry> Devices() const;
+    // The same, each checked as a lookup would check it, and also for a missing section, a
+    // missing signature, and a signature an earlier entry has (the later never matches).
+    std::vector<CheckedDevice> Checked() const;
     // The first [Devices] entry whose "Signature" has these low 16 bits. An entry is refused
     // as Invalid when a number in it is no whole number or out of its range, when its sizes
     // exceed the images, when its Algorithm is not 0 to 3, or when it writes pages of a size
