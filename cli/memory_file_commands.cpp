@@ -219,7 +219,8 @@ void AddMemoryFileCommands(CLI::App& app, int& exitCode,
                             "Erase the chip first (flash and EEPROM): a write only programs "
                             "bits, so a programmed chip must be erased");
         } else {
-            write->footer("Only the bytes that differ are written; addresses FILE does not "
+            write->footer(write->get_footer() +
+                          "\nOnly the bytes that differ are written; addresses FILE does not "
                           "define stay as they are.");
         }
 

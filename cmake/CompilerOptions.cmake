@@ -23,3 +23,23 @@ endif()
 if(ZELK_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "ZELK_FUZZ needs clang (configure a new build folder with CXX=clang++)")
 endif()
+
+# The hardening Debian builds its packages with (dpkg-buildflags with hardening=+all): checked
+# string and memory functions, stack protection, read-only relocations bound at start, and
+# position-independent executables. The sanitizer builds have protections of their own, and
+# _FORTIFY_SOURCE needs the optimizer, so it is left out of Debug builds.
+if(NOT (ZELK_SANITIZE OR ZELK_FUZZ OR ZELK_TSAN))
+    include(CheckCXXCompilerFlag)
+    include(CheckPIESupported)
+    check_pie_supported()
+    add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security
+                        $<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE$<SEMICOLON>-D_FORTIFY_SOURCE=2>)
+    foreach(flag -fstack-clash-protection -fcf-protection)
+        string(MAKE_C_IDENTIFIER "ZELK_HAS${flag}" supported)
+        check_cxx_compiler_flag(${flag} ${supported})
+        if(${supported})
+            add_compile_options(${flag})
+        endif()
+    endforeach()
+    add_link_options(-Wl,-z,relro -Wl,-z,now)
+endif()

@@ -7,10 +7,13 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 
-set(expected bin/zelk-cli share/zelk/zelk.ini share/man/man1/zelk-cli.1)
+set(expected bin/zelk-cli share/zelk/zelk.ini share/man/man1/zelk-cli.1.gz
+    share/doc/zelk/copyright share/doc/zelk/changelog.Debian.gz share/doc/zelk/cables.md
+    share/doc/zelk/cables/stk200.svg share/doc/zelk/gpio.md)
 if(WITH_GUI)
-    list(APPEND expected bin/zelk share/man/man1/zelk.1 share/applications/zelk.desktop
-         share/icons/hicolor/scalable/apps/zelk.svg)
+    list(APPEND expected bin/zelk share/man/man1/zelk.1.gz share/applications/zelk.desktop
+         share/icons/hicolor/scalable/apps/zelk.svg share/icons/hicolor/16x16/apps/zelk.svg
+         share/metainfo/org.brasswick.zelk.metainfo.xml share/mime/packages/zelk.xml)
 endif()
 foreach(file ${expected})
     if(NOT EXISTS ${PREFIX}/${file})
