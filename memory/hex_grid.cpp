@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "memory/hex_grid.h"
 
+#include "memory/hex_grid_accessible.h"
+
 #include <cmath>
 #include <functional>
 #include <QFontDatabase>
@@ -67,6 +69,12 @@ CHexGrid::CHexGrid(QWidget* parent)
     : QAbstractScrollArea(parent), font(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
       rawFont(QRawFont::fromFont(font)),
       header(new PaintedStrip(this, [this](QPainter& painter) { PaintHeader(painter); })) {
+    // A screen reader sees the grid as a table of bytes rather than a bare scroll area.
+    static const bool accessible = [] {
+        QAccessible::installFactory(HexGridAccessible::Create);
+        return true;
+    }();
+    (void)accessible;
     const QFontMetricsF metrics(font);
     const int charWidth =
         std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QLatin1Char('0')))));
@@ -246,6 +254,7 @@ void CHexGrid::AfterInput(bool redraw) {
     // whole repaint cheap.
     viewport()->update();
     header->update();
+    HexGridAccessible::CurrentByteChanged(this);
     emit CurrentByteChanged();
 }
 

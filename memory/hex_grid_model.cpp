@@ -490,13 +490,17 @@ bool HexGridModel::CurrentByteCells(int& hexX, int& charX, int& y) const {
 }
 
 std::string HexGridModel::DescribeCurrentByte() const {
-    if (data == nullptr) {
+    return data == nullptr ? std::string() : DescribeByte(static_cast<std::uint32_t>(position));
+}
+
+std::string HexGridModel::DescribeByte(std::uint32_t index) const {
+    if (data == nullptr || index >= length) {
         return {};
     }
-    const std::uint8_t byte = data[position];
+    const std::uint8_t byte = data[index];
     char text[80];
     std::snprintf(text, sizeof text, "0x%0*X: 0x%02X = %u", AddressDigits(),
-                  static_cast<unsigned>(position), byte, static_cast<unsigned>(byte));
+                  static_cast<unsigned>(index), byte, static_cast<unsigned>(byte));
     std::string described = text;
     if (byte >= 0x20 && byte <= 0x7E) {
         described += " = '";

@@ -110,6 +110,10 @@ public:
     // "0x0010: 0x41 = 65 = 'A'" (offset, then the value in hex and decimal) for the current byte;
     // the character only when it is printable. Empty when nothing is bound.
     std::string DescribeCurrentByte() const;
+    // The same for any byte; empty beyond the image.
+    std::string DescribeByte(std::uint32_t index) const;
+    // The byte at `index`, which must lie in the image.
+    std::uint8_t ByteAt(std::uint32_t index) const { return data[index]; }
 
     // The header above the rows: the column offsets, aligned with the hex digits and the
     // characters ("     00 01 ... 0F 0123456789ABCDEF").

@@ -18,4 +18,18 @@ void RegisterZelkResources() {
     (void)registered;
 }
 
+QIcon ApplicationIcon() {
+    RegisterZelkResources();
+    QIcon icon;
+    const QIcon small(QStringLiteral(":/icons/zelk-small.svg"));
+    const QIcon large(QStringLiteral(":/icons/zelk.svg"));
+    for (const int size : {16, 24, 32}) {
+        icon.addPixmap(small.pixmap(size));
+    }
+    for (const int size : {48, 64, 128, 256}) {
+        icon.addPixmap(large.pixmap(size));
+    }
+    return icon;
+}
+
 } // namespace zelk

@@ -2,6 +2,7 @@
 #include "shell/main_frame.h"
 
 #include "memory/memory_view.h"
+#include "resources/zelk_resources.h"
 #include "shell/child_frame.h"
 #include "shell/command_enabling.h"
 #include "shell/command_ids.h"
@@ -95,7 +96,7 @@ constexpr int LockKeyPollMs = 300;
 
 CMainFrame::CMainFrame(FrameHost& owner) : app(owner), mdiClient(new CMdiClient(this)) {
     setWindowTitle(QStringLiteral("zelk"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/zelk.svg")));
+    setWindowIcon(ApplicationIcon());
     setCentralWidget(mdiClient);
     CreateActions();
     CreateMenus();
@@ -223,6 +224,7 @@ void CMainFrame::ShowMenuSet(bool projectMenu) {
 void CMainFrame::CreateToolBar() {
     toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     toolBar->setObjectName(QStringLiteral("ToolBar"));
+    toolBar->setAccessibleName(toolBar->windowTitle());
     for (const ToolButton& button : ToolButtons) {
         if (button.id == Separator) {
             toolBar->addSeparator();
@@ -240,6 +242,16 @@ void CMainFrame::CreateToolBar() {
         }
     }
     addToolBar(Qt::TopToolBarArea, toolBar);
+    NameOverflowButton(toolBar, QStringLiteral("More tools"));
+}
+
+void CMainFrame::NameOverflowButton(QToolBar* bar, const QString& name) {
+    // The button Qt adds for the tools a narrow window cannot show has no name of its own.
+    if (auto* overflow = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+        overflow != nullptr) {
+        overflow->setAccessibleName(name);
+        overflow->setToolTip(name);
+    }
 }
 
 void CMainFrame::CreateDeviceBar() {
@@ -266,6 +278,9 @@ void CMainFrame::CreateDeviceBar() {
     // A row of its own: beside the toolbar a narrow window would fold the device name away.
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, deviceBar);
+    NameOverflowButton(deviceBar, QStringLiteral("More of the device bar"));
+    deviceBar->setAccessibleName(deviceBar->windowTitle());
+    SetDeviceText(deviceName->text());
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -334,6 +349,8 @@ void CMainFrame::SetConnectionNote(const QString& text) {
 
 void CMainFrame::SetDeviceText(const QString& text) {
     deviceName->setText(text);
+    // A screen reader hears what the field is, then the device.
+    deviceName->setAccessibleName(QStringLiteral("Device: ") + text);
 }
 
 QString CMainFrame::DeviceText() const {

@@ -64,6 +64,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateDeviceBar();
+    static void NameOverflowButton(QToolBar* bar, const QString& name);
     void CreateStatusBar();
     void ShowMenuSet(bool projectMenu);
     void UpdateRecentEntries();

@@ -12,6 +12,9 @@ CProjectForm::CProjectForm(QWidget* parent)
     : QWidget(parent), titleEdit(new QLineEdit(this)), commentEdit(new QPlainTextEdit(this)) {
     auto* titleLabel = new QLabel(QStringLiteral("Project Title"), this);
     auto* commentLabel = new QLabel(QStringLiteral("Comments"), this);
+    // The labels name their fields for a screen reader.
+    titleLabel->setBuddy(titleEdit);
+    commentLabel->setBuddy(commentEdit);
     commentEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     // Enter starts a new line in the comment; Tab moves on to the next field.
     commentEdit->setTabChangesFocus(true);

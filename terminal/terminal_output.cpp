@@ -2,7 +2,7 @@
 #include "terminal/terminal_output.h"
 
 #include <QContextMenuEvent>
-#include <QFont>
+#include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -19,11 +19,8 @@ constexpr std::uint8_t CarriageReturn = 13;
 } // namespace
 
 CTerminalOutput::CTerminalOutput(QWidget* parent) : QPlainTextEdit(parent) {
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPixelSize(12);
-    setFont(font);
+    // The desktop's own fixed-pitch font, at the size the user chose for it.
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setUndoRedoEnabled(false);

@@ -15,7 +15,8 @@ packages="build-essential cmake ninja-build pkgconf dpkg-dev \
 case "${1:-}" in
 --test)
     packages="$packages clang libclang-rt-14-dev clang-format libgtest-dev libgmock-dev \
-        srecord binutils-avr lintian appstream desktop-file-utils xdotool x11-apps imagemagick"
+        srecord binutils-avr lintian appstream desktop-file-utils xdotool x11-apps imagemagick \
+        dbus at-spi2-core python3-pyatspi"
     ;;
 "") ;;
 *)
