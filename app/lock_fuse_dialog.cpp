@@ -75,6 +75,7 @@ CLockFuseDialog::CLockFuseDialog(QWidget* parent, const std::string& name,
     // On a small screen, or at a large scale, every box stays reachable by scrolling.
     auto* scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("Scroll"));
+    scroll->setAccessibleName(QStringLiteral("Lock and fuse bits"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(content);

@@ -34,6 +34,7 @@ CMyPropertySheet::CMyPropertySheet(QWidget* parent, const PreferenceValues& init
       pages(new QTabWidget), shown(3, false) {
     setWindowTitle(QStringLiteral("Preferences"));
     pages->setObjectName(QStringLiteral("Pages"));
+    pages->setAccessibleName(QStringLiteral("Preference pages"));
     pages->addTab(BuildPortPage(), QStringLiteral("Port"));
     pages->addTab(BuildAutoProgramPage(), QStringLiteral("AutoProgram"));
     pages->addTab(BuildSerialPage(), QStringLiteral("Serial Numbering"));

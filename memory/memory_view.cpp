@@ -64,6 +64,8 @@ CMemoryView::CMemoryView(TargetImages& targetImages, MemoryKind kind, std::strin
     : QWidget(parent), images(targetImages), memory(kind), currentFile(file),
       isFlashView(kind == MemoryKind::Flash), prompts(&dialogPrompts), grid(this) {
     setFocusProxy(&grid);
+    grid.setAccessibleName(isFlashView ? QStringLiteral("Flash bytes")
+                                       : QStringLiteral("EEPROM bytes"));
     // A byte the user types is one the writes and verifies must reach, 0xFF included.
     grid.OnEdit([this](std::uint32_t offset) { images.Defined(memory).Add(offset, offset + 1); });
     connect(&grid, &CHexGrid::Edited, this, [this] { SetModified(true); });

@@ -21,6 +21,8 @@ constexpr std::uint8_t CarriageReturn = 13;
 CTerminalOutput::CTerminalOutput(QWidget* parent) : QPlainTextEdit(parent) {
     // The desktop's own fixed-pitch font, at the size the user chose for it.
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // What is typed goes to the far end, what it answers shows here.
+    setAccessibleName(QStringLiteral("Terminal"));
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setUndoRedoEnabled(false);

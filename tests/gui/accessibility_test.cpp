@@ -13,9 +13,11 @@
 
 #include <array>
 #include <QAccessible>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <set>
@@ -148,6 +150,49 @@ TEST_F(AccessibilityTest, AStartProjectThatIsNoProjectIsSaidSo) {
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_NE(dialogs->messages.front().find("firmware.prj"), std::string::npos)
         << dialogs->messages.front();
+}
+
+// Every control that takes the keyboard focus, named for a screen reader.
+QStringList Unnamed(QWidget& root) {
+    QStringList unnamed;
+    for (QWidget* widget : root.findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(&root) || widget->focusPolicy() == Qt::NoFocus) {
+            continue;
+        }
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (accessible != nullptr && accessible->text(QAccessible::Name).trimmed().isEmpty()) {
+            unnamed << QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') +
+                           widget->objectName() + QLatin1Char(' ') +
+                           widget->parentWidget()->metaObject()->className();
+        }
+    }
+    return unnamed;
+}
+
+TEST_F(AccessibilityTest, EveryControlHasAName) {
+    Start();
+    Attach("ATmega328P");
+    Trigger(cmd::DetectDevice);
+    Trigger(cmd::NewProject);
+    frame->show();
+    ProcessEvents();
+    EXPECT_EQ(Unnamed(*frame).join(QStringLiteral(", ")).toStdString(), "") << "main window";
+    for (const int command : {cmd::Preferences, cmd::LockBitsFuses, cmd::TerminalParallel,
+                              cmd::TerminalSerial, cmd::About}) {
+        QStringList unnamed;
+        bool reached = false;
+        QTimer::singleShot(200, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            reached = true;
+            unnamed = Unnamed(*dialog);
+            dialog->close();
+        });
+        frame->Action(command)->trigger();
+        ProcessEvents();
+        EXPECT_TRUE(reached) << command;
+        EXPECT_EQ(unnamed.join(QStringLiteral(", ")).toStdString(), "") << command;
+    }
 }
 
 } // namespace
