@@ -157,6 +157,8 @@ QWidget* CLockFuseDialog::BuildGroup(const QString& title,
             QRegularExpression(QStringLiteral("(0[xX])?[0-9A-Fa-f]{1,2}")), hex));
         hex->setMaximumWidth(hex->fontMetrics().horizontalAdvance(QStringLiteral("0xFFFF")) + 16);
         hex->setToolTip(QStringLiteral("The byte on the chip: 0 is a programmed bit"));
+        // Without a name of its own it would take the group's: three fields called "Fuses".
+        hex->setAccessibleName(ByteTitle(byte) + QStringLiteral(" in hex"));
         // Enter applies the typed byte to the boxes and writes nothing.
         connect(hex, &QLineEdit::editingFinished, this, [this, byte] { TakeHex(byte); });
         connect(hex, &QLineEdit::returnPressed, this, [this, byte] { TakeHex(byte); });

@@ -135,6 +135,9 @@ QWidget* CMyPropertySheet::BuildAutoProgramPage() {
             for (const auto& [text, member] : boxes) {
                 auto* check = new QCheckBox(QString::fromUtf8(text));
                 check->setObjectName(prefix + QString::fromUtf8(text).remove(QLatin1Char(' ')));
+                // Both groups have a "Program" and a "Verify": the name says whose.
+                check->setAccessibleName(QString::fromUtf8(text) + QStringLiteral(" (") + title +
+                                         QLatin1Char(')'));
                 check->setChecked(values.autoProgram.*member);
                 column->addWidget(check);
                 steps.emplace_back(check, member);

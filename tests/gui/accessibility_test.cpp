@@ -14,6 +14,7 @@
 #include <array>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -152,46 +153,56 @@ TEST_F(AccessibilityTest, AStartProjectThatIsNoProjectIsSaidSo) {
         << dialogs->messages.front();
 }
 
-// Every control that takes the keyboard focus, named for a screen reader.
-QStringList Unnamed(QWidget& root) {
-    QStringList unnamed;
+// Every control that can take the keyboard focus has a name for a screen reader, and no two
+// share one. A combo box is left out of the second check: on Linux its name is its value, and
+// its label reaches the screen reader as a relation.
+QStringList NamingFaults(QWidget& root) {
+    QStringList faults;
+    std::set<QString> names;
     for (QWidget* widget : root.findChildren<QWidget*>()) {
-        if (!widget->isVisibleTo(&root) || widget->focusPolicy() == Qt::NoFocus) {
+        // Pages behind other tabs count: only a control hidden for good is left out.
+        if (widget->isHidden() || widget->focusPolicy() == Qt::NoFocus) {
             continue;
         }
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-        if (accessible != nullptr && accessible->text(QAccessible::Name).trimmed().isEmpty()) {
-            unnamed << QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') +
-                           widget->objectName() + QLatin1Char(' ') +
-                           widget->parentWidget()->metaObject()->className();
+        if (accessible == nullptr) {
+            continue;
+        }
+        const QString name = accessible->text(QAccessible::Name).trimmed();
+        const QString what = QString::fromLatin1(widget->metaObject()->className()) +
+                             QLatin1Char(' ') + widget->objectName();
+        if (name.isEmpty()) {
+            faults << what + QStringLiteral(" has no name");
+        } else if (qobject_cast<QComboBox*>(widget) == nullptr && !names.insert(name).second) {
+            faults << what + QStringLiteral(" is a second \"") + name + QLatin1Char('"');
         }
     }
-    return unnamed;
+    return faults;
 }
 
-TEST_F(AccessibilityTest, EveryControlHasAName) {
+TEST_F(AccessibilityTest, EveryControlHasANameOfItsOwn) {
     Start();
     Attach("ATmega328P");
     Trigger(cmd::DetectDevice);
     Trigger(cmd::NewProject);
     frame->show();
     ProcessEvents();
-    EXPECT_EQ(Unnamed(*frame).join(QStringLiteral(", ")).toStdString(), "") << "main window";
+    EXPECT_EQ(NamingFaults(*frame).join(QStringLiteral(", ")).toStdString(), "") << "main window";
     for (const int command : {cmd::Preferences, cmd::LockBitsFuses, cmd::TerminalParallel,
                               cmd::TerminalSerial, cmd::About}) {
-        QStringList unnamed;
+        QStringList faults;
         bool reached = false;
         QTimer::singleShot(200, [&] {
             QWidget* dialog = QApplication::activeModalWidget();
             ASSERT_NE(dialog, nullptr);
             reached = true;
-            unnamed = Unnamed(*dialog);
+            faults = NamingFaults(*dialog);
             dialog->close();
         });
         frame->Action(command)->trigger();
         ProcessEvents();
         EXPECT_TRUE(reached) << command;
-        EXPECT_EQ(unnamed.join(QStringLiteral(", ")).toStdString(), "") << command;
+        EXPECT_EQ(faults.join(QStringLiteral(", ")).toStdString(), "") << command;
     }
 }
 
