@@ -28,11 +28,10 @@ int ListDevices(const std::filesystem::path& ini) {
             continue;
         }
         const DeviceEntry& entry = device.entry;
-        const bool paged = entry.algorithm == Algorithm::PagesFuseByte2 ||
-                           entry.algorithm == Algorithm::PagesLockByte4;
         std::printf("%-16s %06X    %7u %6d %5s %s\n", entry.name.c_str(),
                     static_cast<unsigned>(entry.signature & 0xFFFFFF), entry.programSize,
-                    entry.dataSize, paged ? std::to_string(entry.pageSize).c_str() : "-",
+                    entry.dataSize,
+                    WritesPages(entry.algorithm) ? std::to_string(entry.pageSize).c_str() : "-",
                     entry.pollReadyBusy ? "yes" : "no");
     }
     return status;

@@ -23,6 +23,11 @@ enum class Algorithm : std::uint8_t {
     PagesLockByte4 = 3, // page writes; lock bits written in the fourth-byte form
 };
 
+// True for the algorithms that write the flash a page at a time.
+inline bool WritesPages(Algorithm algorithm) {
+    return algorithm == Algorithm::PagesFuseByte2 || algorithm == Algorithm::PagesLockByte4;
+}
+
 struct DeviceEntry {
     std::string name;            // the section name
     std::uint32_t signature = 0; // "Signature": the three signature bytes, 0x1E950F

@@ -141,10 +141,6 @@ void* HexGridAccessible::interface_cast(QAccessible::InterfaceType type) {
     return QAccessibleWidget::interface_cast(type);
 }
 
-QAccessible::Role HexGridAccessible::role() const {
-    return QAccessible::Table;
-}
-
 QString HexGridAccessible::text(QAccessible::Text kind) const {
     if (kind == QAccessible::Description) {
         return QString::fromStdString(Grid()->Model().DescribeCurrentByte());

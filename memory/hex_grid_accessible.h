@@ -24,7 +24,6 @@ public:
     static void CurrentByteChanged(CHexGrid* grid);
 
     void* interface_cast(QAccessible::InterfaceType type) override;
-    QAccessible::Role role() const override;
     QString text(QAccessible::Text kind) const override;
     int childCount() const override;
     QAccessibleInterface* child(int index) const override;

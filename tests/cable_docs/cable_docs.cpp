@@ -77,6 +77,15 @@ std::vector<PortPin> DataPins(std::uint8_t bits) {
     return pins;
 }
 
+// "4 (D2) and 5 (D3)": the data pins that enable the line drivers while low.
+std::string DriverPins(const CableInfo& cable) {
+    std::string pins;
+    for (const PortPin& pin : DataPins(cable.driverBits)) {
+        pins += (pins.empty() ? "" : " and ") + Named(pin);
+    }
+    return pins;
+}
+
 struct Wire {
     std::string signal;
     std::string portPin;
@@ -128,11 +137,7 @@ std::string Drivers(const CableInfo& cable) {
         return "Line drivers enabled while pin " + Named(ControlPin(cable.controlOn)) +
                " is low (the port inverts the bit): on for a command, off after it.";
     case DriverSwitch::DataBitsLow: {
-        std::string pins;
-        for (const PortPin& pin : DataPins(cable.driverBits)) {
-            pins += (pins.empty() ? "" : " and ") + Named(pin);
-        }
-        return "Line drivers enabled while pins " + pins +
+        return "Line drivers enabled while pins " + DriverPins(cable) +
                " are low: on for a command, off after it.";
     }
     case DriverSwitch::None:
@@ -208,11 +213,7 @@ std::string Drawing(const CableInfo& cable) {
             << Escaped(Named(ControlPin(cable.controlOn))) << " low</text>\n";
         y += 22;
     } else if (cable.drivers == DriverSwitch::DataBitsLow) {
-        std::string pins;
-        for (const PortPin& pin : DataPins(cable.driverBits)) {
-            pins += (pins.empty() ? "" : " and ") + Named(pin);
-        }
-        svg << "  <text x=\"20\" y=\"" << y << "\">Drivers on: pins " << Escaped(pins)
+        svg << "  <text x=\"20\" y=\"" << y << "\">Drivers on: pins " << Escaped(DriverPins(cable))
             << " low</text>\n";
         y += 22;
     }
