@@ -6,6 +6,7 @@
 #include "engine/device_database.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace zelk {
 namespace {
@@ -18,10 +19,16 @@ int ListDevices(const std::filesystem::path& ini) {
         PrintError(error);
         return ExitFailure;
     }
+    const std::vector<CheckedDevice> checked = devices.Checked();
+    if (checked.empty()) {
+        // A file that is not a device database, or one emptied by mistake: no chip would match.
+        PrintError(database.string() + ": [Devices] names no device");
+        return ExitFailure;
+    }
     int status = ExitDone;
     std::printf("%-16s %-9s %7s %6s %5s %s\n", "device", "signature", "flash", "eeprom", "page",
                 "polls");
-    for (const CheckedDevice& device : devices.Checked()) {
+    for (const CheckedDevice& device : checked) {
         if (!device.problem.empty()) {
             PrintError(database.string() + ": " + device.entry.name + ": " + device.problem);
             status = ExitFailure;

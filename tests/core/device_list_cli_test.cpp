@@ -49,5 +49,15 @@ TEST(DeviceList, EntriesThatCannotBeUsedAreNamedWithTheReason) {
     }
 }
 
+// A file that lists no device, such as a HEX file given by mistake, is no database.
+TEST(DeviceList, AFileThatListsNoDeviceIsRefused) {
+    testing::ScratchFolder folder;
+    testing::WriteWholeFile(folder / "app.hex", ":00000001FF\n");
+    const CliRun run = testing::RunCli(folder, "--ini " + Quote(folder / "app.hex") + " devices");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("app.hex: [Devices] names no device"), std::string::npos)
+        << run.errors;
+}
+
 } // namespace
 } // namespace zelk
