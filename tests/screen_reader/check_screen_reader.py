@@ -131,7 +131,10 @@ try:
         print("heard after " + " ".join(keys) + ": " + name)
 
     pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
+    # A key pressed before the grid holds the focus would reach another control: wait for it.
     table.queryComponent().grabFocus()
+    wait_for("the keyboard focus on the hex table",
+             lambda: table.getState().contains(pyatspi.STATE_FOCUSED), seconds=10)
     hear(["Down"], "0x00000010: 0xFF = 255")
     hear(["7"], "0x00000010: 0x7F = 127")
     print("PASS")
