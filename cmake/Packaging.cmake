@@ -31,9 +31,11 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/zelk.metainfo.xml.in
 install(FILES ${packaging_out}/zelk-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${packaging_out}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Beside the README as in the sources, so that its links lead to them.
 install(FILES ${CMAKE_SOURCE_DIR}/docs/cables.md ${CMAKE_SOURCE_DIR}/docs/gpio.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/cables DESTINATION ${CMAKE_INSTALL_DOCDIR})
+              ${CMAKE_SOURCE_DIR}/docs/screenshot.png
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/cables DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME zelk)
 if(ZELK_BUILD_GUI)

@@ -8,8 +8,9 @@ if(NOT result EQUAL 0)
 endif()
 
 set(expected bin/zelk-cli share/zelk/zelk.ini share/man/man1/zelk-cli.1.gz
-    share/doc/zelk/copyright share/doc/zelk/changelog.Debian.gz share/doc/zelk/cables.md
-    share/doc/zelk/cables/stk200.svg share/doc/zelk/gpio.md)
+    share/doc/zelk/copyright share/doc/zelk/changelog.Debian.gz share/doc/zelk/docs/cables.md
+    share/doc/zelk/docs/cables/stk200.svg share/doc/zelk/docs/gpio.md
+    share/doc/zelk/docs/screenshot.png)
 if(WITH_GUI)
     list(APPEND expected bin/zelk share/man/man1/zelk.1.gz share/applications/zelk.desktop
          share/icons/hicolor/scalable/apps/zelk.svg share/icons/hicolor/16x16/apps/zelk.svg
